@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what the build needs, builds, and runs every test through ctest; then runs the
+# engine tests once more in a build with the address and undefined-behaviour sanitizers.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+"$top/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "$top/build" --output-on-failure --parallel "$(nproc)" --timeout 600
+
+cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DFIM_SANITIZE=ON -DFIM_BUILD_UI=OFF -DFIM_BUILD_BENCH=OFF
+cmake --build "$top/build-sanitize" --parallel "$(nproc)" --target fim_engine_tests
+ctest --test-dir "$top/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 900 -L engine

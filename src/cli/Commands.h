@@ -1,0 +1,21 @@
+#pragma once
+// fimtool's commands. Each takes the arguments after the command name and returns the exit status;
+// refused input prints one line in the program's words on stderr and returns non-zero.
+
+#include <string>
+#include <vector>
+
+namespace fim::cli {
+
+using Args = std::vector<std::string>;
+
+struct Command {
+    const char* name;
+    int (*run)(const Args& args);
+    const char* usage;
+};
+
+// The commands in the order `fimtool` lists them.
+const std::vector<Command>& AllCommands();
+
+}  // namespace fim::cli
