@@ -42,7 +42,7 @@ void BandTable::SetBandSeries(uint8_t series) {
     auto& e = entries_;
     switch (series) {
         case 1:
-            e = {8.0L,  10.0L, 12.5L, 16.0L, 20.0L, 25.0L, 31.6L,
+            e = {8.0L,  10.0L, 12.5L, 16.0L, 20.0L,  25.0L, 31.6L,
                  40.0L, 50.0L, 63.0L, 80.0L, 100.0L, 125.0L};
             break;
         case 2: {
@@ -51,7 +51,7 @@ void BandTable::SetBandSeries(uint8_t series) {
             break;
         }
         case 3: {
-            const long double v[] = {0.0L,    31.6L,   63.0L,   125.0L,  250.0L,  500.0L,
+            const long double v[] = {0.0L,    31.6L,   63.0L,   125.0L,  250.0L,   500.0L,
                                      1000.0L, 2000.0L, 4000.0L, 8000.0L, 16000.0L, 32000.0L};
             std::copy(std::begin(v), std::end(v), e.begin() + 1);
             break;

@@ -23,7 +23,7 @@ struct BandReadout {
 };
 
 class BandTable {
-public:
+  public:
     static constexpr int kEntries = 13;
 
     BandTable();  // series 1
@@ -44,7 +44,7 @@ public:
 
     long double Entry(int i) const { return entries_[static_cast<std::size_t>(i)]; }
 
-private:
+  private:
     // Index of the octave band nearest to f (series 3 must be set).
     int OctaveIndex(long double f) const;
 

@@ -30,8 +30,8 @@ bool WindowTable::MakeWindow(uint16_t width, uint16_t length, uint8_t type) {
                 weight = 0.54L + 0.46L * std::cos(twoPi * x / w);
                 break;
             case 4:
-                weight = 0.42L + 0.5L * std::cos(twoPi * x / w) +
-                         0.08L * std::cos(2.0L * twoPi * x / w);
+                weight =
+                    0.42L + 0.5L * std::cos(twoPi * x / w) + 0.08L * std::cos(2.0L * twoPi * x / w);
                 break;
         }
         weights_[static_cast<std::size_t>(i - 1)] = static_cast<double>(weight);

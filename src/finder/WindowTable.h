@@ -12,7 +12,7 @@
 namespace fim {
 
 class WindowTable {
-public:
+  public:
     static constexpr std::size_t kCapacity = 65536;
 
     // Taper types: 0 flat, 1 falling ramp, 2 Hann, 3 Hamming, 4 Blackman.
@@ -33,7 +33,7 @@ public:
     uint16_t Length() const { return length_; }
     double Weight(std::size_t k) const { return weights_[k]; }
 
-private:
+  private:
     std::vector<double> weights_;  // kCapacity entries, zero-filled at construction
     uint16_t length_ = 0;
 };

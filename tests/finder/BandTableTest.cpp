@@ -1,10 +1,10 @@
-#include "finder/BandTable.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <utility>
+
+#include "finder/BandTable.h"
 
 namespace fim {
 namespace {
@@ -34,9 +34,9 @@ TEST(BandTable, NominalMantissaSplitsAtGeometricMean) {
 TEST(BandTable, ThirdOctaveLabels) {
     BandTable t;
     const std::pair<double, const char*> cases[] = {
-        {20, "20.0 Hz"},     {100, "100.0 Hz"},    {125, "125.0 Hz"},  {1000, "1.00 kHz"},
-        {1250, "1.25 kHz"},  {12500, "12.5 kHz"},  {20000, "20.0 kHz"}, {8000, "8.00 kHz"},
-        {10000, "10.0 kHz"}, {31.5, "31.6 Hz"},    {95, "100.0 Hz"},   {8, " 8.0 Hz"},
+        {20, "20.0 Hz"},     {100, "100.0 Hz"},   {125, "125.0 Hz"},   {1000, "1.00 kHz"},
+        {1250, "1.25 kHz"},  {12500, "12.5 kHz"}, {20000, "20.0 kHz"}, {8000, "8.00 kHz"},
+        {10000, "10.0 kHz"}, {31.5, "31.6 Hz"},   {95, "100.0 Hz"},    {8, " 8.0 Hz"},
         {9.5, "10.0 Hz"},    {89000, "80.0 kHz"}, {99000, "FEHLER"}};
     for (const auto& [f, label] : cases) EXPECT_EQ(t.FrequencyLabel(1, f), label) << f;
 }
@@ -85,9 +85,9 @@ TEST(BandTable, DeviationReachesHundredAtBandEdges) {
 TEST(BandTable, OctaveLabelsAtEveryCentre) {
     BandTable t;
     const std::pair<double, const char*> cases[] = {
-        {31.6, "31.6 Hz"},   {63, "63.0 Hz"},     {125, "125.0 Hz"},   {250, "250.0 Hz"},
-        {500, "500.0 Hz"},   {1000, "1.00 kHz"},  {2000, "2.00 kHz"},  {4000, "4.00 kHz"},
-        {8000, "8.00 kHz"},  {16000, "16.0 kHz"}, {32000, "32.0 kHz"}, {44.0, "31.6 Hz"}};
+        {31.6, "31.6 Hz"},  {63, "63.0 Hz"},     {125, "125.0 Hz"},   {250, "250.0 Hz"},
+        {500, "500.0 Hz"},  {1000, "1.00 kHz"},  {2000, "2.00 kHz"},  {4000, "4.00 kHz"},
+        {8000, "8.00 kHz"}, {16000, "16.0 kHz"}, {32000, "32.0 kHz"}, {44.0, "31.6 Hz"}};
     for (const auto& [f, label] : cases) {
         auto r = t.BandReading(3, f);
         EXPECT_EQ(r.label, label) << f;

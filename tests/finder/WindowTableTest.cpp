@@ -1,10 +1,10 @@
-#include "finder/WindowTable.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 #include <vector>
+
+#include "finder/WindowTable.h"
 
 namespace fim {
 namespace {
