@@ -76,6 +76,8 @@ public:
     void ResetCount() noexcept { OutDoneCount.store(0, std::memory_order_relaxed); }
     // UI thread: the next posted event (kind OutputDone = a period is done, or DeviceLost).
     bool Next(DeviceEvent& event) noexcept { return ring_.Pop(event); }
+    // UI thread: whether events are waiting.
+    bool Pending() const noexcept { return !ring_.Empty(); }
     // UI thread: drops every posted event (used after the devices were reset).
     void Discard() noexcept;
 

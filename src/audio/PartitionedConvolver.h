@@ -16,7 +16,7 @@ namespace fim {
 
 class PartitionedConvolver {
 public:
-    // blockSize: a power of two ≥ 16.
+    // blockSize: a power of two, 16 … 32768.
     explicit PartitionedConvolver(std::size_t blockSize = 1024);
 
     // Installs a new response and clears the input history.
@@ -33,7 +33,8 @@ public:
 private:
     using cd = std::complex<double>;
 
-    void Transform(std::vector<cd>& a, bool inverse) const;
+    // In-place transform of re_/im_ with the program's FFT engine.
+    void Transform(bool inverse);
     void FinishBlock();
     void ComputeTail();
     void ComputeOutput(std::size_t from, std::size_t to, double* y);
@@ -42,9 +43,6 @@ private:
     std::size_t fftSize_;
     std::size_t bins_;  // B + 1 non-redundant bins of a real signal
     std::size_t partitions_ = 0;
-
-    std::vector<cd> twiddle_;
-    std::vector<std::size_t> bitReverse_;
 
     std::vector<cd> responseSpectra_;  // partitions_ × bins_
     std::vector<cd> inputSpectra_;     // delay line, partitions_ × bins_, ring
@@ -56,7 +54,7 @@ private:
     std::size_t emitted_ = 0;            // outputs of the current block already given out
 
     std::vector<cd> tail_;     // Σ over partitions ≥ 1 for the current block
-    std::vector<cd> work_;  // fftSize_ work array
+    std::vector<double> re_, im_;  // fftSize_ work arrays
 };
 
 }  // namespace fim
