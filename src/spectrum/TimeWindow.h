@@ -33,10 +33,11 @@ struct TimeWindow {
     static int32_t SamplesFor(int32_t microseconds, double sampleRate);
 };
 
-// The fixed windows and the user windows' defaults.
+// A window with its sample counts derived at 44100 Hz.
+TimeWindow MakeTimeWindow(const char* name, int32_t before, int32_t after);
+
+// The fixed windows around the peak, with sample counts at 44100 Hz.
 TimeWindow TenMsWindow();
 TimeWindow TwentyMsWindow();
-TimeWindow DefaultUserWindow1();
-TimeWindow DefaultUserWindow2();
 
 }  // namespace fim
