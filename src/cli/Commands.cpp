@@ -4,6 +4,9 @@ namespace fim::cli {
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
+        {"band", RunBand, "--series S --freq F"},
+        {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
+        {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},
     };
     return commands;
 }

@@ -211,7 +211,7 @@ TEST(TMAINTRACE, RebuildFromLiveGraphAndMarkedTraces) {
     testing::TempDir dir;
     const auto b = MakeSpectrum(Falling, PhaseB);
     const std::string path = dir.File("b.smr");
-    ASSERT_TRUE(WriteFileAtomically(path, EncodeTraceFile(200.0, 44100.0, b)));
+    ASSERT_TRUE(WriteTraceFile(path, 200.0, 44100.0, b));
     Ttrace t1(1, nullptr, nullptr, 0);
     Ttrace t2(2, nullptr, nullptr, 0);
     ASSERT_TRUE(t2.LoadFromFile(path));

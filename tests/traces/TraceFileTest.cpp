@@ -88,19 +88,19 @@ TEST(TraceFile, Refusals) {
     EXPECT_FALSE(ParseTraceFile(empty).has_value());
 }
 
-TEST(TraceFile, AtomicWriteReplacesOnlyWhenComplete) {
+TEST(TraceFile, WriteReplacesOnlyWhenComplete) {
     testing::TempDir dir;
     const std::string path = dir.File("main.smr");
-    const std::vector<uint8_t> first(10, 1);
-    ASSERT_TRUE(WriteFileAtomically(path, first));
-    const std::vector<uint8_t> second(20, 2);
-    ASSERT_TRUE(WriteFileAtomically(path, second));
-    EXPECT_EQ(ReadFileBytes(path, 100), second);
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp~"));
+    const auto s = MakeSpectrum(Ramp, Zero);
+    ASSERT_TRUE(WriteTraceFile(path, 100.0, 44100.0, s));
+    ASSERT_TRUE(WriteTraceFile(path, 200.0, 44100.0, s));
+    const auto bytes = ReadFileBytes(path, kTraceFileBytes);
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(ParseTraceFile(*bytes)->LowFrequencyLimit, 200.0);
 
     // A folder that does not exist: refused, nothing created.
     const std::string bad = dir.File("missing/sub/main.smr");
-    EXPECT_FALSE(WriteFileAtomically(bad, first));
+    EXPECT_FALSE(WriteTraceFile(bad, 100.0, 44100.0, s));
     EXPECT_FALSE(std::filesystem::exists(bad));
     EXPECT_FALSE(ReadFileBytes(bad, 100).has_value());
     // An oversized file is read one byte past the limit so the caller notices.

@@ -19,7 +19,7 @@ double Flat(int) { return 2.0; }
 double Zero(int) { return 0.0; }
 
 void WriteTrace(const std::string& path, double lowest, const SmoothSpectrum& s) {
-    ASSERT_TRUE(WriteFileAtomically(path, EncodeTraceFile(lowest, 44100.0, s)));
+    ASSERT_TRUE(WriteTraceFile(path, lowest, 44100.0, s));
 }
 
 TEST(TraceSettingsBlock, ByteLayout) {
