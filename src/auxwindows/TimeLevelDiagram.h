@@ -17,10 +17,10 @@ class WindowTable;
 
 // The settings record; the program never changes the values in use.
 struct TflSettings {
-    uint8_t WindowType = 0;       // taper type of the window table (0, 1, 3 or 4)
-    int32_t OverlapPercent = 0;   // O: percentage of a block that successive blocks share
-    int32_t DataPercent = 100;    // D: percentage of the block covered by the taper
-    int32_t BlockLength = 128;    // B: 128, 256, 512 or 1024 samples
+    uint8_t WindowType = 0;      // taper type of the window table (0, 1, 3 or 4)
+    int32_t OverlapPercent = 0;  // O: percentage of a block that successive blocks share
+    int32_t DataPercent = 100;   // D: percentage of the block covered by the taper
+    int32_t BlockLength = 128;   // B: 128, 256, 512 or 1024 samples
 
     // Whether the record can be computed: B one of the four lengths, 0 < D ≤ 100,
     // 0 ≤ O ≤ D (blocks never step backwards) and a known taper type.

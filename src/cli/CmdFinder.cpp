@@ -83,8 +83,8 @@ int RunFinder(const Args& args) {
     BandTable bands;
     FftEngine engine;
     std::vector<double> fftInput(static_cast<std::size_t>(n));
-    const FinderReading r = AnalyseCapture(capture, wav.format.sampleRate, display, window, bands,
-                                           engine, fftInput);
+    const FinderReading r =
+        AnalyseCapture(capture, wav.format.sampleRate, display, window, bands, engine, fftInput);
     if (r.valid) {
         std::printf(
             "{\"bin\": %d, \"frequency\": %.10g, \"label\": %s, \"deviation\": %d, \"lamp\": %d}\n",

@@ -35,10 +35,10 @@ struct DeviationLamps {
 DeviationLamps DeviationLampsFor(int32_t displayMode, int32_t deviation);
 
 struct FinderReading {
-    int32_t bin = 0;          // strongest bin (1 for a silent capture)
-    bool valid = false;       // bin > 3: a reading exists; otherwise nothing is shown
-    double frequency = 0.0;   // bin × sample rate / N
-    BandReadout band;         // label and deviation
+    int32_t bin = 0;         // strongest bin (1 for a silent capture)
+    bool valid = false;      // bin > 3: a reading exists; otherwise nothing is shown
+    double frequency = 0.0;  // bin × sample rate / N
+    BandReadout band;        // label and deviation
     DeviationLamps lamps;
 };
 
