@@ -113,8 +113,10 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     connect(view_, &TimeTraceView::readoutsChanged, this, &TForm1::showReadouts);
 
     // 4. The settings store; an empty one marks the first start.
+    // Without a lasting store every start would look like the first one: no shortcut questions.
+    const bool lasting = settings_ != nullptr;
     if (!settings_) settings_ = std::make_unique<MemorySettingsTree>();
-    firstStart_ = !settings_->HasValue("VERSION");
+    firstStart_ = lasting && !settings_->HasValue("VERSION");
 
     // Devices: the system's cards first, the Virtual Room always.
     if (options.realDevices) backEnds_.push_back(std::make_unique<PortAudioDevices>());

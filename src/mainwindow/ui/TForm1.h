@@ -35,7 +35,8 @@ class PeakQuestionDialog;
 class SpectrumComputer;
 
 struct TForm1Options {
-    // Where the settings live; null gives an empty in-memory tree.
+    // Where the settings live; null gives an empty in-memory tree that is not kept (and no
+    // first-start questions).
     std::unique_ptr<SettingsTree> settings;
     // List the system's sound cards (PortAudio) before the Virtual Room.
     bool realDevices = true;
