@@ -69,7 +69,7 @@ std::string DefaultCurrentDir() {
 // have stored; it gets its default.
 bool SaneWindowTimes(const TimeWindow& w) {
     constexpr int32_t kMaxUs = 10000000;
-    return w.beforeUs >= 0 && w.afterUs >= 0 && w.beforeUs <= kMaxUs && w.afterUs <= kMaxUs;
+    return w.timeBefore >= 0 && w.timeAfter >= 0 && w.timeBefore <= kMaxUs && w.timeAfter <= kMaxUs;
 }
 
 TimeWindow ReadUserWindow(const SettingsTree& t, std::string_view name, TimeWindow def) {

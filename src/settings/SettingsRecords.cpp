@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <algorithm>
 
 #include "settings/LeBlock.h"
 
@@ -64,28 +65,18 @@ ColorTable DecodeColorTable(const std::vector<uint8_t>& block) {
 }
 
 void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at) {
-    LeBlock b(kTimeWindowBytes);
-    b.PutShortString(0, 32, w.name);
-    b.PutI32(32, w.beforeUs);
-    b.PutI32(36, w.afterUs);
-    b.PutI32(40, w.beforeSamples);
-    b.PutI32(44, w.afterSamples);
+    const auto bytes = w.Encode();
     if (out.size() < at + kTimeWindowBytes) out.resize(at + kTimeWindowBytes, 0);
-    std::copy(b.bytes().begin(), b.bytes().end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
 TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at) {
-    std::vector<uint8_t> part(kTimeWindowBytes, 0);
+    std::array<uint8_t, kTimeWindowBytes> part{};
     for (std::size_t i = 0; i < kTimeWindowBytes && at + i < block.size(); ++i) {
         part[i] = block[at + i];
     }
-    const LeBlock b(std::move(part));
     TimeWindow w;
-    w.name = b.ShortString(0, 32);
-    w.beforeUs = b.I32(32);
-    w.afterUs = b.I32(36);
-    w.beforeSamples = b.I32(40);
-    w.afterSamples = b.I32(44);
+    TimeWindow::Decode(part.data(), part.size(), w);
     return w;
 }
 
@@ -97,20 +88,6 @@ std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w) {
 
 TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block) {
     return DecodeTimeWindow(block, 0);
-}
-
-namespace {
-TimeWindow MakeWindow(const char* name, int32_t before, int32_t after, double fs) {
-    return TimeWindow{name, before, after, MicrosecondsToSamples(before, fs),
-                      MicrosecondsToSamples(after, fs)};
-}
-}  // namespace
-
-TimeWindow DefaultUserWindow1(double sampleRate) {
-    return MakeWindow("User 1", 400, 9600, sampleRate);
-}
-TimeWindow DefaultUserWindow2(double sampleRate) {
-    return MakeWindow("User 2", 800, 19200, sampleRate);
 }
 
 std::vector<uint8_t> EncodeAbsoluteWindow(const AbsoluteWindow& w) {

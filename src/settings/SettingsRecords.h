@@ -32,17 +32,13 @@ struct ColorTable {
 std::vector<uint8_t> EncodeColorTable(const ColorTable& table);
 ColorTable DecodeColorTable(const std::vector<uint8_t>& block);
 
-// ---- TimeWindow (USER1, USER2 and inside each macro): 48 bytes.
+// ---- TimeWindow (USER1, USER2 and inside each macro): 48 bytes at offset `at` of a block.
 
 constexpr std::size_t kTimeWindowBytes = 48;
 void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at);
 TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at);
 std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w);
 TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block);
-
-// Defaults of the two user windows; sample counts derived at `sampleRate`.
-TimeWindow DefaultUserWindow1(double sampleRate = 44100.0);
-TimeWindow DefaultUserWindow2(double sampleRate = 44100.0);
 
 // ---- AbsoluteWindow ("ABSWIN"): four signed 32-bit integers, 16 bytes.
 

@@ -50,7 +50,7 @@ struct Factory {
     uint8_t order;
     bool repeat;
     int32_t averaging;
-    int32_t afterUs;
+    int32_t timeAfter;
     int32_t smoothing;
 };
 constexpr Factory kFactory[kOldMacros] = {
@@ -141,8 +141,8 @@ std::optional<UserMacroBlock> DecodeUserMacroBlock(const std::vector<uint8_t>& b
 UserMacro DefaultUserMacro(int index) {
     UserMacro m;
     m.name = "User " + std::to_string(index - 2);
-    m.window.beforeUs = 400;
-    m.window.afterUs = 10000;
+    m.window.timeBefore = 400;
+    m.window.timeAfter = 10000;
     return m;
 }
 
@@ -166,8 +166,8 @@ void ConvertUserMacros(UserMacroBlock& block, int v, const std::vector<uint8_t>*
             m.repeat = f.repeat;
             m.averaging = f.averaging;
             m.atc = true;
-            m.window.beforeUs = 600;
-            m.window.afterUs = f.afterUs;
+            m.window.timeBefore = 600;
+            m.window.timeAfter = f.timeAfter;
             m.smoothing = f.smoothing;
         }
     }

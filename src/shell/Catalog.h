@@ -10,6 +10,10 @@ constexpr int kCatalogSize = 330;
 
 enum class Language { English, German };
 
+// Fills both lists from the constant texts. Lookups build it on first use as well; start-up calls
+// it explicitly so the catalog exists before anything else runs.
+void BuildCatalog();
+
 // Entry `index` of the active list (English until SelectLanguage chooses German).
 const std::string& Msg(int index);
 // Entry `index` of a given list, whatever the active one.

@@ -1,9 +1,16 @@
 #pragma once
-// The two text lists of the catalog, index-aligned (entry N of both is the same message).
+// The catalog's rows: index, English text, German text (entry N of both lists is the same
+// message). Rows are in ascending index order; indices without a row stay empty in both lists.
 
 namespace fim {
 
-extern const char* const kEnglishTexts[330];
-extern const char* const kGermanTexts[330];
+struct CatalogRow {
+    int index;
+    const char* english;
+    const char* german;
+};
+
+extern const CatalogRow kCatalogRows[];
+extern const int kCatalogRowCount;
 
 }  // namespace fim

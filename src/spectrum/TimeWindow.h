@@ -1,27 +1,44 @@
 #pragma once
-// An analysis window preset placed around the impulse peak: the fixed 10 ms and 20 ms windows,
-// the two user windows and the window stored in each user macro. Times are in microseconds; the
-// sample counts are derived from them at the current sample rate when the window is applied.
+// An analysis window placed around the impulse peak: a name, the time before and after the peak
+// in microseconds, and the sample counts derived from those times at the current sample rate.
+// The user windows are stored as 48-byte blocks (USER1, USER2):
+//   0  name: length byte + up to 31 characters, zero-filled
+//   32 time before the peak, µs (int32)    36 time after the peak, µs (int32)
+//   40 samples before the peak (int32)     44 samples after the peak (int32)
 
-#include <cmath>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace fim {
 
 struct TimeWindow {
-    std::string name;           // up to 31 characters when stored
-    int32_t beforeUs = 0;       // time before the peak, µs
-    int32_t afterUs = 0;        // time after the peak, µs
-    int32_t beforeSamples = 0;  // derived: round(beforeUs / 1e6 · fs)
-    int32_t afterSamples = 0;   // derived: round(afterUs / 1e6 · fs)
+    static constexpr std::size_t kBytes = 48;
+    static constexpr std::size_t kMaxName = 31;
+
+    std::string name;
+    int32_t timeBefore = 0;  // µs
+    int32_t timeAfter = 0;   // µs
+    int32_t samplesBefore = 0;
+    int32_t samplesAfter = 0;
+
+    // The stored block, little-endian. Names longer than 31 bytes are cut.
+    std::array<uint8_t, kBytes> Encode() const;
+    // Reads a stored block; false (and `out` untouched) unless exactly kBytes are given. A length
+    // byte above 31 is read as 31.
+    static bool Decode(const uint8_t* data, std::size_t size, TimeWindow& out);
+
+    // round(µs / 1e6 · fs), half to even.
+    static int32_t SamplesFor(int32_t microseconds, double sampleRate);
 
     bool operator==(const TimeWindow&) const = default;
 };
 
-// Samples covering `us` microseconds at `sampleRate` Hz, rounded half to even.
-inline int32_t MicrosecondsToSamples(int32_t us, double sampleRate) {
-    return static_cast<int32_t>(std::nearbyint(static_cast<double>(us) / 1000000.0 * sampleRate));
-}
+// The fixed windows and the user windows' defaults.
+TimeWindow TenMsWindow();
+TimeWindow TwentyMsWindow();
+TimeWindow DefaultUserWindow1();
+TimeWindow DefaultUserWindow2();
 
 }  // namespace fim

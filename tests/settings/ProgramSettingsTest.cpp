@@ -74,9 +74,9 @@ TEST(ProgramSettingsLoad, EmptyTreeGivesEveryDefault) {
     EXPECT_TRUE(s.CalFiles.empty());
     EXPECT_TRUE(s.OverlayFiles.empty());
     EXPECT_EQ(s.User1.name, "User 1");
-    EXPECT_EQ(s.User1.beforeUs, 400);
-    EXPECT_EQ(s.User1.afterUs, 9600);
-    EXPECT_EQ(s.User2.afterUs, 19200);
+    EXPECT_EQ(s.User1.timeBefore, 400);
+    EXPECT_EQ(s.User1.timeAfter, 9600);
+    EXPECT_EQ(s.User2.timeAfter, 19200);
     EXPECT_EQ(s.Clock.reference, 46000.5);
     EXPECT_EQ(s.Clock.action, 1);
     EXPECT_EQ(s.Finder.DisplayMode, 1);

@@ -67,8 +67,8 @@ TEST(ColorTable, SchemesFillEntriesZeroToSixAndKeepTheRest) {
 
 TEST(TimeWindowRecord, LayoutByHand) {
     const TimeWindow w = DefaultUserWindow2();
-    EXPECT_EQ(w.beforeSamples, 35);  // 800 µs at 44100 Hz = 35.28
-    EXPECT_EQ(w.afterSamples, 847);  // 19200 µs = 846.72
+    EXPECT_EQ(w.samplesBefore, 35);  // 800 µs at 44100 Hz = 35.28
+    EXPECT_EQ(w.samplesAfter, 847);  // 19200 µs = 846.72
     const std::vector<uint8_t> b = EncodeTimeWindow(w);
     ASSERT_EQ(b.size(), 48u);
     EXPECT_EQ(b[0], 6);

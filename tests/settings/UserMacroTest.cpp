@@ -78,15 +78,15 @@ TEST(UserMacroDefaults, FactorySetUps) {
     EXPECT_TRUE(f[0].UsesSmoothFft());
     EXPECT_EQ(f[0].mlsOrder, 15);
     EXPECT_EQ(f[0].averaging, 8);
-    EXPECT_EQ(f[0].window.beforeUs, 600);
-    EXPECT_EQ(f[0].window.afterUs, 60000);
+    EXPECT_EQ(f[0].window.timeBefore, 600);
+    EXPECT_EQ(f[0].window.timeAfter, 60000);
     EXPECT_EQ(f[0].smoothing, 1);
     EXPECT_FALSE(f[0].repeat);
     EXPECT_EQ(f[1].name, "Direct Electric");
     EXPECT_EQ(f[1].FftSize(), 16384);
     EXPECT_EQ(f[1].mlsOrder, 13);
     EXPECT_TRUE(f[1].repeat);
-    EXPECT_EQ(f[1].window.afterUs, 30000);
+    EXPECT_EQ(f[1].window.timeAfter, 30000);
     EXPECT_EQ(f[2].name, "User 1");
     EXPECT_EQ(f[2].FftSize(), 8192);
     EXPECT_EQ(f[5].name, "User 4");
@@ -96,8 +96,8 @@ TEST(UserMacroDefaults, FactorySetUps) {
     EXPECT_EQ(f[11].name, "User 10");
     EXPECT_EQ(f[11].mlsOrder, 15);
     EXPECT_EQ(f[11].FftSize(), 16384);
-    EXPECT_EQ(f[11].window.beforeUs, 400);
-    EXPECT_EQ(f[11].window.afterUs, 10000);
+    EXPECT_EQ(f[11].window.timeBefore, 400);
+    EXPECT_EQ(f[11].window.timeAfter, 10000);
     for (const UserMacro& m : f) {
         EXPECT_TRUE(m.atc);
         EXPECT_FALSE(m.useCal || m.useMic || m.useOverlay || m.pinkMls);

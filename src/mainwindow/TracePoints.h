@@ -1,0 +1,163 @@
+#pragma once
+// The arithmetic of the time-trace and overview paints: the time grid, and the reduction of a
+// response to about one polyline vertex per pixel column. The point writers are templates so
+// the painters write straight into the shared point buffer in the drawing library's own point
+// type, and tests use a plain struct; nothing here allocates.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fim {
+
+// The impulse response as the display reads it: sample k (1-based) is element k − 1. Samples
+// outside the buffer read as 0, so a view or marker beyond the data never reads past it.
+struct ResponseView {
+    const double* data = nullptr;
+    std::size_t count = 0;
+
+    double At(int64_t k) const {
+        return (k >= 1 && static_cast<uint64_t>(k) <= count) ? data[k - 1] : 0.0;
+    }
+};
+
+// The time grid of the trace: decade step d (divisions per second), spacing s in pixels, and
+// the label drawn at the top left.
+struct TimeGrid {
+    double d = 1.0;
+    double spacing = 0.0;
+    std::string label;
+};
+TimeGrid ComputeTimeGrid(double sampleRate, double pixelsPerSample, int width);
+
+// Pixel coordinates are kept well inside int range whatever the sample values are.
+inline int PixelRound(double v) {
+    constexpr double kLimit = 1 << 24;
+    if (!(v > -kLimit)) return -static_cast<int>(kLimit);  // also NaN
+    if (v > kLimit) return static_cast<int>(kLimit);
+    return static_cast<int>(std::nearbyint(v));
+}
+
+// Vertical scale of the linear displays: height / (2·A), or 1 when A ≤ 0.
+inline double LinearScale(int height, double peak) {
+    return peak > 0.0 ? height / (2.0 * peak) : 1.0;
+}
+
+struct TraceParams {
+    int32_t viewStart = 1;
+    int32_t viewEnd = 1024;
+    double pixelsPerSample = 1.0;
+    int height = 0;
+    double peakValue = 1.0;  // A
+    int32_t peakIndex = 0;   // P, 1-based
+    bool db = false;
+};
+
+// Vertices of the trace for samples viewStart..viewEnd. Linear: the first sample of each pixel
+// column; dB: the column's samples averaged into the next column's first vertex. The peak
+// sample is always a vertex of its own. Returns the number of points written (at most `cap`).
+template <class Point>
+std::size_t BuildTracePoints(const ResponseView& r, const TraceParams& p, Point* out,
+                             std::size_t cap) {
+    std::size_t n = 0;
+    const int64_t last = static_cast<int64_t>(p.viewEnd) - p.viewStart;
+    if (last < 0 || cap == 0) return 0;
+    const double half = p.height / 2.0;
+    const double scale = p.db ? p.height / 80.0 : LinearScale(p.height, p.peakValue);
+    const double logA = p.peakValue > 0.0 ? std::log10(p.peakValue) : 0.0;
+    int lastX = 0;
+    double sum = 0.0;
+    int count = 0;
+    for (int64_t i = 0; i <= last; ++i) {
+        const int64_t k = p.viewStart + i;
+        const double v = r.At(k);
+        const int x = PixelRound(static_cast<double>(i) * p.pixelsPerSample);
+        const bool isPeak = k == p.peakIndex;
+        if (!p.db) {
+            if (n == 0 || x != lastX || isPeak) {
+                if (n == cap) break;
+                out[n++] = Point(x, PixelRound(half - v * scale));
+                lastX = x;
+            }
+            continue;
+        }
+        int y = p.height - 1;
+        if (v != 0.0) {
+            y = std::abs(PixelRound((std::log10(std::fabs(v)) - logA) * 20.0 * scale));
+            if (y > p.height - 1) y = p.height - 1;
+        }
+        if (isPeak) {
+            sum = 0.0;
+            count = 0;
+        }
+        if (n == 0 || x != lastX || isPeak) {
+            if (n == cap) break;
+            out[n++] = Point(x, PixelRound((y + sum) / (count + 1)));
+            lastX = x;
+            sum = 0.0;
+            count = 0;
+        } else {
+            sum += y;
+            ++count;
+        }
+    }
+    return n;
+}
+
+// The overview's vertices for samples 1..N and where the analysis window starts (a) and ends
+// (b) among them: points [0, a) and [b, count) lie outside the window, [a, b) inside.
+struct OverviewPoints {
+    std::size_t count = 0;
+    std::size_t a = 0;
+    std::size_t b = 0;
+};
+
+struct OverviewParams {
+    int32_t n = 0;  // samples in the response; 0 is read as 20
+    int width = 0;
+    int height = 0;
+    double peakValue = 1.0;
+    int32_t peakIndex = 0;
+    int32_t viewStart = 1;
+    int32_t viewEnd = 1024;
+};
+
+template <class Point>
+OverviewPoints BuildOverviewPoints(const ResponseView& r, const OverviewParams& p, Point* out,
+                                   std::size_t cap) {
+    OverviewPoints o;
+    if (cap == 0) return o;
+    const int32_t n = p.n > 0 ? p.n : 20;
+    const double hs = static_cast<double>(p.width) / n;
+    const double scale = LinearScale(p.height, p.peakValue);
+    const double half = p.height / 2.0;
+    bool haveA = false;
+    bool haveB = false;
+    out[o.count++] = Point(0, PixelRound(half - r.At(1) * scale));
+    int lastX = 0;
+    for (int32_t k = 2; k <= n; ++k) {
+        const int32_t i = k - 1;
+        if (i == p.viewStart) {
+            o.a = o.count;
+            haveA = true;
+        }
+        if (i == p.viewEnd) {
+            o.b = o.count;
+            haveB = true;
+        }
+        const int x = PixelRound(i * hs);
+        if (x != lastX || i == p.peakIndex - 1) {
+            if (o.count == cap) break;
+            out[o.count++] = Point(x, PixelRound(half - r.At(k) * scale));
+            lastX = x;
+        }
+    }
+    // A window edge outside 1..N−1 lies before the first or after the last point.
+    if (!haveA) o.a = p.viewStart < 1 ? 0 : o.count;
+    if (!haveB) o.b = p.viewEnd < 1 ? 0 : o.count;
+    if (o.b < o.a) o.b = o.a;
+    return o;
+}
+
+}  // namespace fim

@@ -1,0 +1,114 @@
+#include "mainwindow/TracePoints.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace fim {
+namespace {
+
+struct Pt {
+    Pt() = default;
+    Pt(int x_, int y_) : x(x_), y(y_) {}
+    int x = -999;
+    int y = -999;
+};
+
+TEST(TracePointsTest, GridStepsByDecadesBelowASixthOfTheWidth) {
+    // 1..1024 on 759 px at 44100 Hz: 10 ms would be 327 px, 1 ms is 32.7 px.
+    const TimeGrid g = ComputeTimeGrid(44100.0, 759.0 / 1023.0, 759);
+    EXPECT_EQ(g.d, 1000.0);
+    EXPECT_NEAR(g.spacing, 32.72, 0.01);
+    EXPECT_EQ(g.label, "Teilung: 1 ms");
+    EXPECT_EQ(ComputeTimeGrid(44100.0, 100.0, 800).label, "Teilung: 10 us");
+    EXPECT_EQ(ComputeTimeGrid(44100.0, 0.001, 800).label, "Teilung: 100 ms");
+    EXPECT_EQ(ComputeTimeGrid(44100.0, 0.0, 0).label, "Teilung: 100 ms");  // terminates
+}
+
+TEST(TracePointsTest, LinearTraceKeepsOnePointPerColumnAndThePeak) {
+    // 10000 samples on 100 px: the peak shares its column with 99 others.
+    std::vector<double> r(10000, 0.01);
+    r[5049] = -0.8;  // sample 5050, not the first of its column (5001..5100 → x = 50)
+    std::vector<Pt> out(10001 + 1);
+    TraceParams p;
+    p.viewStart = 1;
+    p.viewEnd = 10000;
+    p.pixelsPerSample = 100.0 / 9999.0;
+    p.height = 200;
+    p.peakValue = 0.8;
+    p.peakIndex = 5050;
+    const std::size_t n = BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    EXPECT_EQ(n, 102u);  // columns 0..100 plus the peak
+    bool sawPeak = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (out[i].y == 200) sawPeak = true;  // −A reaches the bottom edge
+    }
+    EXPECT_TRUE(sawPeak);
+    EXPECT_EQ(out[n].x, -999);  // nothing written past the count
+}
+
+TEST(TracePointsTest, DbTraceAveragesColumnsAndPutsZerosAtTheBottom) {
+    std::vector<double> r = {1.0, 0.1, 0.1, 0.0, 0.01};
+    std::vector<Pt> out(8);
+    TraceParams p;
+    p.viewStart = 1;
+    p.viewEnd = 5;
+    p.pixelsPerSample = 0.5;
+    p.height = 80;            // 1 px per dB
+    p.peakValue = 1.0;
+    p.peakIndex = 1;
+    p.db = true;
+    const std::size_t n = BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    // x = round(i/2): 0, 0, 1, 2, 2 (half to even). Peak at 0 dB; sample 2 (−20 dB) joins column
+    // 0; sample 3 starts column 1 with (20 + 20) / 2; sample 4 (zero) starts column 2 at the
+    // bottom; sample 5 (−40 dB) joins it.
+    ASSERT_EQ(n, 3u);
+    EXPECT_EQ(out[0].y, 0);
+    EXPECT_EQ(out[1].x, 1);
+    EXPECT_EQ(out[1].y, 20);
+    EXPECT_EQ(out[2].x, 2);
+    EXPECT_EQ(out[2].y, 79);
+}
+
+TEST(TracePointsTest, ReadsOutsideTheResponseAreZeroAndCapacityIsKept) {
+    std::vector<double> r = {0.5, 0.5};
+    std::vector<Pt> out(3);
+    TraceParams p;
+    p.viewStart = 0;  // before the first sample
+    p.viewEnd = 6;    // past the last
+    p.pixelsPerSample = 10.0;
+    p.height = 100;
+    p.peakValue = 0.5;
+    const std::size_t n = BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), 2);
+    ASSERT_EQ(n, 2u);
+    EXPECT_EQ(out[0].y, 50);  // sample 0 reads as 0
+    EXPECT_EQ(out[1].y, 0);   // sample 1 is the peak value: top edge
+    EXPECT_EQ(out[2].x, -999);
+}
+
+TEST(TracePointsTest, OverviewSplitsAtTheAnalysisWindow) {
+    std::vector<double> r(1000, 0.0);
+    std::vector<Pt> out(2000);
+    OverviewParams p;
+    p.n = 1000;
+    p.width = 100;  // 10 samples per pixel
+    p.height = 51;
+    p.peakValue = 1.0;
+    p.peakIndex = 505;
+    p.viewStart = 200;
+    p.viewEnd = 400;
+    const OverviewPoints o = BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    EXPECT_EQ(o.count, 102u);  // x = 0..100 and the peak's extra vertex
+    // Column 20 starts at sample 196 (19.5 rounds to 20), so x = 0..20 lie before sample 201.
+    EXPECT_EQ(o.a, 21u);
+    EXPECT_EQ(o.b, 41u);
+    EXPECT_EQ(out[o.a].x, 21);
+    EXPECT_EQ(out[o.b].x, 41);
+
+    p.viewEnd = 5000;  // beyond the data: the highlight runs to the end
+    const OverviewPoints o2 = BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    EXPECT_EQ(o2.b, o2.count);
+}
+
+}  // namespace
+}  // namespace fim
