@@ -45,7 +45,8 @@ std::string ShortFloat(double value) {
 }
 
 TimeTraceModel::TimeTraceModel(MeasurementState& meas, Prompter& prompter)
-    : windows{TenMsWindow(), TwentyMsWindow(), DefaultUserWindow1(), DefaultUserWindow2()},
+    : windows{TenMsWindow(), TwentyMsWindow(), MakeTimeWindow("User 1", 400, 9600),
+              MakeTimeWindow("User 2", 800, 19200)},
       meas_(meas),
       prompter_(prompter) {
     modeCaption = Msg(120);

@@ -18,7 +18,9 @@ int32_t GetI32(const uint8_t* p) {
     return static_cast<int32_t>(u);
 }
 
-TimeWindow Make(const char* name, int32_t before, int32_t after) {
+}  // namespace
+
+TimeWindow MakeTimeWindow(const char* name, int32_t before, int32_t after) {
     TimeWindow w;
     w.name = name;
     w.timeBefore = before;
@@ -27,8 +29,6 @@ TimeWindow Make(const char* name, int32_t before, int32_t after) {
     w.samplesAfter = TimeWindow::SamplesFor(after, 44100.0);
     return w;
 }
-
-}  // namespace
 
 std::array<uint8_t, TimeWindow::kBytes> TimeWindow::Encode() const {
     std::array<uint8_t, kBytes> b{};
@@ -57,9 +57,7 @@ int32_t TimeWindow::SamplesFor(int32_t microseconds, double sampleRate) {
     return static_cast<int32_t>(std::nearbyint(microseconds / 1000000.0 * sampleRate));
 }
 
-TimeWindow TenMsWindow() { return Make("10ms (100Hz)", 400, 9600); }
-TimeWindow TwentyMsWindow() { return Make("20ms (50 Hz)", 600, 19400); }
-TimeWindow DefaultUserWindow1() { return Make("User 1", 400, 9600); }
-TimeWindow DefaultUserWindow2() { return Make("User 2", 800, 19200); }
+TimeWindow TenMsWindow() { return MakeTimeWindow("10ms (100Hz)", 400, 9600); }
+TimeWindow TwentyMsWindow() { return MakeTimeWindow("20ms (50 Hz)", 600, 19400); }
 
 }  // namespace fim

@@ -35,10 +35,11 @@ struct TimeWindow {
     bool operator==(const TimeWindow&) const = default;
 };
 
-// The fixed windows and the user windows' defaults.
+// A window with its sample counts derived at 44100 Hz.
+TimeWindow MakeTimeWindow(const char* name, int32_t before, int32_t after);
+
+// The fixed windows around the peak, with sample counts at 44100 Hz.
 TimeWindow TenMsWindow();
 TimeWindow TwentyMsWindow();
-TimeWindow DefaultUserWindow1();
-TimeWindow DefaultUserWindow2();
 
 }  // namespace fim

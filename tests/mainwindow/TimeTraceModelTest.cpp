@@ -407,7 +407,7 @@ TEST_F(TimeTraceModelTest, ModeCaptionAndEnabledCommandsFollowTheMode) {
 }
 
 TEST(TimeWindowTest, StoredBlockRoundTripsAndRefusesDamage) {
-    TimeWindow w = DefaultUserWindow2();
+    TimeWindow w = MakeTimeWindow("User 2", 800, 19200);
     w.samplesBefore = -3;
     const auto block = w.Encode();
     EXPECT_EQ(block[0], 6);
