@@ -90,6 +90,9 @@ TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block) {
     return DecodeTimeWindow(block, 0);
 }
 
+TimeWindow DefaultUserWindow1() { return MakeTimeWindow("User 1", 400, 9600); }
+TimeWindow DefaultUserWindow2() { return MakeTimeWindow("User 2", 800, 19200); }
+
 std::vector<uint8_t> EncodeAbsoluteWindow(const AbsoluteWindow& w) {
     LeBlock b(AbsoluteWindow::kBytes);
     b.PutI32(0, w.lastStart);

@@ -40,6 +40,11 @@ TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at);
 std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w);
 TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block);
 
+// Defaults of the user windows "USER1" ("User 1", 400 / 9600 µs) and "USER2" ("User 2",
+// 800 / 19200 µs), sample counts at 44100 Hz.
+TimeWindow DefaultUserWindow1();
+TimeWindow DefaultUserWindow2();
+
 // ---- AbsoluteWindow ("ABSWIN"): four signed 32-bit integers, 16 bytes.
 
 struct AbsoluteWindow {
