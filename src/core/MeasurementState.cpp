@@ -1,7 +1,13 @@
 #include "core/MeasurementState.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "shell/Catalog.h"
+#include "shell/Prompter.h"
 
 namespace fim {
 
@@ -41,6 +47,7 @@ std::string SharedBuffers::AllocCaption(Id id) {
 }
 
 void SharedBuffers::Allocate(const Allocator& alloc, const FatalHandler& onFatal) {
+    if (Allocated()) return;  // allocated once; a second start-up call keeps the buffers
     free_ = &std::free;
     for (int i = 0; i < Count; ++i) {
         const auto id = static_cast<Id>(i);
@@ -72,16 +79,75 @@ void MeasurementState::RecomputeDerived() {
     const int bytes = BytesPerSample(SampleBits);
     if (bytes == 2) FullScale = 32767;
     if (bytes == 4) FullScale = 0x7FFFFFFF;
-    OutputAmplitude = static_cast<int32_t>(
-        std::nearbyint(std::pow(10.0, OutputLevelDb / 20.0) * static_cast<double>(FullScale)));
+    const double amplitude =
+        std::nearbyint(std::pow(10.0, OutputLevelDb / 20.0) * static_cast<double>(FullScale));
+    OutputAmplitude = static_cast<int32_t>(std::min(amplitude, static_cast<double>(FullScale)));
     LowLevelThreshold = static_cast<int32_t>(
         std::nearbyint(std::pow(10.0, -40.0 / 20.0) * static_cast<double>(FullScale)));
     MlsSize = 1 << MlsOrder;
 }
 
+bool ConvertRecording(const void* source, int32_t* destination, int bits, std::size_t count) {
+    const auto* src = static_cast<const unsigned char*>(source);
+    switch (BytesPerSample(bits)) {
+        case 1:
+            for (std::size_t i = 0; i < count; ++i) destination[i] = 127 - int32_t{src[i]};
+            return true;
+        case 2:
+            for (std::size_t i = 0; i < count; ++i) {
+                const auto u = static_cast<uint16_t>(src[2 * i] | (src[2 * i + 1] << 8));
+                destination[i] = static_cast<int16_t>(u);
+            }
+            return true;
+        case 4:
+            std::memcpy(destination, source, count * sizeof(int32_t));
+            return true;
+        default: return false;
+    }
+}
+
+void SelectFftSize(int index, int32_t& size, Prompter& prompter) {
+    switch (index) {
+        case 0: size = 2048; break;
+        case 1: size = 4096; break;
+        case 2: size = 8192; break;
+        case 3: size = 16384; break;
+        case 4:
+        case 100: size = 32768; break;
+        case 5: prompter.Inform("MIV V1.70", "ffticall using id5"); break;
+        default: break;
+    }
+}
+
+int FftSizeIndex(int size) {
+    switch (size) {
+        case 2048: return 0;
+        case 4096: return 1;
+        case 8192: return 2;
+        case 16384: return 3;
+        case 32768: return 4;
+        case 65536: return 5;
+        default: return 0;
+    }
+}
+
 MeasurementState& Meas() {
     static MeasurementState state;
     return state;
+}
+
+void InitMeasurementState(const SharedBuffers::Allocator& alloc,
+                          const SharedBuffers::FatalHandler& onFatal) {
+    Meas().buffers.Allocate(alloc, onFatal);
+}
+
+SharedBuffers::FatalHandler FatalAllocationHandler(Prompter& prompter) {
+    return [&prompter](const std::string& caption) {
+        prompter.Ask(caption, Msg(25), PromptButtons::Ok, PromptIcon::Stop);
+        std::fputs("MEMORY ERROR\n", stderr);
+        std::fflush(stderr);
+        std::_Exit(EXIT_FAILURE);
+    };
 }
 
 }  // namespace fim

@@ -13,6 +13,8 @@
 
 namespace fim {
 
+class Prompter;
+
 // One of the shared buffers: its tag (as in the start-up failure caption), size and memory.
 struct SharedBuffer {
     const char* tag = "";
@@ -74,6 +76,17 @@ private:
 // Bits per sample of the wave format to bytes: 8 → 1, 16 → 2, 20 → 4, 24 → 4, otherwise 0.
 int BytesPerSample(int bits);
 
+// Converts `count` recorded samples of `bits` bits to signed 32-bit integers: 1-byte samples
+// (unsigned, centred on 128) become 127 − byte, 2-byte samples are sign-extended, 4-byte samples
+// are copied. A width BytesPerSample does not know converts nothing and returns false.
+bool ConvertRecording(const void* source, int32_t* destination, int bits, std::size_t count);
+
+// FFT length for a size menu index: 0 → 2048 … 4 → 32768, 100 (the smoothed analysis) → 32768.
+// Index 5 is refused with a message box; any other index leaves `size` unchanged.
+void SelectFftSize(int index, int32_t& size, Prompter& prompter);
+// The menu index of an FFT length: 2048 → 0 … 32768 → 4, 65536 → 5, anything else → 0.
+int FftSizeIndex(int size);
+
 struct MeasurementState {
     // Settings (persisted; defaults are the settings tree's defaults).
     uint16_t SampleRate = 44100;
@@ -126,7 +139,11 @@ struct MeasurementState {
     double GetTemperature() const { return Temperature; }
     void SetTemperature(double degrees);
 
+    // Sets FftSize from a size menu index (see fim::SelectFftSize).
+    void SelectFftSize(int index, Prompter& prompter) { fim::SelectFftSize(index, FftSize, prompter); }
+
     // Recomputes, in this order: FullScale, OutputAmplitude, LowLevelThreshold, MlsSize.
+    // OutputAmplitude is limited to FullScale, so a level above 0 dB cannot wrap the samples.
     void RecomputeDerived();
     int MlsPeriod() const { return MlsSize - 1; }
 };
@@ -134,5 +151,14 @@ struct MeasurementState {
 // The one process-wide instance (created on first use; buffers are allocated by
 // InitMeasurementState at start-up).
 MeasurementState& Meas();
+
+// Start-up of the measurement core: allocates the shared buffers of Meas() in table order (an
+// empty allocator uses calloc). A failed allocation calls `onFatal`, which does not return.
+void InitMeasurementState(const SharedBuffers::Allocator& alloc,
+                          const SharedBuffers::FatalHandler& onFatal);
+
+// The fatal path of a failed start-up allocation: a stop box captioned with the allocation tag
+// and showing message 25, then immediate exit with the fatal-exit text "MEMORY ERROR" on stderr.
+SharedBuffers::FatalHandler FatalAllocationHandler(Prompter& prompter);
 
 }  // namespace fim

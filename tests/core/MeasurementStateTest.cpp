@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {
@@ -62,6 +65,100 @@ TEST(MeasurementState, FailedAllocationStopsAtThatBufferWithItsCaption) {
     EXPECT_EQ(caption, "Alloc AVL");
     EXPECT_EQ(tried.back(), "AVL");
     EXPECT_EQ(SharedBuffers::AllocCaption(SharedBuffers::PLD), "Alloc PLD ");
+}
+
+TEST(MeasurementState, LevelsAboveFullScaleAreLimited) {
+    MeasurementState s;
+    s.OutputLevelDb = 6;
+    for (int bits : {16, 24}) {
+        s.SampleBits = bits;
+        s.RecomputeDerived();
+        EXPECT_EQ(s.OutputAmplitude, s.FullScale) << bits;
+    }
+    // An unknown width keeps the last full scale.
+    s.SampleBits = 12;
+    s.RecomputeDerived();
+    EXPECT_EQ(s.FullScale, 0x7FFFFFFF);
+}
+
+TEST(MeasurementState, FftSizeMenuIndices) {
+    ScriptedPrompter prompter;
+    int32_t size = 4096;
+    const int sizes[] = {2048, 4096, 8192, 16384, 32768};
+    for (int i = 0; i < 5; ++i) {
+        SelectFftSize(i, size, prompter);
+        EXPECT_EQ(size, sizes[i]);
+        EXPECT_EQ(FftSizeIndex(sizes[i]), i);
+    }
+    SelectFftSize(1, size, prompter);
+    SelectFftSize(100, size, prompter);
+    EXPECT_EQ(size, 32768);
+    SelectFftSize(7, size, prompter);
+    SelectFftSize(-1, size, prompter);
+    EXPECT_EQ(size, 32768);
+    EXPECT_TRUE(prompter.shown.empty());
+    SelectFftSize(5, size, prompter);
+    EXPECT_EQ(size, 32768);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, "ffticall using id5");
+    EXPECT_EQ(FftSizeIndex(65536), 5);
+    EXPECT_EQ(FftSizeIndex(1000), 0);
+
+    MeasurementState state;
+    state.SelectFftSize(0, prompter);
+    EXPECT_EQ(state.GetFftSize(), 2048);
+}
+
+TEST(MeasurementState, ConvertRecordingOfEachWidth) {
+    const unsigned char bytes8[] = {0, 255, 127, 128};
+    int32_t out[5] = {9, 9, 9, 9, 9};
+    EXPECT_TRUE(ConvertRecording(bytes8, out, 8, 4));
+    EXPECT_EQ(out[0], 127);
+    EXPECT_EQ(out[1], -128);
+    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(out[3], -1);
+    EXPECT_EQ(out[4], 9);
+
+    const unsigned char bytes16[] = {0x00, 0x80, 0xFF, 0x7F, 0xFF, 0xFF};
+    EXPECT_TRUE(ConvertRecording(bytes16, out, 16, 3));
+    EXPECT_EQ(out[0], -32768);
+    EXPECT_EQ(out[1], 32767);
+    EXPECT_EQ(out[2], -1);
+    EXPECT_EQ(out[3], -1);  // from the 8-bit case, untouched
+
+    const int32_t wide[] = {-2147483647 - 1, 123456789};
+    for (int bits : {20, 24}) {
+        EXPECT_TRUE(ConvertRecording(wide, out, bits, 2));
+        EXPECT_EQ(out[0], wide[0]);
+        EXPECT_EQ(out[1], wide[1]);
+    }
+    out[0] = 5;
+    EXPECT_FALSE(ConvertRecording(bytes16, out, 12, 1));
+    EXPECT_EQ(out[0], 5);
+}
+
+// A prompter that prints what it shows, so a test can see it from a dying child process.
+struct PrintingPrompter : ScriptedPrompter {
+    PromptAnswer Ask(const std::string& caption, const std::string& text, PromptButtons buttons,
+                     PromptIcon icon) override {
+        std::fprintf(stderr, "[%s|%s]\n", caption.c_str(), icon == PromptIcon::Stop ? "stop" : "?");
+        return ScriptedPrompter::Ask(caption, text, buttons, icon);
+    }
+};
+
+TEST(MeasurementStateDeathTest, FailedStartUpAllocationEndsTheProgram) {
+    PrintingPrompter prompter;
+    EXPECT_EXIT(
+        {
+            InitMeasurementState(
+                [](std::size_t bytes, const char* tag) -> void* {
+                    return std::string(tag) == "PLD" ? nullptr : std::calloc(bytes, 1);
+                },
+                FatalAllocationHandler(prompter));
+            std::fprintf(stderr, "survived\n");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(EXIT_FAILURE), "\\[Alloc PLD \\|stop\\]\nMEMORY ERROR");
 }
 
 }  // namespace
