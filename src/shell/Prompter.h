@@ -22,7 +22,7 @@ struct FileDialogRequest {
 };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     // A message box; returns the button pressed. Text lines are separated by "\r" or "\n".
     virtual PromptAnswer Ask(const std::string& caption, const std::string& text,

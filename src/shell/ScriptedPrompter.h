@@ -11,7 +11,7 @@
 namespace fim {
 
 class ScriptedPrompter : public Prompter {
-public:
+  public:
     struct Shown {
         std::string caption;
         std::string text;

@@ -1,13 +1,13 @@
-#include <QApplication>
-#include <QLabel>
 #include <QMainWindow>
+#include <memory>
+
+#include "shell/ui/FimStartUp.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("MIV V1.70");
-    QMainWindow window;
-    window.setWindowTitle("MIV V1.70");
-    window.setMinimumSize(800, 470);
-    window.show();
-    return app.exec();
+    return fim::RunFim(argc, argv, [] {
+        auto window = std::make_unique<QMainWindow>();
+        window->setWindowTitle(QString::fromLatin1(fim::kApplicationTitle));
+        window->setMinimumSize(800, 470);
+        return std::unique_ptr<QWidget>(std::move(window));
+    });
 }

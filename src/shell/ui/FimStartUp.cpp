@@ -1,0 +1,45 @@
+#include "shell/ui/FimStartUp.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "core/MeasurementState.h"
+#include "shell/Catalog.h"
+#include "shell/FatalMemory.h"
+#include "shell/ui/InputLanguage.h"
+#include "shell/ui/QtPrompter.h"
+#include "shell/ui/SingleInstance.h"
+#include "shell/ui/TerminationSignals.h"
+
+namespace fim {
+
+int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Brevik Audio"));
+    QCoreApplication::setApplicationName(QStringLiteral("Field Impulse Meter"));
+
+    BuildCatalog();
+    SelectLanguage(DefaultInputLanguageIsGerman());
+
+    // A second start only brings the running instance to the front: it allocates nothing and
+    // opens no device.
+    SingleInstance instance;
+    if (instance.Start() == SingleInstance::Role::Activated) return 0;
+
+    QtPrompter prompter;
+    Meas().buffers.Allocate({}, FatalMemoryHandler(&prompter));
+
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+
+    std::unique_ptr<QWidget> window = createMainWindow();
+    if (window == nullptr) return 1;
+    // Tool-tips (the program's hints) show on every control, also while the window is inactive.
+    window->setAttribute(Qt::WA_AlwaysShowToolTips);
+    prompter.SetParent(window.get());
+    instance.SetWindow(window.get());
+    CloseOnTerminationSignals(window.get());
+    window->show();
+    return QApplication::exec();
+}
+
+}  // namespace fim
