@@ -10,6 +10,7 @@
 #include "shell/ui/QtPrompter.h"
 #include "shell/ui/SingleInstance.h"
 #include "shell/ui/TerminationSignals.h"
+#include "spectrum/FftEngine.h"
 
 namespace fim {
 
@@ -26,8 +27,13 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     SingleInstance instance;
     if (instance.Start() == SingleInstance::Role::Activated) return 0;
 
+    // A failed allocation here or in the FFT tables shows its box and ends the process.
     QtPrompter prompter;
-    Meas().buffers.Allocate({}, FatalMemoryHandler(&prompter));
+    InitMeasurementState({}, FatalMemoryHandler(&prompter));
+    SetFftFatalHandler([&prompter](const std::string& caption, const std::string& /*text*/) {
+        FatalMemoryError(caption, &prompter);
+    });
+    InitFft();
 
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
 
@@ -39,7 +45,10 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     instance.SetWindow(window.get());
     CloseOnTerminationSignals(window.get());
     window->show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The handler refers to this function's prompter.
+    SetFftFatalHandler({});
+    return status;
 }
 
 }  // namespace fim

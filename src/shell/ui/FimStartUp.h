@@ -1,7 +1,7 @@
 #pragma once
 // fim's start-up, in this order: message catalog and language, single instance, shared buffers
-// (a failure ends the process through the fatal memory path), application title and tool-tips,
-// main window, event loop.
+// and FFT tables (a failure ends the process through the fatal memory path), application title
+// and tool-tips, main window, event loop.
 
 #include <functional>
 #include <memory>

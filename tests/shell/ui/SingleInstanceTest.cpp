@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
@@ -23,8 +22,6 @@ QString UniqueName() {
     return QStringLiteral("fimtest-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
-QString SocketPath(const QString& name) { return QDir(QDir::tempPath()).filePath(name); }
-
 // Processes events until `done` holds or a generous deadline passes (no timing is measured).
 template <typename Pred>
 bool SpinUntil(Pred done, int ms = 20000) {
@@ -34,31 +31,6 @@ bool SpinUntil(Pred done, int ms = 20000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-TEST(SingleInstance, FirstStartTakesTheNameAndClosingReleasesIt) {
-    const QString name = UniqueName();
-    {
-        SingleInstance first(name);
-        EXPECT_EQ(first.Start(), SingleInstance::Role::First);
-        EXPECT_TRUE(first.Listening());
-        EXPECT_TRUE(QFileInfo::exists(SocketPath(name)));
-    }
-    EXPECT_FALSE(QFileInfo::exists(SocketPath(name)));
-    SingleInstance next(name);
-    EXPECT_EQ(next.Start(), SingleInstance::Role::First);
-    EXPECT_TRUE(next.Listening());
-}
-
-TEST(SingleInstance, NameLeftByADeadInstanceIsTakenOver) {
-    const QString name = UniqueName();
-    // What a crashed instance leaves behind: the name exists, nobody answers.
-    QFile leftover(SocketPath(name));
-    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    leftover.close();
-    SingleInstance instance(name);
-    EXPECT_EQ(instance.Start(500), SingleInstance::Role::First);
-    EXPECT_TRUE(instance.Listening());
 }
 
 TEST(SingleInstance, SecondStartRestoresAndRaisesTheFirstWindow) {
