@@ -20,4 +20,8 @@ struct SmoothRecord {
 
 constexpr int kSmoothRecords = 295;
 
+// The analysis mode: linear FFT bins, or the 295 log-spaced SMOOTH FFT records. The values are
+// the ones stored with recent calibrations and macros.
+enum class AnalysisMode { Fft = 0, Smooth = 1 };
+
 }  // namespace fim

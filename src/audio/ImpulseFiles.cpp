@@ -1,0 +1,176 @@
+#include "audio/ImpulseFiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "audio/TimeFile.h"
+#include "audio/WaveFile.h"
+#include "core/FileTexts.h"
+#include "shell/Catalog.h"
+
+namespace fim {
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+}  // namespace
+
+bool ImpulseFiles::Refuse(const std::string& caption, const std::string& text) {
+    prompter_.Inform(caption, text, PromptIcon::Information);
+    return false;
+}
+
+int ImpulseFiles::FilterIndexForName(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return ext == ".WAV" ? kWaveFile : kTimeFile;
+}
+
+bool ImpulseFiles::SaveImpulse(const std::string& path, int index) {
+    const double* rlp = state_.buffers.RLPd();
+    const std::size_t n = static_cast<std::size_t>(
+        std::clamp<int32_t>(state_.MlsSize, 0, static_cast<int32_t>(SharedBuffers::kRlpDoubles)));
+    if (!rlp) return false;
+    std::string error;
+    bool ok;
+    if (index == kWaveFile) {
+        const double peak = std::fabs(state_.ImpulsePeakValue);
+        if (!(peak > 0.0) || !std::isfinite(peak))
+            return Refuse(FileMessage(FileText::NotExported), FileMessage(FileText::NoResponse));
+        std::vector<int16_t> samples(n, 0);
+        for (std::size_t k = 0; k + 1 < n; ++k) {
+            const double v = std::nearbyint(rlp[k] * 32766.0 / peak);
+            samples[k] =
+                static_cast<int16_t>(std::isnan(v) ? 0.0 : std::clamp(v, -32768.0, 32767.0));
+        }
+        ok = WriteWave16(path, state_.SampleRate, 1, samples.data(), n, &error);
+    } else {
+        std::vector<double> samples(rlp, rlp + n);
+        if (n) samples[n - 1] = 0.0;
+        ok = WriteTimeFile(path, state_.SampleRate, samples.data(), n, &error);
+    }
+    if (!ok) return Refuse(Msg(39), FileMessage(FileText::CannotWrite) + path);
+    folder = FolderOf(path);
+    return true;
+}
+
+template <typename T>
+void ImpulseFiles::Install(const T* samples, std::size_t count) {
+    double* rlp = state_.buffers.RLPd();
+    state_.MlsSize = static_cast<int32_t>(count);
+    state_.ImpulsePeakValue = 0.0;
+    state_.ImpulsePeakIndex = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double v = static_cast<double>(samples[k]);
+        rlp[k] = v;
+        if (std::fabs(v) > state_.ImpulsePeakValue) {
+            state_.ImpulsePeakValue = std::fabs(v);
+            state_.ImpulsePeakIndex = static_cast<int32_t>(k + 1);
+        }
+    }
+    state_.ImpulseValid = true;
+    state_.PinkMls = false;
+}
+
+bool ImpulseFiles::LoadTime(const std::string& path) {
+    TimeFileData data;
+    const TimeFileStatus status = ReadTimeFile(path, data, SharedBuffers::kRlpDoubles);
+    const std::string& caption = FileMessage(FileText::NotLoaded);
+    switch (status) {
+        case TimeFileStatus::Ok:
+            break;
+        case TimeFileStatus::BadRate:
+            return Refuse(caption, FileMessage(FileText::BadTimeFileRate));
+        case TimeFileStatus::TooShort:
+        case TimeFileStatus::BadSize:
+            return Refuse(caption, FileMessage(FileText::NotATimeFile));
+        default:
+            return Refuse(caption, FileMessage(FileText::CannotRead));
+    }
+    state_.SampleRate = data.sampleRate;
+    Install(data.samples.data(), data.samples.size());
+    return true;
+}
+
+bool ImpulseFiles::LoadWave(const std::string& path) {
+    WaveReader wav;
+    const WaveStatus status = wav.Open(path);
+    const std::string name = BaseName(path);
+    if (status == WaveStatus::CannotOpen)
+        return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::CannotRead));
+    // Missing chunks: the chunk's message as caption. The load stops here (a damaged file must
+    // not end the program or load half a file).
+    if (status != WaveStatus::Ok)
+        return Refuse(Msg(WaveStatusMessage(status)),
+                      FileMessage(FileText::NotLoaded) + ": " + name);
+    const WaveFormat& f = wav.Format();
+    if (f.channels >= 2) return Refuse(Msg(15), Msg(14));
+    if (!f.IsPcm()) return Refuse(Msg(17), Msg(16));
+    if (f.bitsPerSample != 16) return Refuse(Msg(19), Msg(18));
+    if (f.sampleRate < kTimeFileMinRate || f.sampleRate > kTimeFileMaxRate)
+        return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::BadWaveRate));
+    if (!wav.HasData()) return Refuse(Msg(28), FileMessage(FileText::NotLoaded) + ": " + name);
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<uint64_t>(wav.FrameCount(), SharedBuffers::kRlpDoubles));
+    std::vector<int16_t> samples(count);
+    if (wav.ReadFrames16(0, samples.data(), count) != count)
+        return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::CannotRead));
+    if (count == 0)
+        return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::NoSamples));
+    state_.SampleRate = static_cast<uint16_t>(f.sampleRate);
+    state_.ImpulseValid = false;
+    Install(samples.data(), count);
+    return true;
+}
+
+bool ImpulseFiles::LoadImpulse(const std::string& path, int index) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return false;
+    if (!state_.buffers.RLPd()) return false;
+    const bool ok = index == kWaveFile ? LoadWave(path) : LoadTime(path);
+    if (ok) loadedName = BaseName(path);
+    return ok;
+}
+
+bool ImpulseFiles::SaveTimeFileCommand() {
+    FileDialogRequest request;
+    request.filter = filterIndex == kWaveFile
+                         ? "WAVE File (*.WAV *.wav);;MIV Time File (*.MTF *.mtf)"
+                         : "MIV Time File (*.MTF *.mtf);;WAVE File (*.WAV *.wav)";
+    request.initialDir = folder;
+    request.defaultExtension = filterIndex == kWaveFile ? "WAV" : "MTF";
+    const auto path = prompter_.ChooseSaveFile(request);
+    if (!path) return false;
+    return SaveImpulse(*path, FilterIndexForName(*path));
+}
+
+bool ImpulseFiles::LoadTimeFileCommand() {
+    FileDialogRequest request;
+    request.filter = filterIndex == kWaveFile
+                         ? "WAVE File (*.WAV *.wav);;MIV Time File (*.MTF *.mtf)"
+                         : "MIV Time File (*.MTF *.mtf);;WAVE File (*.WAV *.wav)";
+    request.initialDir = folder;
+    const auto path = prompter_.ChooseOpenFile(request);
+    if (!path) return false;
+    filterIndex = FilterIndexForName(*path);
+    folder = FolderOf(*path);
+    if (!LoadImpulse(*path, filterIndex)) return false;
+    AddRecentFile(*path);
+    return true;
+}
+
+bool ImpulseFiles::LoadRecentFile(const std::string& path) {
+    return LoadImpulse(path, FilterIndexForName(path));
+}
+
+}  // namespace fim
