@@ -125,7 +125,7 @@ public:
     bool Repeat = false;          // REPEAT1's tick
     bool AgainIsStop = false;     // AGAIN1's caption is "STOP"
     int FinderSize = 1;           // the finder's size setting 0, 1, 2 (8192, 4096, 2048)
-    WaveFormat InFormat, OutFormat;
+    DeviceFormat InFormat, OutFormat;
     // Windows that take the devices in sound modes 1 and 4 receive their notifications here.
     void SetModeCallbacks(WaveCallback* input, WaveCallback* output);
     // Marks the impulse display stale (the settings dialog was opened or confirmed).

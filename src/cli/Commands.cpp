@@ -9,6 +9,11 @@ const std::vector<Command>& AllCommands() {
         {"recover", RunRecover,
          "--order N --in REC.wav [--averages K] [--atc] [--peaksync] [--syncmode M] "
          "[--synctime T] [--ignore-first] --out IR.mtf"},
+        {"measure", RunMeasure,
+         "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
+         "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
+         "[--room KEY=VALUE ...] [--fast] --out IR.mtf"},
+        {"devices", RunDevices, ""},
     };
     return commands;
 }

@@ -11,7 +11,7 @@ namespace fim {
 
 namespace {
 
-PaSampleFormat SampleFormat(const WaveFormat& f) {
+PaSampleFormat SampleFormat(const DeviceFormat& f) {
     switch (f.bitsPerSample) {
         case 8: return paUInt8;
         case 16: return paInt16;
@@ -21,7 +21,7 @@ PaSampleFormat SampleFormat(const WaveFormat& f) {
     }
 }
 
-bool MakeParameters(int device, const WaveFormat& f, bool input, PaStreamParameters& p) {
+bool MakeParameters(int device, const DeviceFormat& f, bool input, PaStreamParameters& p) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr || SampleFormat(f) == 0 || f.formatTag != 1) return false;
     std::memset(&p, 0, sizeof p);
@@ -166,13 +166,13 @@ std::string PortAudioDevices::OutputName(int index) const {
     return index >= 0 && index < OutputCount() ? outputNames_[index] : std::string();
 }
 
-bool PortAudioDevices::InputSupports(int index, const WaveFormat& f) const {
+bool PortAudioDevices::InputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
     if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p)) return false;
     return Pa_IsFormatSupported(&p, nullptr, f.samplesPerSec) == paFormatIsSupported;
 }
 
-bool PortAudioDevices::OutputSupports(int index, const WaveFormat& f) const {
+bool PortAudioDevices::OutputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
     if (index < 0 || index >= OutputCount() || !MakeParameters(outputs_[index], f, false, p)) {
         return false;
@@ -203,7 +203,7 @@ std::string PortAudioDevices::ErrorText(int result) const {
     return text;
 }
 
-int PortAudioDevices::Open(Direction& d, int index, const WaveFormat& format,
+int PortAudioDevices::Open(Direction& d, int index, const DeviceFormat& format,
                            WaveCallback* callback, bool input) {
     if (!initialised_) return kWaveNoDriver;
     const std::vector<int>& list = input ? inputs_ : outputs_;
@@ -267,7 +267,7 @@ int PortAudioDevices::Close(Direction& d) {
     return Translate(e);
 }
 
-int PortAudioDevices::OpenInput(int index, const WaveFormat& format, WaveCallback* callback) {
+int PortAudioDevices::OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) {
     return Open(in_, index, format, callback, true);
 }
 
@@ -310,7 +310,7 @@ int PortAudioDevices::ResetInput() {
 
 int PortAudioDevices::CloseInput() { return Close(in_); }
 
-int PortAudioDevices::OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) {
+int PortAudioDevices::OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) {
     return Open(out_, index, format, callback, false);
 }
 
