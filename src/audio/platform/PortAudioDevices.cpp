@@ -106,7 +106,8 @@ int OutputCallback(const void*, void* output, unsigned long frames,
             if (d.position >= h.bufferLength) {
                 d.current = nullptr;
                 d.position = 0;
-                const double end = dac + double(done / d.format.blockAlign) / d.rate;
+                const double end = dac + double(done / d.format.blockAlign) / d.rate +
+                                   d.echoDelay.load(std::memory_order_relaxed);
                 if (dac <= 0.0 || d.playedCount == 16) {
                     HandBack(d, h);  // no timing from the host: report at once
                 } else {
@@ -226,6 +227,11 @@ int PortAudioDevices::Open(Direction& d, int index, const DeviceFormat& format,
     if (e != paNoError) return Translate(e);
     Pa_SetStreamFinishedCallback(stream, StreamFinished);
     d.stream = stream;
+    if (input) {
+        // What the input adds between a sound at the converter and its samples in our buffers.
+        const PaStreamInfo* info = Pa_GetStreamInfo(stream);
+        out_.echoDelay.store(info != nullptr ? info->inputLatency + 0.010 : 0.0);
+    }
     return kWaveOk;
 }
 
@@ -259,6 +265,7 @@ void PortAudioDevices::HandBackAll(Direction& d, bool keepQueued) {
 
 int PortAudioDevices::Close(Direction& d) {
     if (d.stream == nullptr) return kWaveInvalidHandle;
+    if (d.input) out_.echoDelay.store(0.0);
     Halt(d);
     HandBackAll(d, false);
     const PaError e = Pa_CloseStream(static_cast<PaStream*>(d.stream));

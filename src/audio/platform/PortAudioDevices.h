@@ -70,6 +70,10 @@ public:
         std::atomic<bool> active{false};     // recording (input) / not paused (output)
         std::atomic<bool> stopping{false};   // the UI thread is stopping the stream on purpose
         double rate = 44100.0;
+        // Output: extra time before a played header is reported, so that the input has
+        // delivered what came back of it (the input stream's latency). Set by the UI thread while
+        // the output stream is stopped.
+        std::atomic<double> echoDelay{0.0};
     };
 
 private:
