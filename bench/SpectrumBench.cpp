@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "spectrum/FftEngine.h"
+#include "spectrum/SpectrumComputer.h"
 
 namespace {
 
@@ -96,5 +97,26 @@ void BM_SmoothAnalysis(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SmoothAnalysis);
+
+// The whole spectrum step for a 32768-sample window: transform, display spectrum, smoothing with
+// v = 10 and the peak.
+void BM_SpectrumStep(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    std::vector<double> ir = Noise(n + 100);
+    fim::SpectrumComputer computer;
+    fim::SpectrumInput in;
+    in.impulse = ir.data();
+    in.impulseCount = ir.size();
+    in.viewStart = 50;
+    in.viewEnd = 50 + n;
+    in.fftSize = n;
+    in.sampleRate = 48000.0;
+    in.smoothingWidth = fim::SmoothingWidthFromValue(10);
+    for (auto _ : state) {
+        computer.ComputeSpectrum(in, nullptr);
+        benchmark::DoNotOptimize(computer.PeakLevel());
+    }
+}
+BENCHMARK(BM_SpectrumStep)->Arg(32768);
 
 }  // namespace

@@ -15,6 +15,9 @@ struct Command {
     const char* usage;
 };
 
+int RunMls(const Args& args);
+int RunRecover(const Args& args);
+
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();
 

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/Catalog.h"
 #include "shell/Prompter.h"
 
 namespace fim {
@@ -139,15 +137,6 @@ MeasurementState& Meas() {
 void InitMeasurementState(const SharedBuffers::Allocator& alloc,
                           const SharedBuffers::FatalHandler& onFatal) {
     Meas().buffers.Allocate(alloc, onFatal);
-}
-
-SharedBuffers::FatalHandler FatalAllocationHandler(Prompter& prompter) {
-    return [&prompter](const std::string& caption) {
-        prompter.Ask(caption, Msg(25), PromptButtons::Ok, PromptIcon::Stop);
-        std::fputs("MEMORY ERROR\n", stderr);
-        std::fflush(stderr);
-        std::_Exit(EXIT_FAILURE);
-    };
 }
 
 }  // namespace fim

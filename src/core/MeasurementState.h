@@ -157,8 +157,4 @@ MeasurementState& Meas();
 void InitMeasurementState(const SharedBuffers::Allocator& alloc,
                           const SharedBuffers::FatalHandler& onFatal);
 
-// The fatal path of a failed start-up allocation: a stop box captioned with the allocation tag
-// and showing message 25, then immediate exit with the fatal-exit text "MEMORY ERROR" on stderr.
-SharedBuffers::FatalHandler FatalAllocationHandler(Prompter& prompter);
-
 }  // namespace fim

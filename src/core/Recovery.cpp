@@ -194,15 +194,31 @@ void Recover(int order, Load load, double* output) {
 
 bool OrderSupported(int order) { return order >= kMinMlsOrder && order <= kMaxMlsOrder; }
 
-// 1-based position of the first largest magnitude among `count` values; 0 when all are 0.
+// 1-based position of the first largest magnitude among `count` values; 0 when all are 0. Each
+// chunk's maximum is taken with independent running maxima first; only a chunk that beats the
+// best so far is scanned for its first position.
 int32_t PeakPosition(const double* v, std::size_t count) {
+    constexpr std::size_t kChunk = 512;
     double best = 0;
     std::size_t at = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double m = std::fabs(v[i]);
-        if (m > best) {
-            best = m;
-            at = i + 1;
+    for (std::size_t c = 0; c < count; c += kChunk) {
+        const std::size_t end = std::min(count, c + kChunk);
+        double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+        std::size_t i = c;
+        for (; i + 4 <= end; i += 4) {
+            m0 = std::max(m0, std::fabs(v[i]));
+            m1 = std::max(m1, std::fabs(v[i + 1]));
+            m2 = std::max(m2, std::fabs(v[i + 2]));
+            m3 = std::max(m3, std::fabs(v[i + 3]));
+        }
+        for (; i < end; ++i) m0 = std::max(m0, std::fabs(v[i]));
+        if (std::max(std::max(m0, m1), std::max(m2, m3)) <= best) continue;
+        for (i = c; i < end; ++i) {
+            const double m = std::fabs(v[i]);
+            if (m > best) {
+                best = m;
+                at = i + 1;
+            }
         }
     }
     return static_cast<int32_t>(at);
@@ -324,6 +340,8 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
         view.SetStatusPanel(1, "DONE");
         state.AveragesDone = 0;
         const double divisor = static_cast<double>(target);
+        // The response has L values; the N-th entry, which is saved with it, holds no sample.
+        rlp[length] = 0;
         if (state.AtcMode >= 1 && state.PeakSync) {
             for (std::size_t k = 0; k < length; ++k) rlp[k] /= divisor;
         } else {
@@ -340,16 +358,11 @@ void FindImpulsePeak(MeasurementState& state) {
     state.ImpulsePeakValue = 0;
     state.ImpulsePeakIndex = 0;
     const double* rlp = state.buffers.RLPd();
-    const std::size_t count =
-        std::min<std::size_t>(state.MlsSize > 1 ? state.MlsSize - 1 : 0, SharedBuffers::kRlpDoubles);
+    const std::size_t count = std::min<std::size_t>(state.MlsSize > 1 ? state.MlsSize - 1 : 0,
+                                                    SharedBuffers::kRlpDoubles);
     if (rlp != nullptr) {
-        for (std::size_t i = 0; i < count; ++i) {
-            const double m = std::fabs(rlp[i]);
-            if (m > state.ImpulsePeakValue) {
-                state.ImpulsePeakValue = m;
-                state.ImpulsePeakIndex = static_cast<int32_t>(i + 1);
-            }
-        }
+        state.ImpulsePeakIndex = PeakPosition(rlp, count);
+        if (state.ImpulsePeakIndex > 0) state.ImpulsePeakValue = std::fabs(rlp[state.ImpulsePeakIndex - 1]);
     }
     state.ImpulseValid = true;
 }

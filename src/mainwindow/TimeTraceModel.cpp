@@ -87,10 +87,18 @@ AbsoluteWindow TimeTraceModel::ToStore() const {
 void TimeTraceModel::SetMouseMode(MouseMode mode) {
     mode_ = mode;
     switch (mode) {
-        case MouseMode::CutLeft: modeCaption = Msg(122); break;
-        case MouseMode::CutRight: modeCaption = Msg(123); break;
-        case MouseMode::Marker1: modeCaption = Msg(120); break;
-        case MouseMode::Marker2: modeCaption = Msg(121); break;
+        case MouseMode::CutLeft:
+            modeCaption = Msg(122);
+            break;
+        case MouseMode::CutRight:
+            modeCaption = Msg(123);
+            break;
+        case MouseMode::Marker1:
+            modeCaption = Msg(120);
+            break;
+        case MouseMode::Marker2:
+            modeCaption = Msg(121);
+            break;
     }
     Repaint();
 }
@@ -195,8 +203,12 @@ void TimeTraceModel::OverviewLeftDown(int x, int width) {
                 if (viewEnd - viewStart > f) viewStart = viewEnd - f;
             }
             break;
-        case MouseMode::Marker1: marker1 = k; break;
-        case MouseMode::Marker2: marker2 = k; break;
+        case MouseMode::Marker1:
+            marker1 = k;
+            break;
+        case MouseMode::Marker2:
+            marker2 = k;
+            break;
     }
     Repaint();
 }
@@ -336,24 +348,35 @@ void TimeTraceModel::KeyDown(TraceKey key) {
         case TraceKey::F:
             if (runMenuEnabled && host.openFeedbackFinder) host.openFeedbackFinder();
             return;
-        case TraceKey::Other: return;
-        default: break;
+        case TraceKey::Other:
+            return;
+        default:
+            break;
     }
     if (!MarkerCommandsEnabled()) return;
     const int32_t n = N();
     int32_t& m = ModeMarker();
     switch (key) {
-        case TraceKey::PageUp: m = m < n - 10 ? m + 10 : n; break;
-        case TraceKey::PageDown: m = m > 11 ? m - 10 : 1; break;
-        case TraceKey::End: m = viewEnd; break;
-        case TraceKey::Home: m = viewStart; break;
+        case TraceKey::PageUp:
+            m = m < n - 10 ? m + 10 : n;
+            break;
+        case TraceKey::PageDown:
+            m = m > 11 ? m - 10 : 1;
+            break;
+        case TraceKey::End:
+            m = viewEnd;
+            break;
+        case TraceKey::Home:
+            m = viewStart;
+            break;
         case TraceKey::Left:
             if (m > 1) --m;
             break;
         case TraceKey::Right:
             if (m < n) ++m;
             break;
-        default: break;
+        default:
+            break;
     }
     m = std::min(m, n - 1);
     if (m < viewStart) viewStart = m;
@@ -385,7 +408,8 @@ std::string TimeTraceModel::MarkerPositionText(int32_t sample) const {
     const double t = (sample - kTimeZeroSample) / Fs();  // s
     const double ms = std::nearbyint(t * 10000.0) / 10.0;
     const double metres10 = t * 10.0 * SoundSpeed();
-    if (metricUnits) return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(metres10) / 10.0) + "m";
+    if (metricUnits)
+        return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(metres10) / 10.0) + "m";
     return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(metres10 / kFoot) / 10.0) + "ft";
 }
 
@@ -406,8 +430,8 @@ std::string TimeTraceModel::ActiveMarkerReadout(int32_t sample, double v) const 
     const double a = meas_.ImpulsePeakValue > 0.0 ? meas_.ImpulsePeakValue : 1.0;
     const double ms = std::nearbyint((sample - kTimeZeroSample) / Fs() * 100000.0) / 100.0;
     if (dbDisplay) {
-        return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(20.0 * std::log10(std::fabs(v) / a))) +
-               "dB";
+        return ShortFloat(ms) + "ms " +
+               ShortFloat(std::nearbyint(20.0 * std::log10(std::fabs(v) / a))) + "dB";
     }
     return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(1000.0 * v / a) / 10.0) + "%";
 }
@@ -415,9 +439,9 @@ std::string TimeTraceModel::ActiveMarkerReadout(int32_t sample, double v) const 
 std::string TimeTraceModel::DifferenceMessage(double deltaMs) const {
     const double shown = std::nearbyint(deltaMs * 100.0) / 100.0;
     const double metres = deltaMs / 100.0 * SoundSpeed();
-    const std::string distance =
-        metricUnits ? ShortFloat(std::nearbyint(metres) / 10.0) + "m"
-                    : ShortFloat(std::nearbyint(metres / kFoot) / 10.0) + "ft";
+    const std::string distance = metricUnits
+                                     ? ShortFloat(std::nearbyint(metres) / 10.0) + "m"
+                                     : ShortFloat(std::nearbyint(metres / kFoot) / 10.0) + "ft";
     return Msg(22) + ShortFloat(shown) + "ms" + Msg(23) + distance;
 }
 

@@ -51,7 +51,7 @@ ColorTable DefaultColorTable();
 std::string ShortFloat(double value);
 
 class TimeTraceModel {
-public:
+  public:
     // Things the commands reach beyond the display. Empty functions do nothing.
     struct Host {
         std::function<void()> repaint;  // trace and overview
@@ -67,16 +67,19 @@ public:
     int32_t viewEnd = 1024;
     int32_t marker1 = 1;
     int32_t marker2 = 1024;
-    double latchTime = 0.0;         // ms
+    double latchTime = 0.0;  // ms
     bool showDifferenceVisible = false;
     bool dbDisplay = false;
-    bool measured = false;          // a response has been produced or loaded
-    bool repeatChecked = false;     // REPEAT of the SETUP menu
+    bool measured = false;  // a response has been produced or loaded
+    // Set by the first overview paint that finds a response: the window buttons, FFT and the
+    // PROCESS and WINDOW menus become usable.
+    bool responseControlsEnabled = false;
+    bool repeatChecked = false;  // REPEAT of the SETUP menu
     bool setupMenuEnabled = true;
     bool runMenuEnabled = true;
-    bool metricUnits = true;        // ISO
-    bool quickDraw = false;         // QUICKDRAW
-    bool quickDelay = false;        // QDELAY
+    bool metricUnits = true;  // ISO
+    bool quickDraw = false;   // QUICKDRAW
+    bool quickDelay = false;  // QDELAY
     std::array<TimeWindow, 4> windows;
     AbsoluteWindow absolute;
     ColorTable colors = DefaultColorTable();
@@ -151,7 +154,7 @@ public:
     double SoundSpeed() const;
     int32_t Fft() const;
 
-private:
+  private:
     void Repaint();
     int32_t& ModeMarker();
     int32_t OverviewSample(int x, int width) const;

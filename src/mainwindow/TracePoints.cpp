@@ -18,8 +18,9 @@ TimeGrid ComputeTimeGrid(double sampleRate, double pixelsPerSample, int width) {
         g.label = "Teilung: " + std::to_string(static_cast<long long>(std::nearbyint(1000.0 / d))) +
                   " ms";
     } else {
-        g.label = "Teilung: " +
-                  std::to_string(static_cast<long long>(std::nearbyint(1000000.0 / d))) + " us";
+        g.label =
+            "Teilung: " + std::to_string(static_cast<long long>(std::nearbyint(1000000.0 / d))) +
+            " us";
     }
     return g;
 }

@@ -31,17 +31,34 @@ struct TimeGrid {
 };
 TimeGrid ComputeTimeGrid(double sampleRate, double pixelsPerSample, int width);
 
-// Pixel coordinates are kept well inside int range whatever the sample values are.
+// Round half to even, as std::nearbyint in the default rounding mode, but without a library
+// call: it runs for every sample of every paint. Adding and removing 1.5·2^52 leaves no
+// fraction bits, so the FPU's own round-to-nearest-even does the rounding. Pixel coordinates
+// are kept well inside int range whatever the sample values are.
 inline int PixelRound(double v) {
     constexpr double kLimit = 1 << 24;
     if (!(v > -kLimit)) return -static_cast<int>(kLimit);  // also NaN
     if (v > kLimit) return static_cast<int>(kLimit);
-    return static_cast<int>(std::nearbyint(v));
+    // Not folded: (v + C) − C ≠ v in IEEE arithmetic, and the build uses no fast-math.
+    const double shifted = v + 6755399441055744.0;
+    return static_cast<int>(shifted - 6755399441055744.0);
 }
 
 // Vertical scale of the linear displays: height / (2·A), or 1 when A ≤ 0.
 inline double LinearScale(int height, double peak) {
     return peak > 0.0 ? height / (2.0 * peak) : 1.0;
+}
+
+// The last index c in i..last whose pixel column round(c·pps) is still x. Samples in between
+// are skipped by the linear paints instead of being rounded one by one.
+inline int64_t ColumnEnd(int64_t i, int x, double pps, int64_t last) {
+    if (pps >= 1.0 || pps <= 0.0) return i;  // one column per sample (or no scale at all)
+    int64_t c = static_cast<int64_t>((x + 0.5) / pps);
+    if (c < i) c = i;
+    if (c > last) c = last;
+    while (c > i && PixelRound(static_cast<double>(c) * pps) > x) --c;
+    while (c < last && PixelRound(static_cast<double>(c + 1) * pps) == x) ++c;
+    return c;
 }
 
 struct TraceParams {
@@ -75,11 +92,17 @@ std::size_t BuildTracePoints(const ResponseView& r, const TraceParams& p, Point*
         const int x = PixelRound(static_cast<double>(i) * p.pixelsPerSample);
         const bool isPeak = k == p.peakIndex;
         if (!p.db) {
-            if (n == 0 || x != lastX || isPeak) {
+            // The first sample of each column, then the peak when it lies further in.
+            if (n == cap) break;
+            out[n++] = Point(x, PixelRound(half - v * scale));
+            lastX = x;
+            const int64_t end = ColumnEnd(i, x, p.pixelsPerSample, last);
+            const int64_t peakAt = static_cast<int64_t>(p.peakIndex) - p.viewStart;
+            if (peakAt > i && peakAt <= end) {
                 if (n == cap) break;
-                out[n++] = Point(x, PixelRound(half - v * scale));
-                lastX = x;
+                out[n++] = Point(x, PixelRound(half - r.At(p.peakIndex) * scale));
             }
+            i = end;
             continue;
         }
         int y = p.height - 1;
@@ -135,23 +158,38 @@ OverviewPoints BuildOverviewPoints(const ResponseView& r, const OverviewParams& 
     bool haveA = false;
     bool haveB = false;
     out[o.count++] = Point(0, PixelRound(half - r.At(1) * scale));
+    // Index i is sample i + 1. Column by column: the column's first index adds a point unless it
+    // continues the column of index 0; the peak index adds one wherever it lies; the window
+    // edges record how many points were added before them.
+    const int64_t last = n - 1;
+    const int64_t peakAt = static_cast<int64_t>(p.peakIndex) - 1;
     int lastX = 0;
-    for (int32_t k = 2; k <= n; ++k) {
-        const int32_t i = k - 1;
-        if (i == p.viewStart) {
-            o.a = o.count;
-            haveA = true;
-        }
-        if (i == p.viewEnd) {
-            o.b = o.count;
-            haveB = true;
-        }
-        const int x = PixelRound(i * hs);
-        if (x != lastX || i == p.peakIndex - 1) {
+    for (int64_t i = 1; i <= last; ++i) {
+        const int x = PixelRound(static_cast<double>(i) * hs);
+        const int64_t end = ColumnEnd(i, x, hs, last);
+        const bool firstAdds = x != lastX || i == peakAt;
+        const auto edge = [&](int64_t at, std::size_t& slot, bool& have) {
+            if (at < i || at > end) return;
+            // Points added before index `at`: this column's first (unless at is the first)
+            // and the peak when it comes earlier in the column.
+            std::size_t before = o.count;
+            if (at > i && firstAdds) ++before;
+            if (peakAt > i && peakAt < at) ++before;
+            slot = before;
+            have = true;
+        };
+        edge(p.viewStart, o.a, haveA);
+        edge(p.viewEnd, o.b, haveB);
+        if (firstAdds) {
             if (o.count == cap) break;
-            out[o.count++] = Point(x, PixelRound(half - r.At(k) * scale));
-            lastX = x;
+            out[o.count++] = Point(x, PixelRound(half - r.At(i + 1) * scale));
         }
+        if (peakAt > i && peakAt <= end) {
+            if (o.count == cap) break;
+            out[o.count++] = Point(x, PixelRound(half - r.At(peakAt + 1) * scale));
+        }
+        lastX = x;
+        i = end;
     }
     // A window edge outside 1..N−1 lies before the first or after the last point.
     if (!haveA) o.a = p.viewStart < 1 ? 0 : o.count;

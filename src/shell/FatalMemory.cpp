@@ -9,7 +9,10 @@
 namespace fim {
 
 void FatalMemoryError(const std::string& caption, Prompter* prompter) {
-    const std::string& text = Msg(25);
+    FatalMemoryError(caption, Msg(25), prompter);
+}
+
+void FatalMemoryError(const std::string& caption, const std::string& text, Prompter* prompter) {
     if (prompter != nullptr) {
         prompter->Ask(caption, text, PromptButtons::Ok, PromptIcon::Stop);
     } else {

@@ -17,6 +17,9 @@ constexpr int kFatalMemoryExitStatus = 1;
 // Shows message 25 captioned `caption` through `prompter` (stop icon, OK only); without a
 // prompter prints "caption: text" on stderr. Then prints "MEMORY ERROR" and ends the process.
 [[noreturn]] void FatalMemoryError(const std::string& caption, Prompter* prompter);
+// The same path with a text of the caller's (the FFT tables report a refused size this way).
+[[noreturn]] void FatalMemoryError(const std::string& caption, const std::string& text,
+                                   Prompter* prompter);
 
 // A handler for SharedBuffers::Allocate that takes the fatal path through `prompter` (which must
 // outlive the allocation), or on the console when `prompter` is null: fimtool's default.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -135,30 +134,6 @@ TEST(MeasurementState, ConvertRecordingOfEachWidth) {
     out[0] = 5;
     EXPECT_FALSE(ConvertRecording(bytes16, out, 12, 1));
     EXPECT_EQ(out[0], 5);
-}
-
-// A prompter that prints what it shows, so a test can see it from a dying child process.
-struct PrintingPrompter : ScriptedPrompter {
-    PromptAnswer Ask(const std::string& caption, const std::string& text, PromptButtons buttons,
-                     PromptIcon icon) override {
-        std::fprintf(stderr, "[%s|%s]\n", caption.c_str(), icon == PromptIcon::Stop ? "stop" : "?");
-        return ScriptedPrompter::Ask(caption, text, buttons, icon);
-    }
-};
-
-TEST(MeasurementStateDeathTest, FailedStartUpAllocationEndsTheProgram) {
-    PrintingPrompter prompter;
-    EXPECT_EXIT(
-        {
-            InitMeasurementState(
-                [](std::size_t bytes, const char* tag) -> void* {
-                    return std::string(tag) == "PLD" ? nullptr : std::calloc(bytes, 1);
-                },
-                FatalAllocationHandler(prompter));
-            std::fprintf(stderr, "survived\n");
-            std::exit(0);
-        },
-        ::testing::ExitedWithCode(EXIT_FAILURE), "\\[Alloc PLD \\|stop\\]\nMEMORY ERROR");
 }
 
 }  // namespace

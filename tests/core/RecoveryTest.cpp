@@ -295,6 +295,7 @@ protected:
 TEST_F(Averaging, WithoutAtcAveragesRawSamplesOfTheSecondPeriod) {
     s.AtcMode = 0;
     s.AveragesTarget = 2;
+    s.buffers.RLPd()[kL] = 77.0;  // left over from an earlier run
     Record(0, 100, 1000);
     EXPECT_FALSE(ProcessPeriod(s, view));
     EXPECT_EQ(view.Last(1), "2/2");
@@ -306,6 +307,7 @@ TEST_F(Averaging, WithoutAtcAveragesRawSamplesOfTheSecondPeriod) {
     EXPECT_EQ(PeakOfResult(), 100);
     EXPECT_NEAR(s.buffers.RLPd()[99], Direct(2000.0), 1e-6);
     EXPECT_NEAR(s.buffers.RLPd()[102], Reflection(2000.0), 1e-6);
+    EXPECT_EQ(s.buffers.RLPd()[kL], 0.0);
 }
 
 TEST_F(Averaging, IgnoreFirstSkipsOnlyTheFirstPeriodAfterOpening) {
@@ -358,6 +360,8 @@ TEST_F(Averaging, EarlyTimingPeakStartsAtFrameZero) {
 TEST_F(Averaging, PeakSyncAddsPeriodsWithTheReferencePeak) {
     s.AveragesTarget = 3;
     s.ShowIntermediate = true;
+    s.buffers.AVLd()[kL] = 55.0;  // stale values past the period must not reach the result
+    s.buffers.RLPd()[kL] = 77.0;
     Record(600, 700, 1000);
     EXPECT_FALSE(ProcessPeriod(s, view));
     EXPECT_EQ(view.Last(6), "Referenz Sample");
@@ -372,6 +376,7 @@ TEST_F(Averaging, PeakSyncAddsPeriodsWithTheReferencePeak) {
     EXPECT_EQ(PeakOfResult(), 315);
     EXPECT_NEAR(s.ImpulsePeakValue, Direct(2000.0), 1e-6);
     EXPECT_NEAR(s.buffers.RLPd()[314 + 3], Reflection(2000.0), 1e-6);
+    EXPECT_EQ(s.buffers.RLPd()[kL], 0.0);
 }
 
 TEST_F(Averaging, ReadjustCorrectsUpToSyncTimeAndNoFurther) {
@@ -465,10 +470,18 @@ TEST(FindImpulsePeak, TakesTheFirstLargestMagnitude) {
     rlp[2] = -5.0;
     rlp[4] = 5.0;
     rlp[7] = 9.0;  // beyond the N − 1 valid entries
+    for (int i = 0; i < 3000; ++i) s.buffers.RLPd()[8 + i] = 100.0;
     FindImpulsePeak(s);
     EXPECT_EQ(s.ImpulsePeakIndex, 3);
     EXPECT_EQ(s.ImpulsePeakValue, 5.0);
     EXPECT_TRUE(s.ImpulseValid);
+    // Long responses: the first of equal maxima, across the scan's internal chunks.
+    rlp[1000] = -200.0;
+    rlp[1700] = 200.0;
+    s.MlsSize = 4096;
+    FindImpulsePeak(s);
+    EXPECT_EQ(s.ImpulsePeakIndex, 1001);
+    EXPECT_EQ(s.ImpulsePeakValue, 200.0);
     s.MlsSize = 1;
     FindImpulsePeak(s);
     EXPECT_EQ(s.ImpulsePeakIndex, 0);

@@ -1,8 +1,7 @@
-#include "mainwindow/TimeTraceModel.h"
-
 #include <gtest/gtest.h>
 
 #include "core/MeasurementState.h"
+#include "mainwindow/TimeTraceModel.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
 
@@ -11,7 +10,7 @@ namespace {
 
 // A measurement of order 12 at 44100 Hz with FFT size 4096 and the peak at sample 500.
 class TimeTraceModelTest : public ::testing::Test {
-protected:
+  protected:
     TimeTraceModelTest() : model(meas, prompter) {
         meas.SampleRate = 44100;
         meas.MlsSize = 4096;

@@ -1,8 +1,10 @@
-#include "mainwindow/TracePoints.h"
-
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
 #include <vector>
+
+#include "mainwindow/TracePoints.h"
 
 namespace fim {
 namespace {
@@ -37,7 +39,8 @@ TEST(TracePointsTest, LinearTraceKeepsOnePointPerColumnAndThePeak) {
     p.height = 200;
     p.peakValue = 0.8;
     p.peakIndex = 5050;
-    const std::size_t n = BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    const std::size_t n =
+        BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
     EXPECT_EQ(n, 102u);  // columns 0..100 plus the peak
     bool sawPeak = false;
     for (std::size_t i = 0; i < n; ++i) {
@@ -54,11 +57,12 @@ TEST(TracePointsTest, DbTraceAveragesColumnsAndPutsZerosAtTheBottom) {
     p.viewStart = 1;
     p.viewEnd = 5;
     p.pixelsPerSample = 0.5;
-    p.height = 80;            // 1 px per dB
+    p.height = 80;  // 1 px per dB
     p.peakValue = 1.0;
     p.peakIndex = 1;
     p.db = true;
-    const std::size_t n = BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    const std::size_t n =
+        BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
     // x = round(i/2): 0, 0, 1, 2, 2 (half to even). Peak at 0 dB; sample 2 (−20 dB) joins column
     // 0; sample 3 starts column 1 with (20 + 20) / 2; sample 4 (zero) starts column 2 at the
     // bottom; sample 5 (−40 dB) joins it.
@@ -97,7 +101,8 @@ TEST(TracePointsTest, OverviewSplitsAtTheAnalysisWindow) {
     p.peakIndex = 505;
     p.viewStart = 200;
     p.viewEnd = 400;
-    const OverviewPoints o = BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    const OverviewPoints o =
+        BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
     EXPECT_EQ(o.count, 102u);  // x = 0..100 and the peak's extra vertex
     // Column 20 starts at sample 196 (19.5 rounds to 20), so x = 0..20 lie before sample 201.
     EXPECT_EQ(o.a, 21u);
@@ -106,8 +111,95 @@ TEST(TracePointsTest, OverviewSplitsAtTheAnalysisWindow) {
     EXPECT_EQ(out[o.b].x, 41);
 
     p.viewEnd = 5000;  // beyond the data: the highlight runs to the end
-    const OverviewPoints o2 = BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+    const OverviewPoints o2 =
+        BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
     EXPECT_EQ(o2.b, o2.count);
+}
+
+// Sample-by-sample forms of the reductions, as plain as they can be written, to check the
+// column-skipping versions against.
+std::vector<Pt> ReferenceTrace(const std::vector<double>& r, const TraceParams& p) {
+    std::vector<Pt> out;
+    const double scale = LinearScale(p.height, p.peakValue);
+    for (int64_t i = 0; i <= p.viewEnd - p.viewStart; ++i) {
+        const int64_t k = p.viewStart + i;
+        const int x = static_cast<int>(std::nearbyint(i * p.pixelsPerSample));
+        if (out.empty() || x != out.back().x || k == p.peakIndex) {
+            const double v = (k >= 1 && k <= static_cast<int64_t>(r.size())) ? r[k - 1] : 0.0;
+            out.emplace_back(x, static_cast<int>(std::nearbyint(p.height / 2.0 - v * scale)));
+        }
+    }
+    return out;
+}
+
+std::vector<Pt> ReferenceOverview(const std::vector<double>& r, const OverviewParams& p,
+                                  std::size_t& a, std::size_t& b) {
+    std::vector<Pt> out;
+    const double hs = static_cast<double>(p.width) / p.n;
+    const double scale = LinearScale(p.height, p.peakValue);
+    out.emplace_back(0, static_cast<int>(std::nearbyint(p.height / 2.0 - r[0] * scale)));
+    a = b = 0;
+    for (int32_t k = 2; k <= p.n; ++k) {
+        const int32_t i = k - 1;
+        if (i == p.viewStart) a = out.size();
+        if (i == p.viewEnd) b = out.size();
+        const int x = static_cast<int>(std::nearbyint(i * hs));
+        if (x != out.back().x || i == p.peakIndex - 1) {
+            out.emplace_back(x,
+                             static_cast<int>(std::nearbyint(p.height / 2.0 - r[k - 1] * scale)));
+        }
+    }
+    return out;
+}
+
+TEST(TracePointsTest, ColumnSkippingMatchesTheSampleBySampleReduction) {
+    std::vector<double> r(20000);
+    for (std::size_t i = 0; i < r.size(); ++i) r[i] = std::sin(i * 0.013) * std::cos(i * 0.0007);
+    std::vector<Pt> out(40000);
+    for (int width : {97, 640, 759, 1600, 7, 25000}) {
+        for (int32_t peak : {1, 2, 3, 137, 5000, 12345, 19999, 20000}) {
+            for (auto [s, e] : {std::pair{1, 20000}, std::pair{17, 1033}, std::pair{5000, 5003},
+                                std::pair{12340, 12350}}) {
+                TraceParams p;
+                p.viewStart = s;
+                p.viewEnd = e;
+                p.pixelsPerSample = static_cast<double>(width) / (e - s);
+                p.height = 300;
+                p.peakValue = 1.0;
+                p.peakIndex = peak;
+                const auto ref = ReferenceTrace(r, p);
+                const std::size_t n =
+                    BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
+                ASSERT_EQ(n, ref.size()) << width << " " << peak << " " << s;
+                for (std::size_t i = 0; i < n; ++i) {
+                    ASSERT_EQ(out[i].x, ref[i].x) << i;
+                    ASSERT_EQ(out[i].y, ref[i].y) << i;
+                }
+
+                OverviewParams o;
+                o.n = 20000;
+                o.width = width;
+                o.height = 51;
+                o.peakValue = 1.0;
+                o.peakIndex = peak;
+                o.viewStart = s;
+                o.viewEnd = e;
+                std::size_t ra = 0, rb = 0;
+                const auto oref = ReferenceOverview(r, o, ra, rb);
+                const OverviewPoints got = BuildOverviewPoints(ResponseView{r.data(), r.size()}, o,
+                                                               out.data(), out.size());
+                ASSERT_EQ(got.count, oref.size()) << width << " " << peak << " " << s;
+                if (e < 20000) {
+                    EXPECT_EQ(got.b, rb) << width << " " << peak << " " << s;
+                }
+                EXPECT_EQ(got.a, ra) << width << " " << peak << " " << s;
+                for (std::size_t i = 0; i < got.count; ++i) {
+                    ASSERT_EQ(out[i].x, oref[i].x) << i;
+                    ASSERT_EQ(out[i].y, oref[i].y) << i;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     // A failed allocation here or in the FFT tables shows its box and ends the process.
     QtPrompter prompter;
     InitMeasurementState({}, FatalMemoryHandler(&prompter));
-    SetFftFatalHandler([&prompter](const std::string& caption, const std::string& /*text*/) {
-        FatalMemoryError(caption, &prompter);
+    SetFftFatalHandler([&prompter](const std::string& caption, const std::string& text) {
+        FatalMemoryError(caption, text, &prompter);
     });
     InitFft();
 

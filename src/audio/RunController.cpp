@@ -1,0 +1,685 @@
+#include "audio/RunController.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "core/MeasurementState.h"
+#include "core/Mls.h"
+#include "core/Recovery.h"
+#include "settings/SettingsTree.h"
+#include "shell/Catalog.h"
+#include "shell/Prompter.h"
+
+namespace fim {
+
+void RunHost::Pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void ClampAnalysisWindow(int& start, int& end, int fftSize, int period) {
+    if (end - start > fftSize) end = start + fftSize;
+    if (end - start > period) end = period;
+    if (end > period) end = period;
+}
+
+LevelVerdict JudgeLevels(const MeasurementState& s, int32_t peak, bool complete) {
+    LevelVerdict v;
+    v.clipping = static_cast<double>(peak) > 0.95 * static_cast<double>(s.FullScale);
+    v.low = peak < s.LowLevelThreshold;
+    v.glyph = v.low ? LevelGlyph::Low : v.clipping ? LevelGlyph::Clip : LevelGlyph::Ok;
+    v.accepted = !v.clipping && !v.low && complete;
+    return v;
+}
+
+int32_t SecondPeriodPeak(const MeasurementState& s) {
+    const int32_t* r = s.buffers.SampleresultI();
+    const std::size_t n = static_cast<std::size_t>(s.MlsSize);
+    int64_t peak = 0;
+    for (std::size_t f = n; f < 2 * n; ++f) {
+        peak = std::max<int64_t>(peak, std::llabs(static_cast<int64_t>(r[2 * f + 1])));
+    }
+    return static_cast<int32_t>(std::min<int64_t>(peak, INT32_MAX));
+}
+
+// Holds the input mutex unless this thread already does: a stop from inside the processing of a
+// period (a rejected level) must not wait for itself.
+class RunController::InputLock {
+public:
+    explicit InputLock(RunController& c) : c_(c), owns_(!c.mutexHeld_) {
+        if (owns_) {
+            c_.state_.InputMutex.lock();
+            c_.mutexHeld_ = true;
+        }
+    }
+    ~InputLock() { Release(); }
+    void Release() {
+        if (owns_) {
+            c_.mutexHeld_ = false;
+            c_.state_.InputMutex.unlock();
+            owns_ = false;
+        }
+    }
+
+private:
+    RunController& c_;
+    bool owns_;
+};
+
+RunController::RunController(MeasurementState& state, WaveDevices& devices, SettingsTree& settings,
+                             Prompter& prompter, RunView& view, RunHost& host, UiWakeup* wakeup)
+    : state_(state),
+      devices_(devices),
+      settings_(settings),
+      prompter_(prompter),
+      view_(view),
+      host_(host),
+      outputDone_(wakeup, &StopRequested),
+      wakeup_(wakeup),
+      rlpBackup_(SharedBuffers::kRlpDoubles, 0.0) {
+    SavedPinkMls = state.PinkMls;
+}
+
+void RunController::SetModeCallbacks(WaveCallback* input, WaveCallback* output) {
+    modeInput_ = input;
+    modeOutput_ = output;
+}
+
+std::string RunController::InputDeviceName() const {
+    return InDeviceId >= 0 ? devices_.InputName(InDeviceId) : std::string();
+}
+std::string RunController::OutputDeviceName() const {
+    return OutDeviceId >= 0 ? devices_.OutputName(OutDeviceId) : std::string();
+}
+
+void RunController::ReportWaveError(int result, const std::string& context) {
+    if (result == kWaveOk) return;
+    host_.Beep();
+    const PromptAnswer a = prompter_.Ask(context, devices_.ErrorText(result),
+                                         PromptButtons::RetryCancel, PromptIcon::Information);
+    if (a == PromptAnswer::Cancel) host_.Terminate();
+}
+
+bool RunController::Report(int result, const char* context) {
+    ReportWaveError(result, context);
+    return result == kWaveOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Device setup
+
+bool RunController::LookUpDevices() {
+    auto storedName = [&](const char* value, bool input) {
+        std::string name = settings_.ReadString(value).value_or("");
+        if (name.empty()) {
+            // Nothing chosen yet: the system's default device, else the Virtual Room.
+            const int d = input ? devices_.DefaultInput() : devices_.DefaultOutput();
+            if (d >= 0) name = input ? devices_.InputName(d) : devices_.OutputName(d);
+        }
+        return name;
+    };
+    const int in = FindInputDevice(devices_, storedName("INCARD", true));
+    const int out = FindOutputDevice(devices_, storedName("OUTCARD", false));
+    // A device list that changed under open devices would leave the handles on other devices.
+    const bool open = devices_.InputOpen() || devices_.OutputOpen();
+    if (in < 0 || out < 0 || (open && (in != InDeviceId || out != OutDeviceId))) {
+        host_.OpenSoundSettings();
+        return false;
+    }
+    InDeviceId = in;
+    OutDeviceId = out;
+    return true;
+}
+
+void RunController::Teardown() {
+    if (DevicesOpen) {
+        devices_.StopInput();
+        devices_.PauseOutput();
+        devices_.ResetOutput();
+        devices_.ResetInput();
+        for (int i = 0; i < 4; ++i) devices_.UnprepareInput(headers_[InA1 + i]);
+        for (int i = 0; i < 4; ++i) devices_.UnprepareOutput(headers_[OutA1 + i]);
+        DevicesOpen = false;
+    }
+    if (state_.DevicesClosed) {
+        if (devices_.InputOpen()) {
+            devices_.ResetInput();
+            devices_.CloseInput();
+        }
+        if (devices_.OutputOpen()) {
+            devices_.ResetOutput();
+            devices_.CloseOutput();
+        }
+    }
+    outputDone_.Discard();
+}
+
+bool RunController::SetupSound() {
+    view_.SetBusy(true);
+    view_.ShowPleaseWait(true);
+    state_.RecomputeDerived();
+    if (impulseStale_) {
+        impulseStale_ = false;
+        state_.ImpulseValid = false;
+        view_.SetControlEnabled(RunControl::ImpulseButtons, false);
+        view_.SetControlEnabled(RunControl::FFT1, false);
+        view_.SetControlEnabled(RunControl::DEFAULT1, false);
+        view_.RepaintImpulse();
+    }
+    // Level setup and the finder open the devices with their own notifications every time, so
+    // whatever is open now is closed first, and they leave the devices to be closed again.
+    if (SoundMode == kModeLevelSetup || SoundMode == kModeFinder) state_.DevicesClosed = true;
+    Teardown();
+    bool ok = true;
+    if (SoundMode != kModeIdle) {
+        ok = LookUpDevices();
+        if (ok) {
+            switch (SoundMode) {
+                case kModeMls: SetupMls(); break;
+                case kModeLevelSetup: SetupLevelSetup(); break;
+                case kModeFinder: SetupFinder(); break;
+                default: break;
+            }
+            ok = DevicesOpen;
+        }
+    }
+    view_.ShowPleaseWait(false);
+    view_.SetBusy(false);
+    return ok;
+}
+
+void RunController::SetupMls() {
+    MeasurementState& s = state_;
+    const int bytes = BytesPerSample(s.SampleBits);
+    const std::size_t n = static_cast<std::size_t>(s.MlsSize);
+    const std::size_t half = 2 * static_cast<std::size_t>(bytes) * n;  // one header: N frames
+    if (bytes == 0 || 2 * half > SharedBuffers::kFrameBufferBytes) return;  // cannot be held
+    s.FirstSamplePending = true;
+    std::byte* ilp1 = s.buffers.ILP1b();
+    std::byte* ilp2 = s.buffers.ILP2b();
+    const uint32_t len = static_cast<uint32_t>(half);
+    headers_[InA1].Setup(ilp1, len, 1);
+    headers_[InA2].Setup(ilp1 + half, len, 2);
+    headers_[InB1].Setup(ilp2, len, 1);
+    headers_[InB2].Setup(ilp2 + half, len, 2);
+    std::memset(ilp1, 0, 2 * half);
+    std::memset(ilp2, 0, 2 * half);
+    InFormat = MakePcmFormat(2, s.SampleRate, s.SampleBits);
+    OutFormat = InFormat;
+    if (s.DevicesClosed) {
+        const bool in = Report(devices_.OpenInput(InDeviceId, InFormat, nullptr), "Start Wavein open");
+        const bool out =
+            Report(devices_.OpenOutput(OutDeviceId, OutFormat, &outputDone_), "Start Waveout open");
+        if (!in || !out) {
+            // Nothing can be measured on half a device pair: leave both closed so the next setup
+            // tries again, and refuse runs until then.
+            if (in) devices_.CloseInput();
+            if (out) devices_.CloseOutput();
+            return;
+        }
+        s.DevicesClosed = false;
+    }
+    outputDone_.ResetCount();
+    std::byte* olp = s.buffers.OLPb();
+    headers_[OutA1].Setup(olp, len, 1);
+    headers_[OutA2].Setup(olp + half, len, 2);
+    headers_[OutB1].Setup(olp, len, 4);
+    headers_[OutB2].Setup(olp + half, len, 5);
+    if (!BuildOutputSignal(s, [this](bool preparing) { view_.SetPinkIndicator(preparing); })) return;
+    host_.ClampWindow(s.FftSize, s.MlsPeriod());
+    s.BufferSetToggle = true;
+    DevicesOpen = true;
+    std::memset(ilp1, 0, 2 * half);
+    std::memset(ilp2, 0, 2 * half);
+}
+
+void RunController::SetupLevelSetup() {
+    MeasurementState& s = state_;
+    const int bytes = BytesPerSample(s.SampleBits);
+    if (bytes == 0) return;
+    const uint32_t inLen = static_cast<uint32_t>(4096 * bytes);
+    headers_[InA1].Setup(s.buffers.ILP1b(), inLen, 1);
+    headers_[InA2].Setup(s.buffers.ILP2b(), inLen, 1);
+    InFormat = MakePcmFormat(2, s.SampleRate, s.SampleBits);
+    OutFormat = InFormat;
+    const bool in =
+        Report(devices_.OpenInput(InDeviceId, InFormat, modeInput_), "Levelsetup open in");
+    const bool out =
+        Report(devices_.OpenOutput(OutDeviceId, OutFormat, modeOutput_), "levelsetup Open out");
+    if (!in || !out) {
+        if (in) devices_.CloseInput();
+        if (out) devices_.CloseOutput();
+        return;
+    }
+    // Noise of full output amplitude on both channels: each frame ±OutputAmplitude at random.
+    std::mt19937 random(static_cast<uint32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    std::byte* olp = s.buffers.OLPb();
+    for (int f = 0; f < 40000; ++f) {
+        const int32_t v = uniform(random) <= 0.5 ? -s.OutputAmplitude : s.OutputAmplitude;
+        for (int ch = 0; ch < 2; ++ch) {
+            std::byte* p = olp + (2 * f + ch) * bytes;
+            if (bytes == 2) {
+                const auto w = static_cast<uint16_t>(static_cast<int16_t>(v));
+                p[0] = std::byte(w & 0xFF);
+                p[1] = std::byte(w >> 8);
+            } else if (bytes == 4) {
+                const auto w = static_cast<uint32_t>(v);
+                for (int b = 0; b < 4; ++b) p[b] = std::byte((w >> (8 * b)) & 0xFF);
+            } else {
+                p[0] = std::byte(static_cast<uint8_t>(v > 0 ? 255 : 0));
+            }
+        }
+    }
+    const uint32_t outLen = static_cast<uint32_t>(74000 * bytes);
+    headers_[OutA1].Setup(olp, outLen, 1);
+    headers_[OutA2].Setup(olp, outLen, 1);
+    Report(devices_.PrepareOutput(headers_[OutA1]), "LC Prepeare Out 1");
+    Report(devices_.PrepareOutput(headers_[OutA2]), "LC Prepeare Out 2");
+    Report(devices_.PrepareInput(headers_[InA1]), "LC Prepeare IN 1");
+    Report(devices_.PrepareInput(headers_[InA2]), "LC Prepeare IN 2");
+    Report(devices_.AddInputBuffer(headers_[InA1]), "LC Add in buffer 1");
+    Report(devices_.AddInputBuffer(headers_[InA2]), "LC Add in buffer 2");
+    Report(devices_.WriteOutput(headers_[OutA1]), "LC WO1 Write");
+    Report(devices_.WriteOutput(headers_[OutA2]), "LC WO2 Write");
+    Report(devices_.StartInput(), "Start LC In");
+    DevicesOpen = true;
+}
+
+void RunController::SetupFinder() {
+    MeasurementState& s = state_;
+    const int bytes = BytesPerSample(s.SampleBits);
+    if (bytes == 0) return;
+    static constexpr int kSizes[] = {8192, 4096, 2048};
+    s.FftSize = kSizes[std::clamp(FinderSize, 0, 2)];
+    InFormat = MakePcmFormat(1, s.SampleRate, s.SampleBits);
+    const uint32_t len = static_cast<uint32_t>(2048 * bytes);
+    headers_[InA1].Setup(s.buffers.ILP1b(), len, 4);
+    headers_[InA2].Setup(s.buffers.ILP2b(), len, 4);
+    if (!Report(devices_.OpenInput(InDeviceId, InFormat, modeInput_), "FBF open in")) return;
+    Report(devices_.PrepareInput(headers_[InA1]), "FBF Prepeare IN 1");
+    Report(devices_.AddInputBuffer(headers_[InA1]), "FBF Add in buffer");
+    Report(devices_.PrepareInput(headers_[InA2]), "FBF Prepeare IN 2");
+    Report(devices_.AddInputBuffer(headers_[InA2]), "FBF Add in buffer 2");
+    Report(devices_.StartInput(), "FBF Start In");
+    DevicesOpen = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Runs
+
+// Prepares and queues the input and output headers of one set and starts it playing. A device
+// that refuses to queue or start would leave the run waiting for a notification that never comes,
+// so such a failure is handled like a lost device.
+bool RunController::QueueSet(bool setA, bool first) {
+    WaveHeader& in1 = headers_[setA ? InA1 : InB1];
+    WaveHeader& in2 = headers_[setA ? InA2 : InB2];
+    WaveHeader& out1 = headers_[setA ? OutA1 : OutB1];
+    WaveHeader& out2 = headers_[setA ? OutA2 : OutB2];
+    Report(devices_.PrepareInput(in1), first ? "IN Prepeare1" : "Again 1");
+    int r = devices_.AddInputBuffer(in1);
+    Report(devices_.PrepareInput(in2), first ? "IN Prepeare2" : "Again 2");
+    if (r == kWaveOk) r = devices_.AddInputBuffer(in2);
+    if (first) {
+        Report(devices_.PrepareOutput(out1), "Out Prepeare1");
+        Report(devices_.PrepareOutput(out2), "Out Prepeare2");
+    } else {
+        devices_.PrepareOutput(out1);
+        devices_.PrepareOutput(out2);
+    }
+    outputDone_.ResetCount();
+    if (r == kWaveOk) r = devices_.StartInput();
+    if (first) host_.Pause(20);
+    if (r == kWaveOk) r = devices_.WriteOutput(out1);
+    if (r == kWaveOk) r = devices_.WriteOutput(out2);
+    if (r != kWaveOk) {
+        OnDeviceLost(r);
+        return false;
+    }
+    periodInFlight_ = true;
+    periodStart_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+void RunController::StartRun() {
+    MeasurementState& s = state_;
+    s.AveragesDone = 0;
+    view_.SetStatusPanel(1, "1/" + std::to_string(s.AveragesTarget));
+    view_.SetControlVisible(RunControl::AGAIN1, true);
+    view_.SetAgainCaption(Msg(184));
+    AgainIsStop = true;
+    view_.SetControlEnabled(RunControl::RUN1, false);
+    view_.SetBusy(true);
+    StopRequested.store(false, std::memory_order_release);
+    s.RunActive = true;
+    savedPanel0_ = view_.StatusPanel(0);
+    view_.SetStatusPanel(0, Msg(147));
+    view_.SetControlEnabled(RunControl::SETUP1, false);
+
+    devices_.ResetInput();
+    devices_.ResetOutput();
+    // Notifications of an earlier run that were still waiting belong to headers just reset.
+    outputDone_.Discard();
+    headers_[InA1].flags.store(0, std::memory_order_release);
+    headers_[OutA1].flags.store(0, std::memory_order_release);
+    s.BufferSetToggle = true;
+    RestartAfterResult = RunKind > 0;
+    headers_[InA1].bytesRecorded.store(0);
+    headers_[InA2].bytesRecorded.store(0);
+    view_.SetStatusPanel(6, "Waiting for Data");
+
+    // A peak-synchronised run writes its first period into RLP; keep the last result so that a
+    // run ended by a lost device leaves it in place.
+    rlpBackedUp_ = false;
+    if (s.ImpulseValid && s.AtcMode >= 1 && s.PeakSync) {
+        std::copy_n(s.buffers.RLPd(), rlpBackup_.size(), rlpBackup_.begin());
+        backupPeakValue_ = s.ImpulsePeakValue;
+        backupPeakIndex_ = s.ImpulsePeakIndex;
+        rlpBackedUp_ = true;
+    }
+    QueueSet(true, true);
+}
+
+void RunController::RestartPeriod() {
+    if (StopRequested.load(std::memory_order_acquire)) return;
+    const bool setA = state_.BufferSetToggle;
+    for (HeaderId id : setA ? std::array{InA1, InA2, OutA1, OutA2}
+                            : std::array{InB1, InB2, OutB1, OutB2}) {
+        headers_[id].flags.store(0, std::memory_order_release);
+    }
+    headers_[setA ? InA1 : InB1].bytesRecorded.store(0);
+    headers_[setA ? InA2 : InB2].bytesRecorded.store(0);
+    QueueSet(setA, false);
+}
+
+void RunController::StopRun() {
+    StopRequested.store(true, std::memory_order_release);
+    InputLock lock(*this);
+    StopRunHeld();
+    lock.Release();
+    if (state_.PinkMls != SavedPinkMls) {
+        // A macro had switched the signal: back to the user's choice.
+        state_.PinkMls = SavedPinkMls;
+        SetupSound();
+    }
+}
+
+void RunController::StopRunHeld() {
+    MeasurementState& s = state_;
+    StopRequested.store(true, std::memory_order_release);
+    if (s.AutoReset) s.AveragesTarget = 1;
+    devices_.ResetOutput();
+    devices_.ResetInput();
+    periodInFlight_ = false;
+    s.RunActive = false;
+    Repeat = false;
+    view_.SetControlChecked(RunControl::REPEAT1, false);
+    view_.SetControlEnabled(RunControl::RUN1, true);
+    view_.SetAgainCaption(Msg(185));
+    AgainIsStop = false;
+    view_.SetControlEnabled(RunControl::SETUP1, true);
+    view_.RepaintImpulse();
+    view_.SetStatusPanel(0, savedPanel0_);
+    view_.SetBusy(false);
+}
+
+bool RunController::CheckLevels(int32_t peak, bool complete) {
+    const LevelVerdict v = JudgeLevels(state_, peak, complete);
+    view_.SetLevelGlyph(v.glyph);
+    if (!Repeat || SingleShot) {
+        if (v.clipping) {
+            StopRunHeld();
+            const auto a = prompter_.Ask("MIV INPUT MONITOR", Msg(8) + std::to_string(peak),
+                                         PromptButtons::RetryCancel, PromptIcon::Information);
+            retryRequested_ = a == PromptAnswer::Retry;
+            return false;
+        }
+        if (v.low) {
+            StopRunHeld();
+            const auto a = prompter_.Ask(
+                "MIV INPUT MONITOR",
+                Msg(9) + std::to_string(peak) + "\rMIN LEVEL:  " +
+                    std::to_string(state_.LowLevelThreshold),
+                PromptButtons::RetryCancel, PromptIcon::Information);
+            retryRequested_ = a == PromptAnswer::Retry;
+            return false;
+        }
+        if (!complete) {
+            StopRunHeld();
+            const auto a = prompter_.Ask("DATA QUALITY MONITOR", Msg(299),
+                                         PromptButtons::RetryCancel, PromptIcon::Information);
+            retryRequested_ = a == PromptAnswer::Retry;
+            return false;
+        }
+        return true;
+    }
+    if (host_.FinderWindowExists()) {
+        view_.SetFinderLevelImage(v.clipping ? 19 : v.low ? 20 : 18);
+    }
+    return v.accepted;
+}
+
+void RunController::OnPeriodDone(uint32_t headerUser) {
+    MeasurementState& s = state_;
+    if (SoundMode != kModeMls || !DevicesOpen) return;
+    periodInFlight_ = false;
+    s.BufferSetToggle = headerUser == 2;  // set A just finished
+    const bool setA = s.BufferSetToggle;
+    const int bytes = BytesPerSample(s.SampleBits);
+    const std::size_t n = static_cast<std::size_t>(s.MlsSize);
+    WaveHeader& in1 = headers_[setA ? InA1 : InB1];
+    WaveHeader& in2 = headers_[setA ? InA2 : InB2];
+    bool complete = in2.bytesRecorded.load(std::memory_order_acquire) == 2 * bytes * n;
+    if (!complete && !StopRequested.load()) {
+        ReportWaveError(devices_.StopInput(), "STOP Input");
+        // Hand back every header still queued: otherwise the next period would first fill the
+        // leftovers of this one and every later period would be cut in the wrong place.
+        devices_.ResetInput();
+    }
+    if (!s.QualityCheck) complete = true;
+
+    InputLock lock(*this);
+    if (StopRequested.load(std::memory_order_acquire)) return;
+
+    ConvertRecording(setA ? s.buffers.ILP1b() : s.buffers.ILP2b(), s.buffers.SampleresultI(),
+                     s.SampleBits, 4 * n);
+    in1.bytesRecorded.store(0);
+    in2.bytesRecorded.store(0);
+    devices_.UnprepareInput(in1);
+    devices_.UnprepareInput(in2);
+    devices_.UnprepareOutput(headers_[setA ? OutA1 : OutB1]);
+    devices_.UnprepareOutput(headers_[setA ? OutA2 : OutB2]);
+    s.BufferSetToggle = !s.BufferSetToggle;
+
+    // The next period plays while this one is processed.
+    if (s.AveragesDone < s.AveragesTarget - 1 || (Repeat && !RestartAfterResult)) RestartPeriod();
+    if (StopRequested.load(std::memory_order_acquire)) return;  // the device failed meanwhile
+
+    const int32_t peak = SecondPeriodPeak(s);
+    if (!CheckLevels(peak, complete)) {
+        if (Repeat && RestartAfterResult) {
+            RestartPeriod();
+            RestartAfterResult = false;
+        }
+        lock.Release();
+        if (s.RunActive && !periodInFlight_ && !StopRequested.load()) RestartPeriod();
+        if (retryRequested_) {
+            retryRequested_ = false;
+            AGAIN1Click();
+        }
+        return;
+    }
+
+    // The first period after opening is thrown away: replace it at once.
+    // (Unless the early restart above already started one: queuing that set twice would fail.)
+    if (s.FirstSamplePending && s.IgnoreFirst && !periodInFlight_) RestartPeriod();
+    if (StopRequested.load(std::memory_order_acquire)) return;
+
+    if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) {
+        // A period dropped by peak synchronisation can be the last one the run was waiting for;
+        // without another period the run would wait forever.
+        if (!periodInFlight_ && !StopRequested.load()) RestartPeriod();
+        return;
+    }
+
+    // Run complete.
+    if (s.AutoReset) SelectAveraging(1);
+    FindImpulsePeak(s);
+    rlpBackedUp_ = false;
+    if (RunKind < 10) view_.RepaintImpulse();
+    if (!Repeat) view_.SetControlEnabled(RunControl::SETUP1, true);
+    if (RunKind > 0) host_.ShowFrequencyResponse(RunKind);
+    view_.RunComplete();
+
+    if (!Repeat) {
+        StopRunHeld();
+        lock.Release();
+        if (s.PinkMls != SavedPinkMls) {
+            s.PinkMls = SavedPinkMls;
+            SetupSound();
+        }
+    } else if (RestartAfterResult) {
+        RestartAfterResult = false;
+        SingleShot = false;
+        RestartPeriod();
+    }
+}
+
+void RunController::OnDeviceLost(int result) {
+    MeasurementState& s = state_;
+    const bool wasRunning = s.RunActive;
+    if (wasRunning) {
+        StopRequested.store(true, std::memory_order_release);
+        InputLock lock(*this);
+        StopRunHeld();
+        if (rlpBackedUp_) {
+            std::copy(rlpBackup_.begin(), rlpBackup_.end(), s.buffers.RLPd());
+            s.ImpulsePeakValue = backupPeakValue_;
+            s.ImpulsePeakIndex = backupPeakIndex_;
+            s.ImpulseValid = true;
+            rlpBackedUp_ = false;
+            view_.RepaintImpulse();
+        }
+    }
+    // Close what is left of the devices; the next setup looks them up and opens them again.
+    devices_.ResetInput();
+    devices_.ResetOutput();
+    devices_.CloseInput();
+    devices_.CloseOutput();
+    DevicesOpen = false;
+    s.DevicesClosed = true;
+    std::string name = OutputDeviceName();
+    if (InputDeviceName() != name) name = InputDeviceName() + " / " + name;
+    ReportWaveError(result == kWaveOk ? kWaveNoDriver : result, name);
+}
+
+void RunController::DispatchDeviceEvents() {
+    // One notification per call: the UI gets its turn (paint, a STOP click) between periods, and
+    // the UI thread is woken again for the rest.
+    DeviceEvent e;
+    if (!outputDone_.Next(e)) return;
+    if (e.kind == WaveEventKind::DeviceLost) {
+        outputDone_.Discard();
+        OnDeviceLost(e.result);
+    } else {
+        OnPeriodDone(e.user);
+    }
+    if (outputDone_.Pending() && wakeup_ != nullptr) wakeup_->Wake();
+}
+
+void RunController::CheckStalled(std::chrono::steady_clock::time_point now) {
+    if (!state_.RunActive || !periodInFlight_ || state_.SampleRate == 0) return;
+    const double playing = 2.0 * state_.MlsSize / state_.SampleRate;
+    const auto limit = std::chrono::duration<double>(playing + 5.0);
+    if (now - periodStart_ > limit) OnDeviceLost(kWaveNoDriver);
+}
+
+// ---------------------------------------------------------------------------------------------
+// User commands
+
+void RunController::NORMALClick() {
+    if (state_.RunActive) {
+        StopRun();
+        return;
+    }
+    SingleShot = true;
+    if (RunKind != 0 || SoundMode > 0 || !DevicesOpen) {
+        SoundMode = kModeMls;
+        state_.PinkMls = SavedPinkMls;
+        if (!SetupSound()) return;
+    }
+    view_.SetStatusPanel(5, Msg(65));
+    RunKind = 0;
+    StartRun();
+}
+
+void RunController::DIRECT1Click() {
+    if (state_.RunActive) {
+        StopRun();
+        return;
+    }
+    state_.PinkMls = SavedPinkMls;
+    SoundMode = kModeMls;
+    if (!SetupSound()) return;
+    view_.SetStatusPanel(5, Msg(66));
+    RunKind = 1;
+    StartRun();
+}
+
+void RunController::AGAIN1Click() {
+    if (AgainIsStop) {
+        StopRun();
+        return;
+    }
+    if (RunKind == 0) {
+        NORMALClick();
+    } else if (RunKind == 1) {
+        DIRECT1Click();
+    }
+}
+
+void RunController::REPEAT1Click() {
+    Repeat = !Repeat;
+    view_.SetControlChecked(RunControl::REPEAT1, Repeat);
+}
+
+void RunController::AUTORESET1Click() {
+    state_.AutoReset = !state_.AutoReset;
+    view_.SetControlChecked(RunControl::AUTORESET1, state_.AutoReset);
+}
+
+void RunController::RESETAVERAGES1Click() {
+    state_.AutoReset = !state_.AutoReset;
+    settings_.WriteBool("Averages Reset", state_.AutoReset);
+    view_.SetControlChecked(RunControl::AUTORESET1, state_.AutoReset);
+}
+
+void RunController::SelectAveraging(int count) {
+    if (count <= 0) count = 1;
+    state_.AveragesTarget = count;
+    state_.AveragesDone = 0;
+    view_.SetStatusPanel(1, "1/" + std::to_string(count));
+    view_.SetAveragingCaption(Msg(63) + ": " + std::to_string(count));
+}
+
+void RunController::ChangeMlsOrder(int order, bool warn) {
+    if (warn && prompter_.Ask(Msg(13), Msg(12), PromptButtons::YesNo, PromptIcon::Question) !=
+                    PromptAnswer::Yes) {
+        return;
+    }
+    state_.SetMlsOrder(order);
+    view_.SetControlEnabled(RunControl::OVERLAY1, true);
+    if (DevicesOpen) SetupSound();
+}
+
+void RunController::MIR1Click() {
+    SoundMode = kModeIdle;
+    StopRequested.store(false);
+    SetupSound();
+}
+
+}  // namespace fim

@@ -1,0 +1,171 @@
+#pragma once
+// The Virtual Room: a built-in input/output device pair that loops the output back through a
+// simulated room, so the program measures on any machine and tests have a repeatable room.
+//   left input  = output delayed by the converter latency (the timing reference cable)
+//   right input = output through a loudspeaker (band-pass) at a distance in a room: direct sound,
+//                 early reflections and an exponentially decaying diffuse tail, plus a noise floor
+// Both inputs pass the input gain and are rounded and clipped to 16 bits. The same parameters and
+// seed give the same recording.
+//
+// The device runs in real time (a thread paced to the sample clock) or fast: then the clock runs
+// only while the output has queued data (or, with no output open, while the input records), as
+// fast as the consumer queues headers.
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/PartitionedConvolver.h"
+#include "audio/WaveDevices.h"
+
+namespace fim {
+
+class SettingsTree;
+
+struct RoomParameters {
+    double distance = 3.0;       // m, loudspeaker to microphone
+    double reverbTime = 0.4;     // s, decay time (−60 dB) of the diffuse tail; also the room length
+    double noiseDb = -70.0;      // RMS noise floor, dB re full scale
+    double gainDb = 0.0;         // input gain, dB
+    double latencyMs = 30.0;     // converter latency, output to input
+    double temperature = 20.0;   // air temperature, °C
+    uint32_t seed = 1;
+    bool realTime = true;
+
+    double SoundSpeed() const { return 0.6 * temperature + 331.3; }
+    // Latency in samples: Round(latencyMs · rate / 1000).
+    int LatencySamples(uint32_t rate) const;
+    // Delay of the direct sound behind the reference, in (fractional) samples.
+    double DirectDelaySamples(uint32_t rate) const { return distance / SoundSpeed() * rate; }
+
+    // Sets one parameter from "key=value" (keys: distance, reverb, noise, gain, latency,
+    // temperature, seed). Returns an error text, or nullopt when taken.
+    std::optional<std::string> Set(const std::string& keyValue);
+    // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
+    // "… Noise", "… Gain", "… Latency", "… Temperature", "… Seed"); values out of range are ignored.
+    void Load(const SettingsTree& tree);
+};
+
+// The room's response from the loudspeaker input to the microphone, without the latency: direct
+// sound at DirectDelaySamples, reflections, tail, band-passed. Scaled so that the direct sound at
+// 1 m has the amplitude 0.35.
+std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate);
+
+// The arithmetic of the room: output frames in, input frames out, one frame per sample clock tick.
+class RoomSimulator {
+public:
+    RoomSimulator(const RoomParameters& p, uint32_t rate);
+
+    // Renders `frames` ticks. `output` holds the played frames (outChannels interleaved, may be
+    // null for silence); `input` receives inChannels interleaved 16-bit samples (may be null when
+    // nothing records; the room still advances). Mono input carries the microphone.
+    void Process(const int16_t* output, int outChannels, int16_t* input, int inChannels,
+                 std::size_t frames);
+
+    std::size_t Ticks() const { return ticks_; }
+
+private:
+    static constexpr std::size_t kChunk = 1024;
+    double NextNoise();
+
+    uint32_t rate_;
+    int latency_;
+    double gain_;
+    double noiseAmplitude_;
+    uint64_t noiseState_;
+    PartitionedConvolver convolver_;
+    std::vector<double> delayLine_;  // last latency_ output samples (the reference cable)
+    std::size_t delayPos_ = 0;
+    std::vector<double> x_, y_;
+    std::size_t ticks_ = 0;
+};
+
+// The device pair. Index 0 is the only input and the only output, named kVirtualRoomName.
+class VirtualRoom : public WaveDevices {
+public:
+    explicit VirtualRoom(const RoomParameters& p = {});
+    ~VirtualRoom() override;
+
+    // UI thread, devices closed: parameters for the next open.
+    void SetParameters(const RoomParameters& p);
+    const RoomParameters& Parameters() const { return params_; }
+
+    // Pulls the virtual cable: the running device reports DeviceLost and every later call fails
+    // with kWaveNoDriver until Reconnect.
+    void Disconnect();
+    void Reconnect();
+
+    int InputCount() const override { return 1; }
+    std::string InputName(int index) const override;
+    int OutputCount() const override { return 1; }
+    int DefaultInput() const override { return 0; }
+    int DefaultOutput() const override { return 0; }
+    std::string OutputName(int index) const override;
+    bool InputSupports(int index, const WaveFormat& format) const override;
+    bool OutputSupports(int index, const WaveFormat& format) const override;
+
+    int OpenInput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int AddInputBuffer(WaveHeader& header) override;
+    int StartInput() override;
+    int StopInput() override;
+    int ResetInput() override;
+    int CloseInput() override;
+
+    int OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int WriteOutput(WaveHeader& header) override;
+    int PauseOutput() override;
+    int RestartOutput() override;
+    int ResetOutput() override;
+    int CloseOutput() override;
+
+    bool InputOpen() const override;
+    bool OutputOpen() const override;
+
+private:
+    static constexpr int kQueueSize = 16;
+    struct Queue {
+        WaveHeader* items[kQueueSize] = {};
+        int head = 0;
+        int count = 0;
+        std::size_t position = 0;  // bytes used of the head header
+        bool Push(WaveHeader* h);
+        WaveHeader* Front() const { return count > 0 ? items[head] : nullptr; }
+        void PopFront();
+    };
+    struct Direction {
+        bool open = false;
+        WaveFormat format;
+        WaveCallback* callback = nullptr;
+        Queue queue;
+    };
+
+    bool Supports(const WaveFormat& format) const;
+    int Open(Direction& d, int index, const WaveFormat& format, WaveCallback* callback);
+    void ResetQueue(Queue& q);
+    void Run();
+    bool HasWork() const;
+    // Renders up to `maxFrames`; returns the frames rendered. Called with the lock held.
+    std::size_t RenderLocked(std::size_t maxFrames);
+
+    RoomParameters params_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    Direction in_, out_;
+    bool recording_ = false;
+    bool paused_ = false;
+    bool disconnected_ = false;
+    bool lostReported_ = false;
+    bool quit_ = false;
+    std::unique_ptr<RoomSimulator> room_;
+    std::vector<int16_t> playBuffer_, recordBuffer_;
+    std::thread thread_;
+};
+
+inline constexpr const char* kVirtualRoomName = "Virtual Room";
+
+}  // namespace fim

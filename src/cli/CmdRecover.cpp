@@ -1,0 +1,122 @@
+// fimtool recover: a recorded WAVE file of consecutive 2N-frame blocks goes block by block
+// through the conversion and the averaging of a live run; the finished impulse response is saved
+// as a time file or a normalised 16-bit mono WAVE file.
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "audio/TimeFile.h"
+#include "audio/WaveFile.h"
+#include "cli/ArgReader.h"
+#include "cli/Commands.h"
+#include "core/MeasurementState.h"
+#include "core/Mls.h"
+#include "core/Recovery.h"
+#include "core/RunView.h"
+#include "shell/Catalog.h"
+#include "shell/FatalMemory.h"
+
+namespace fim::cli {
+
+namespace {
+
+int Refuse(const std::string& reason, int status = 1) {
+    std::fprintf(stderr, "fimtool recover: %s\n", reason.c_str());
+    return status;
+}
+
+// The run's status texts have no window here; the result speaks for itself.
+class QuietRunView : public RunView {
+public:
+    void SetStatusPanel(int, const std::string&) override {}
+    void RedrawImpulse() override {}
+};
+
+bool SaveResponse(const MeasurementState& state, const std::string& path, std::string& error) {
+    const double* rlp = state.buffers.RLPd();
+    const auto count = static_cast<std::size_t>(state.MlsSize);
+    if (Extension(path) == "mtf") {
+        return WriteTimeFile(path, state.SampleRate, rlp, count, &error);
+    }
+    // The WAVE export normalises the peak to 32766.
+    std::vector<int16_t> samples(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double v = std::nearbyint(rlp[k] * 32766.0 / state.ImpulsePeakValue);
+        samples[k] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, v)));
+    }
+    return WriteWave16(path, state.SampleRate, 1, samples.data(), count, &error);
+}
+
+}  // namespace
+
+int RunRecover(const Args& args) {
+    ArgReader a(args, {"--order", "--in", "--averages", "--syncmode", "--synctime", "--out"},
+                {"--atc", "--peaksync", "--ignore-first"});
+    const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
+    const int averages = a.Int("--averages", 1, 1, 128);
+    const int syncMode = a.Int("--syncmode", 0, 0, 2);
+    const int syncTime = a.Int("--synctime", 20, 1, 100);
+    if (!a.Ok()) return Refuse(a.Error(), 2);
+    const std::string in = a.Text("--in");
+    const std::string out = a.Text("--out");
+    if (in.empty() || out.empty()) return Refuse("give --in REC.wav and --out IR.mtf", 2);
+    if (Extension(out) != "mtf" && Extension(out) != "wav") {
+        return Refuse("--out must name a .mtf or .wav file", 2);
+    }
+
+    WaveData wav;
+    const WaveStatus status = ReadWave16(in, wav);
+    if (status != WaveStatus::Ok) {
+        const int msg = WaveStatusMessage(status);
+        return Refuse(in + ": " + (msg >= 0 ? Msg(msg) : std::string("cannot open the file")));
+    }
+    if (wav.format.channels != 2) return Refuse(in + ": the recording must be stereo");
+    if (wav.format.sampleRate < 1000 || wav.format.sampleRate > 65535) {
+        return Refuse(in + ": sample rate " + std::to_string(wav.format.sampleRate) +
+                      " Hz is not supported");
+    }
+
+    MeasurementState state;
+    state.buffers.Allocate({}, FatalMemoryHandler());
+    state.SampleRate = static_cast<uint16_t>(wav.format.sampleRate);
+    state.SampleBits = 16;
+    state.MlsOrder = static_cast<uint8_t>(order);
+    state.RecomputeDerived();
+    state.AveragesTarget = averages;
+    state.AtcMode = a.Has("--atc") ? 1 : 0;
+    state.PeakSync = a.Has("--peaksync");
+    state.SyncMode = syncMode;
+    state.SyncTime = syncTime;
+    state.IgnoreFirst = a.Has("--ignore-first");
+    state.FirstSamplePending = true;  // as after opening the devices
+    state.AveragesDone = 0;
+    state.ShowIntermediate = false;
+
+    const std::size_t blockValues = std::size_t{4} << order;  // 2N stereo frames
+    const std::size_t blocks = wav.samples.size() / blockValues;
+    QuietRunView view;
+    bool complete = false;
+    for (std::size_t b = 0; b < blocks && !complete; ++b) {
+        ConvertRecording(wav.samples.data() + b * blockValues, state.buffers.SampleresultI(), 16,
+                         blockValues);
+        complete = ProcessPeriod(state, view);
+    }
+    if (!complete) {
+        return Refuse(in + ": " + std::to_string(blocks) + " blocks of " +
+                      std::to_string(blockValues / 2) + " frames did not complete a run of " +
+                      std::to_string(averages) + " averaged periods");
+    }
+    FindImpulsePeak(state);
+    if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
+        return Refuse("the impulse response is silent; nothing to normalise");
+    }
+    std::string error;
+    if (!SaveResponse(state, out, error)) {
+        return Refuse(error.empty() ? "could not write " + out : error);
+    }
+    return 0;
+}
+
+}  // namespace fim::cli

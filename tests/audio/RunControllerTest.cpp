@@ -1,0 +1,549 @@
+#include "audio/RunController.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "audio/DeviceSet.h"
+#include "audio/VirtualRoom.h"
+#include "core/MeasurementState.h"
+#include "core/Mls.h"
+#include "settings/MemorySettingsTree.h"
+#include "shell/Catalog.h"
+#include "shell/ScriptedPrompter.h"
+
+namespace fim {
+namespace {
+
+class RecordingView : public RunView {
+public:
+    void SetStatusPanel(int panel, const std::string& text) override {
+        panels[panel] = text;
+        history.emplace_back(panel, text);
+    }
+    void RedrawImpulse() override {}
+    std::string StatusPanel(int panel) const override {
+        auto it = panels.find(panel);
+        return it == panels.end() ? std::string() : it->second;
+    }
+    void SetLevelGlyph(LevelGlyph g) override { glyphs.push_back(g); }
+    void SetControlEnabled(RunControl c, bool e) override { enabled[c] = e; }
+    void SetControlChecked(RunControl c, bool on) override { checked[c] = on; }
+    void SetAgainCaption(const std::string& c) override { again = c; }
+    void SetAveragingCaption(const std::string& c) override { averaging = c; }
+    void RunComplete() override { ++completions; }
+
+    std::map<int, std::string> panels;
+    std::vector<std::pair<int, std::string>> history;
+    std::vector<LevelGlyph> glyphs;
+    std::map<RunControl, bool> enabled, checked;
+    std::string again, averaging;
+    int completions = 0;
+};
+
+class TestHost : public RunHost {
+public:
+    void OpenSoundSettings() override { ++settingsOpened; }
+    void Terminate() override { ++terminated; }
+    void Pause(int) override {}
+    void ShowFrequencyResponse(int kind) override { shownKinds.push_back(kind); }
+    int settingsOpened = 0;
+    int terminated = 0;
+    std::vector<int> shownKinds;
+};
+
+// A sound card that plays and records at once, on the UI thread: when the second output header
+// of a period is written it "plays" both, fills the queued input headers with the output delayed
+// by `refDelay` (left) and by the period's microphone delay (right, at `micGain`), and reports
+// the two output headers. Scripted faults: short recordings, refused writes, a lost device.
+class ScriptedCard : public WaveDevices {
+public:
+    explicit ScriptedCard(std::string name = "Test Card") : name_(std::move(name)) {}
+    int InputCount() const override { return 1; }
+    std::string InputName(int) const override { return name_; }
+    int OutputCount() const override { return 1; }
+    std::string OutputName(int) const override { return name_; }
+    bool InputSupports(int, const WaveFormat&) const override { return true; }
+    bool OutputSupports(int, const WaveFormat&) const override { return true; }
+    int OpenInput(int, const WaveFormat& f, WaveCallback*) override {
+        inOpen = true;
+        format = f;
+        ++opens;
+        return 0;
+    }
+    int AddInputBuffer(WaveHeader& h) override {
+        if (const int r = MarkQueued(h, true)) return r;
+        inputs.push_back(&h);
+        return 0;
+    }
+    int StartInput() override { return 0; }
+    int StopInput() override { return 0; }
+    int ResetInput() override {
+        for (auto* h : inputs) MarkDone(*h);
+        inputs.clear();
+        return 0;
+    }
+    int CloseInput() override {
+        inOpen = false;
+        return 0;
+    }
+    int OpenOutput(int, const WaveFormat&, WaveCallback* cb) override {
+        callback = cb;
+        outOpen = true;
+        return 0;
+    }
+    int WriteOutput(WaveHeader& h) override;
+    int PauseOutput() override { return 0; }
+    int RestartOutput() override { return 0; }
+    int ResetOutput() override {
+        for (auto* h : outputs) MarkDone(*h);
+        outputs.clear();
+        return 0;
+    }
+    int CloseOutput() override {
+        outOpen = false;
+        return 0;
+    }
+    bool InputOpen() const override { return inOpen; }
+    bool OutputOpen() const override { return outOpen; }
+
+    std::vector<std::size_t> micDelays = {100};  // per period; the last one repeats
+    std::size_t refDelay = 40;
+    double micGain = 0.5;
+    uint32_t shortBy = 0;          // bytes missing from every recording
+    int failWriteAtPeriod = -1;    // this period's first write is refused
+    int loseDeviceAtPeriod = -1;   // this period ends with DeviceLost instead of data
+    int periods = 0;
+    int opens = 0;
+    WaveFormat format;
+
+private:
+    std::string name_;
+    bool inOpen = false, outOpen = false;
+    WaveCallback* callback = nullptr;
+    std::vector<WaveHeader*> inputs, outputs;
+};
+
+int ScriptedCard::WriteOutput(WaveHeader& h) {
+    if (periods == failWriteAtPeriod && outputs.empty()) return kWaveNoDriver;
+    if (const int r = MarkQueued(h, false)) return r;
+    outputs.push_back(&h);
+    if (outputs.size() < 2) return 0;
+    const int period = periods++;
+    if (period == loseDeviceAtPeriod) {
+        callback->OnWaveEvent(WaveEventKind::DeviceLost, nullptr, kWaveNoDriver);
+        return 0;
+    }
+    // 2N frames of 16-bit stereo output, as one signal.
+    const std::size_t half = outputs[0]->bufferLength / 4;
+    std::vector<int16_t> x(2 * half);
+    for (std::size_t f = 0; f < 2 * half; ++f) {
+        const WaveHeader* src = outputs[f < half ? 0 : 1];
+        int16_t v;
+        std::memcpy(&v, src->data + (f % half) * 4, 2);
+        x[f] = v;
+    }
+    const std::size_t mic = micDelays[std::min<std::size_t>(period, micDelays.size() - 1)];
+    for (std::size_t i = 0; i < 2 && i < inputs.size(); ++i) {
+        WaveHeader& in = *inputs[i];
+        for (std::size_t f = 0; f < half; ++f) {
+            const std::size_t t = i * half + f;
+            const int16_t l = t >= refDelay ? x[t - refDelay] : 0;
+            const int16_t r = t >= mic ? int16_t(std::lround(micGain * x[t - mic])) : 0;
+            std::memcpy(in.data + f * 4, &l, 2);
+            std::memcpy(in.data + f * 4 + 2, &r, 2);
+        }
+        in.bytesRecorded = in.bufferLength - (i == 1 ? shortBy : 0);
+        MarkDone(in);
+    }
+    inputs.erase(inputs.begin(), inputs.begin() + std::min<std::size_t>(2, inputs.size()));
+    auto played = outputs;
+    outputs.clear();
+    for (auto* o : played) {
+        MarkDone(*o);
+        callback->OnWaveEvent(WaveEventKind::OutputDone, o, 0);
+    }
+    return 0;
+}
+
+class RunControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+        s.MlsOrder = 12;
+        s.AveragesTarget = 1;
+        s.AtcMode = 0;
+        s.PeakSync = false;
+        s.IgnoreFirst = false;
+        s.QualityCheck = true;
+        s.DevicesClosed = true;
+    }
+
+    void Use(WaveDevices& d, const std::string& name) {
+        settings.WriteString("INCARD", name);
+        settings.WriteString("OUTCARD", name);
+        controller = std::make_unique<RunController>(s, d, settings, prompter, view, host, &wake);
+    }
+
+    // Takes in device notifications until the run is over (or a generous limit passes).
+    void Pump(int maxPeriods = 1000) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        int periods = 0;
+        while (s.RunActive && std::chrono::steady_clock::now() < until && periods < maxPeriods) {
+            wake.WaitFor(std::chrono::milliseconds(20));
+            controller->DispatchDeviceEvents();
+            ++periods;
+        }
+    }
+
+    MeasurementState s;
+    MemorySettingsTree settings;
+    ScriptedPrompter prompter;
+    RecordingView view;
+    TestHost host;
+    SemaphoreWakeup wake;
+    std::unique_ptr<RunController> controller;
+};
+
+// --- the Virtual Room in fast mode ---------------------------------------------------------
+
+class VirtualRoomRun : public RunControllerTest, public ::testing::WithParamInterface<int> {
+protected:
+    RoomParameters Room() {
+        RoomParameters p;
+        p.realTime = false;
+        p.seed = 3;
+        return p;
+    }
+};
+
+TEST_P(VirtualRoomRun, DirectSoundWhereTheDistanceSays) {
+    const int order = GetParam();
+    VirtualRoom room(Room());
+    Use(room, kVirtualRoomName);
+    s.MlsOrder = static_cast<uint8_t>(order);
+    s.IgnoreFirst = true;
+    s.AveragesTarget = 2;
+    controller->NORMALClick();
+    Pump();
+    ASSERT_FALSE(s.RunActive);
+    ASSERT_TRUE(s.ImpulseValid) << (prompter.Last() ? prompter.Last()->text : "");
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(view.glyphs.size(), 3u);  // the ignored first period and two averaged ones
+    EXPECT_EQ(view.completions, 1);
+
+    // ATC off: the recording of the second period starts one sample after a period boundary
+    // (N = L + 1), so the room's delay d lands at 1-based position latency + d.
+    const RoomParameters p = Room();
+    const double direct = p.DirectDelaySamples(s.SampleRate);
+    EXPECT_NEAR(s.ImpulsePeakIndex, p.LatencySamples(s.SampleRate) + direct, 2.0);
+    EXPECT_EQ(view.again, Msg(185));
+    EXPECT_TRUE(view.enabled[RunControl::RUN1]);
+}
+
+TEST_P(VirtualRoomRun, TimeAlignedOnTheReference) {
+    const int order = GetParam();
+    VirtualRoom room(Room());
+    Use(room, kVirtualRoomName);
+    s.MlsOrder = static_cast<uint8_t>(order);
+    s.AtcMode = 1;
+    s.PeakSync = GetParam() == 16;  // both ways of averaging with ATC
+    s.AveragesTarget = 2;
+    controller->NORMALClick();
+    Pump();
+    ASSERT_TRUE(s.ImpulseValid);
+
+    // The coarse pass correlates the reference from frame 5 on: the cable's latency shows at
+    // 0-based position latency − 5, i.e. 1-based p = latency − 4. The data then starts at frame
+    // S = p − 210, so the direct sound (latency + d frames into the recording) lands at 0-based
+    // latency + d − S.
+    const RoomParameters p = Room();
+    const int latency = p.LatencySamples(s.SampleRate);
+    const int coarse = latency - 4;
+    const int start = std::max(0, coarse - 210);
+    const double expected = latency + p.DirectDelaySamples(s.SampleRate) - start + 1;
+    EXPECT_NEAR(s.ImpulsePeakIndex, expected, 2.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, VirtualRoomRun, ::testing::Values(12, 16));
+
+TEST_F(RunControllerTest, ClippingAndLowLevelStopWithTheirBoxes) {
+    RoomParameters loud;
+    loud.realTime = false;
+    loud.gainDb = 30.0;
+    {
+        VirtualRoom room(loud);
+        Use(room, kVirtualRoomName);
+        prompter.answers = {PromptAnswer::Cancel};
+        controller->NORMALClick();
+        Pump();
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].caption, "MIV INPUT MONITOR");
+        EXPECT_EQ(prompter.shown[0].text.rfind(Msg(8), 0), 0u);
+        const int peak = std::stoi(prompter.shown[0].text.substr(Msg(8).size()));
+        EXPECT_GT(peak, 0.95 * 32767);
+        EXPECT_EQ(view.glyphs.back(), LevelGlyph::Clip);
+        EXPECT_FALSE(s.RunActive);
+        EXPECT_FALSE(s.ImpulseValid);
+        controller.reset();
+    }
+    RoomParameters soft = loud;
+    soft.gainDb = -60.0;
+    VirtualRoom room(soft);
+    Use(room, kVirtualRoomName);
+    s.DevicesClosed = true;
+    prompter.shown.clear();
+    prompter.answers = {PromptAnswer::Cancel};
+    controller->NORMALClick();
+    Pump();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text.rfind(Msg(9), 0), 0u);
+    EXPECT_NE(prompter.shown[0].text.find("\rMIN LEVEL:  328"), std::string::npos);
+    EXPECT_EQ(view.glyphs.back(), LevelGlyph::Low);
+    EXPECT_EQ(host.terminated, 0);  // Cancel in a level box only ends the run
+}
+
+TEST_F(RunControllerTest, RetryInALevelBoxRepeatsTheRun) {
+    ScriptedCard card;
+    card.micGain = 1.0;
+    Use(card, "Test Card");
+    s.OutputLevelDb = 0;  // 32767 output, mic at gain 1 → 32767 > 0.95 · full scale
+    prompter.answers = {PromptAnswer::Retry, PromptAnswer::Cancel};
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(card.periods, 2);
+    EXPECT_FALSE(s.RunActive);
+}
+
+TEST_F(RunControllerTest, RepeatWithoutSingleShotDropsClippedPeriodsAndGoesOn) {
+    ScriptedCard card;
+    card.micGain = 1.0;
+    Use(card, "Test Card");
+    s.OutputLevelDb = 0;
+    controller->REPEAT1Click();
+    EXPECT_TRUE(view.checked[RunControl::REPEAT1]);
+    controller->DIRECT1Click();  // a DIRECT run is not single-shot
+    Pump(5);
+    EXPECT_TRUE(s.RunActive);
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_GE(card.periods, 5);
+    EXPECT_EQ(view.glyphs.back(), LevelGlyph::Clip);
+    EXPECT_EQ(s.AveragesDone, 0);
+    EXPECT_FALSE(s.ImpulseValid);
+
+    // The level comes back: the next period is taken and the result shown.
+    card.micGain = 0.5;
+    Pump(3);
+    EXPECT_TRUE(s.ImpulseValid);
+    EXPECT_EQ(host.shownKinds.front(), 1);
+    controller->AGAIN1Click();  // caption is STOP
+    EXPECT_FALSE(s.RunActive);
+    EXPECT_FALSE(view.checked[RunControl::REPEAT1]);
+}
+
+TEST_F(RunControllerTest, StopWhileAPeriodMessageIsPendingIsIgnored) {
+    ScriptedCard card;
+    Use(card, "Test Card");
+    s.AveragesTarget = 4;
+    controller->NORMALClick();  // the scripted card finishes the first period at once
+    ASSERT_EQ(card.periods, 1);
+    controller->StopRun();
+    controller->DispatchDeviceEvents();
+    EXPECT_EQ(s.AveragesDone, 0);
+    EXPECT_EQ(card.periods, 1);  // no further period was started
+    EXPECT_TRUE(view.glyphs.empty());
+
+    // A new run does not take in the old message either: it starts from period one.
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(card.periods, 5);
+    EXPECT_TRUE(s.ImpulseValid);
+}
+
+TEST_F(RunControllerTest, AutoResetFallsBackToOneAverage) {
+    ScriptedCard card;
+    Use(card, "Test Card");
+    controller->SelectAveraging(4);
+    EXPECT_EQ(view.averaging, Msg(63) + ": 4");
+    EXPECT_EQ(view.panels[1], "1/4");
+    controller->AUTORESET1Click();
+    EXPECT_TRUE(s.AutoReset);
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(card.periods, 4);
+    EXPECT_EQ(s.AveragesTarget, 1);
+    EXPECT_EQ(view.averaging, Msg(63) + ": 1");
+
+    controller->RESETAVERAGES1Click();
+    EXPECT_FALSE(s.AutoReset);
+    EXPECT_EQ(settings.ReadBool("AVERAGES RESET"), false);
+    controller->SelectAveraging(0);  // an entry tagged 0 counts as 1
+    EXPECT_EQ(s.AveragesTarget, 1);
+}
+
+TEST_F(RunControllerTest, IgnoreFirstReplacesTheFirstPeriod) {
+    ScriptedCard card;
+    card.micDelays = {300, 100};  // the first period differs: it must not reach the result
+    Use(card, "Test Card");
+    s.IgnoreFirst = true;
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(card.periods, 2);
+    ASSERT_TRUE(s.ImpulseValid);
+    EXPECT_EQ(s.ImpulsePeakIndex, 100);  // ATC off: delay d at 1-based position d
+
+    // Without IgnoreFirst the first period is the result.
+    s.IgnoreFirst = false;
+    card.periods = 0;
+    card.micDelays = {300};
+    s.DevicesClosed = true;
+    controller->SetupSound();
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(card.periods, 1);
+    EXPECT_EQ(s.ImpulsePeakIndex, 300);
+}
+
+TEST_F(RunControllerTest, LastPeriodDroppedByPeakSyncIsReplaced) {
+    ScriptedCard card;
+    card.micDelays = {100, 130, 100};  // the second period's peak is elsewhere
+    Use(card, "Test Card");
+    s.AtcMode = 1;
+    s.PeakSync = true;
+    s.SyncMode = 0;
+    s.AveragesTarget = 2;
+    controller->NORMALClick();
+    Pump(20);
+    EXPECT_FALSE(s.RunActive);
+    EXPECT_EQ(card.periods, 3);
+    EXPECT_TRUE(s.ImpulseValid);
+    bool ignored = false;
+    for (const auto& [panel, text] : view.history) ignored |= panel == 6 && text == "Sample ignored";
+    EXPECT_TRUE(ignored);
+}
+
+TEST_F(RunControllerTest, IncompleteRecordingFailsTheQualityCheck) {
+    ScriptedCard card;
+    card.shortBy = 4;
+    Use(card, "Test Card");
+    prompter.answers = {PromptAnswer::Cancel};
+    controller->NORMALClick();
+    Pump();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, "DATA QUALITY MONITOR");
+    EXPECT_EQ(prompter.shown[0].text, Msg(299));
+    EXPECT_FALSE(s.ImpulseValid);
+
+    s.QualityCheck = false;  // then the period counts as complete
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_TRUE(s.ImpulseValid);
+}
+
+TEST_F(RunControllerTest, LostDeviceStopsTheRunAndKeepsTheLastResult) {
+    ScriptedCard card;
+    card.micDelays = {100};
+    Use(card, "Test Card");
+    s.AtcMode = 1;
+    s.PeakSync = true;  // such a run writes its first period straight into RLP
+    controller->NORMALClick();
+    Pump();
+    ASSERT_TRUE(s.ImpulseValid);
+    const std::vector<double> before(s.buffers.RLPd(), s.buffers.RLPd() + 4095);
+    const int peak = s.ImpulsePeakIndex;
+
+    card.micDelays = {250};
+    card.loseDeviceAtPeriod = 2;  // the run's second period never arrives
+    s.AveragesTarget = 2;
+    prompter.answers = {PromptAnswer::Retry};
+    controller->NORMALClick();
+    Pump();
+    EXPECT_FALSE(s.RunActive);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, "Test Card");
+    EXPECT_EQ(prompter.shown[0].buttons, PromptButtons::RetryCancel);
+    EXPECT_TRUE(s.ImpulseValid);
+    EXPECT_EQ(s.ImpulsePeakIndex, peak);
+    EXPECT_EQ(std::vector<double>(s.buffers.RLPd(), s.buffers.RLPd() + 4095), before);
+    EXPECT_TRUE(s.DevicesClosed);
+    EXPECT_FALSE(card.InputOpen());
+    EXPECT_EQ(host.terminated, 0);
+
+    // A refused write is a lost device too; Cancel there ends the program.
+    card.loseDeviceAtPeriod = -1;
+    card.failWriteAtPeriod = card.periods;
+    prompter.answers = {PromptAnswer::Cancel};
+    controller->NORMALClick();
+    EXPECT_FALSE(s.RunActive);
+    EXPECT_EQ(host.terminated, 1);
+}
+
+TEST_F(RunControllerTest, DeviceLookupByName) {
+    ScriptedCard first("Twin"), second("Twin");
+    DeviceSet set({&first, &second});
+    Use(set, "Twin");
+    ASSERT_TRUE(controller->SetupSound());
+    EXPECT_EQ(controller->InDeviceId, 1);  // two devices with one name: the higher index
+    EXPECT_EQ(second.opens, 1);
+    EXPECT_EQ(first.opens, 0);
+    EXPECT_EQ(second.format.samplesPerSec, 44100u);
+    EXPECT_EQ(second.format.channels, 2);
+
+    settings.WriteString("INCARD", "Gone");
+    s.DevicesClosed = true;
+    EXPECT_FALSE(controller->SetupSound());
+    EXPECT_EQ(host.settingsOpened, 1);
+    EXPECT_FALSE(controller->DevicesOpen);
+    controller->NORMALClick();  // nothing to measure on: no run starts
+    EXPECT_FALSE(s.RunActive);
+}
+
+TEST_F(RunControllerTest, WaveErrorBox) {
+    ScriptedCard card;
+    Use(card, "Test Card");
+    controller->ReportWaveError(kWaveOk, "IN Prepeare1");
+    EXPECT_TRUE(prompter.shown.empty());
+    prompter.answers = {PromptAnswer::Retry, PromptAnswer::Cancel};
+    controller->ReportWaveError(kWaveBadFormat, "Start Wavein open");
+    EXPECT_EQ(host.terminated, 0);
+    controller->ReportWaveError(kWaveNoMem, "Again 1");
+    EXPECT_EQ(host.terminated, 1);
+    ASSERT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown[0].caption, "Start Wavein open");
+    EXPECT_EQ(prompter.shown[0].text, WaveResultText(kWaveBadFormat));
+    EXPECT_EQ(prompter.shown[0].icon, PromptIcon::Information);
+}
+
+TEST(LevelChecks, Boundaries) {
+    MeasurementState s;
+    s.RecomputeDerived();
+    EXPECT_TRUE(JudgeLevels(s, 31128, true).accepted);  // 0.95 · 32767 = 31128.65
+    EXPECT_TRUE(JudgeLevels(s, 31129, true).clipping);
+    EXPECT_EQ(JudgeLevels(s, 31129, true).glyph, LevelGlyph::Clip);
+    EXPECT_TRUE(JudgeLevels(s, 328, true).accepted);    // the threshold itself is fine
+    EXPECT_TRUE(JudgeLevels(s, 327, true).low);
+    EXPECT_EQ(JudgeLevels(s, 327, true).glyph, LevelGlyph::Low);
+    EXPECT_FALSE(JudgeLevels(s, 5000, false).accepted);
+    EXPECT_EQ(JudgeLevels(s, 5000, false).glyph, LevelGlyph::Ok);
+}
+
+TEST(AnalysisWindow, ClampedToFftSizeAndPeriod) {
+    int start = 100, end = 10000;
+    ClampAnalysisWindow(start, end, 4096, 4095);
+    EXPECT_EQ(end, 4095);  // 4196 after the FFT limit, then the period ends it
+    start = 100, end = 3000;
+    ClampAnalysisWindow(start, end, 2048, 65535);
+    EXPECT_EQ(end, 2148);
+    start = 10, end = 20;
+    ClampAnalysisWindow(start, end, 2048, 4095);
+    EXPECT_EQ(end, 20);
+}
+
+}  // namespace
+}  // namespace fim
