@@ -9,6 +9,7 @@ const std::vector<Command>& AllCommands() {
         {"recover", RunRecover,
          "--order N --in REC.wav [--averages K] [--atc] [--peaksync] [--syncmode M] "
          "[--synctime T] [--ignore-first] --out IR.mtf"},
+        {"info", RunInfo, "FILE"},
     };
     return commands;
 }

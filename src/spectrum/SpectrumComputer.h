@@ -20,8 +20,6 @@ namespace fim {
 
 class Prompter;
 
-enum class AnalysisMode : uint8_t { Fft = 0, Smooth = 1 };
-
 // FFT size of the SMOOTH analysis.
 constexpr int kSmoothFftSize = 32768;
 // SMOOTH records above this frequency are not part of the display range.
