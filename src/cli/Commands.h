@@ -22,4 +22,8 @@ int RunInfo(const Args& args);
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();
 
+int RunBand(const Args& args);
+int RunFinder(const Args& args);
+int RunTld(const Args& args);
+
 }  // namespace fim::cli

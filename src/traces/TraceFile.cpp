@@ -1,12 +1,10 @@
 #include "traces/TraceFile.h"
 
+#include "core/AtomicFile.h"
+
 #include <bit>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <system_error>
 
 namespace fim {
 
@@ -83,31 +81,11 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::
     return bytes;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    fs::path temp = target;
-    temp += ".tmp~";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+bool WriteTraceFile(const std::string& path, double lowFrequencyLimit, double sampleRate,
+                    const SmoothSpectrum& records) {
+    const auto bytes = EncodeTraceFile(lowFrequencyLimit, sampleRate, records);
+    return WriteFileAtomically(
+        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace fim

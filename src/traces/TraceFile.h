@@ -43,9 +43,8 @@ std::vector<uint8_t> EncodeTraceFile(double lowFrequencyLimit, double sampleRate
 // nullopt when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::size_t limit);
 
-// Writes `bytes` to a temporary file in the target's folder and renames it over the target,
-// so the old file is replaced only by a complete new one. False when anything failed; the
-// target is then untouched.
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+// Writes a trace file through AtomicFile: the old file is replaced only by a complete new one.
+bool WriteTraceFile(const std::string& path, double lowFrequencyLimit, double sampleRate,
+                    const SmoothSpectrum& records);
 
 }  // namespace fim
