@@ -3,6 +3,7 @@
 
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TForm1.h"
+#include "settings/platform/QSettingsTree.h"
 #include "shell/ui/FimStartUp.h"
 #include "shell/ui/QtPrompter.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
         auto prompter = std::make_unique<fim::QtPrompter>();
         fim::QtPrompter* boxes = prompter.get();
         fim::TForm1Options options;
+        options.settings = std::make_unique<fim::QSettingsTree>();
         options.arguments = QCoreApplication::arguments();
         auto window = std::make_unique<fim::TForm1>(fim::Meas(), std::move(prompter),
                                                     std::move(options));

@@ -114,9 +114,8 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 
     // 4. The settings store; an empty one marks the first start.
     // Without a lasting store every start would look like the first one: no shortcut questions.
-    const bool lasting = settings_ != nullptr;
+    lastingSettings_ = settings_ != nullptr;
     if (!settings_) settings_ = std::make_unique<MemorySettingsTree>();
-    firstStart_ = lasting && !settings_->HasValue("VERSION");
 
     // Devices: the system's cards first, the Virtual Room always.
     if (options.realDevices) backEnds_.push_back(std::make_unique<PortAudioDevices>());
@@ -390,53 +389,55 @@ bool TForm1::measured() const { return view_->model().measured; }
 // --- settings ----------------------------------------------------------------------------------
 
 void TForm1::loadSettings() {
-    SettingsTree& s = *settings_;
-    if (auto v = s.ReadInteger("SAMPLERATE"); v && *v >= 8000 && *v <= 65535) {
-        meas_.SampleRate = static_cast<uint16_t>(*v);
+    SettingsEnvironment env;
+    env.prompter = prompter_.get();
+    env.fileExists = [](const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).isFile();
+    };
+    env.currentDir = QDir::currentPath().toStdString();
+    const SettingsLoadReport report =
+        LoadMainSettings(*settings_, program_, meas_, env);
+    if (report.firstStart) firstStart_ = firstStart_ || lastingSettings_;
+    autoMinimise_ = program_.AutoMinimize;
+    warnMlsChange_ = program_.WarnMlsChange;
+    changeMlsOrder(meas_.MlsOrder);
+    action(QStringLiteral("AUTORESET1"))->setChecked(meas_.AutoReset);
+    for (auto it = program_.RecentFiles.rbegin(); it != program_.RecentFiles.rend(); ++it) {
+        if (it->size() > 1) files_->recent.Add(*it);
     }
-    if (auto v = s.ReadInteger("FFT SIZE"); v && (*v == 2048 || *v == 4096 || *v == 8192 ||
-                                                  *v == 16384 || *v == 32768)) {
-        meas_.FftSize = *v;
+    files_->folder = program_.DataFolder;
+    if (program_.FileMode == 1 || program_.FileMode == 2) files_->filterIndex = program_.FileMode;
+
+    // The devices: with none stored, the system's defaults (or the Virtual Room).
+    StoreDefaultDevices(*settings_, *devices_);
+
+    LoadLateSettings(*settings_, program_, meas_);
+    view_->model().UseSettings(program_);
+    const WindowGeometry& g = program_.Geometry;
+    if (settings_->HasValue("Breite")) {
+        setGeometry(g.Left, g.Top, std::max(g.Width, 800), std::max(g.Height, 470));
     }
-    if (auto v = s.ReadBool("AUTOMIN")) autoMinimise_ = *v;
-    if (auto v = s.ReadBool("WMLS")) warnMlsChange_ = *v;
-    int order = meas_.MlsOrder;
-    if (auto v = s.ReadInteger("MLS Traps"); v && *v >= 12 && *v <= 18) order = *v;
-    changeMlsOrder(order);
-    if (auto v = s.ReadBool("Averages Reset")) {
-        meas_.AutoReset = *v;
-        action(QStringLiteral("AUTORESET1"))->setChecked(*v);
-    }
-    int averages = 1;
-    if (auto v = s.ReadInteger("AVERAGES"); v && AveragingIndex(*v) >= 0) averages = *v;
-    selectAveraging(averages);
-    files_->recent.LoadMenuList(s, "FILE");
-    if (auto v = s.ReadString("FILES")) files_->folder = *v;
-    if (auto v = s.ReadInteger("FILEMODE"); v && (*v == 1 || *v == 2)) files_->filterIndex = *v;
-    if (auto g = s.ReadBinary("Geometry")) {
-        restoreGeometry(QByteArray(reinterpret_cast<const char*>(g->data()),
-                                   static_cast<qsizetype>(g->size())));
-    }
-    // 7. The devices: with none stored, the system's defaults (or the Virtual Room).
-    StoreDefaultDevices(s, *devices_);
+    selectAveraging(meas_.AveragesTarget);
 }
 
 void TForm1::saveSettings() {
-    SettingsTree& s = *settings_;
-    s.WriteInteger("VERSION", 170);
-    s.WriteInteger("SAMPLERATE", meas_.SampleRate);
-    s.WriteInteger("FFT SIZE", meas_.FftSize);
-    s.WriteInteger("MLS Traps", meas_.MlsOrder);
-    s.WriteInteger("AVERAGES", meas_.AveragesTarget);
-    s.WriteBool("Averages Reset", meas_.AutoReset);
-    s.WriteBool("AUTOMIN", autoMinimise_);
-    s.WriteBool("WMLS", warnMlsChange_);
-    files_->recent.SaveMenuList(s, "FILE");
-    s.WriteString("FILES", files_->folder);
-    s.WriteInteger("FILEMODE", files_->filterIndex);
-    const QByteArray g = saveGeometry();
-    s.WriteBinary("Geometry", std::vector<uint8_t>(g.begin(), g.end()));
-    s.Flush();
+    view_->model().StoreSettings(program_);
+    program_.RecentFiles = {};
+    const auto& entries = files_->recent.Entries();
+    for (std::size_t i = 0; i < entries.size() && i < program_.RecentFiles.size(); ++i) {
+        program_.RecentFiles[i] = entries[i].path;
+    }
+    program_.DataFolder = files_->folder;
+    program_.FileMode = files_->filterIndex;
+    program_.AutoMinimize = autoMinimise_;
+    program_.WarnMlsChange = warnMlsChange_;
+    const QRect r = geometry();
+    program_.Geometry = {r.width(), r.height(), r.top(), r.left()};
+    const TimeTraceModel& m = view_->model();
+    if (!SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd)) {
+        // Nothing else to do while closing: the old settings file stays as it was.
+        return;
+    }
 }
 
 // --- commands ----------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "audio/VirtualRoom.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
+#include "settings/ProgramSettings.h"
 #include "settings/SettingsTree.h"
 
 class QAction;
@@ -147,6 +148,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::array<QAction*, 8> averagingItems_{};
     std::array<QAction*, 4> recentItems_{};
     QTimer* watchdog_ = nullptr;
+    ProgramSettings program_;
+    bool lastingSettings_ = false;
     bool firstStart_ = false;
     bool activated_ = false;
     bool mlsOrderApplied_ = false;
