@@ -241,13 +241,15 @@ void RecoverImpulseInt(int order, int stride, const int32_t* input, double* outp
     if (!OrderSupported(order)) return;
     const auto step = static_cast<std::ptrdiff_t>(stride);
     Recover<int64_t>(
-        order, [input, step](uint32_t k) { return int64_t{input[static_cast<std::ptrdiff_t>(k) * step]}; },
+        order,
+        [input, step](uint32_t k) { return int64_t{input[static_cast<std::ptrdiff_t>(k) * step]}; },
         output);
 }
 
 void RecoverImpulseFloat(int order, const double* input, double* output) {
     if (!OrderSupported(order)) return;
-    Recover<double>(order, [input](uint32_t k) { return input[k]; }, output);
+    Recover<double>(
+        order, [input](uint32_t k) { return input[k]; }, output);
 }
 
 bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* question) {
@@ -362,7 +364,9 @@ void FindImpulsePeak(MeasurementState& state) {
                                                     SharedBuffers::kRlpDoubles);
     if (rlp != nullptr) {
         state.ImpulsePeakIndex = PeakPosition(rlp, count);
-        if (state.ImpulsePeakIndex > 0) state.ImpulsePeakValue = std::fabs(rlp[state.ImpulsePeakIndex - 1]);
+        if (state.ImpulsePeakIndex > 0) {
+            state.ImpulsePeakValue = std::fabs(rlp[state.ImpulsePeakIndex - 1]);
+        }
     }
     state.ImpulseValid = true;
 }
