@@ -65,27 +65,6 @@ void BM_FftwR2C(benchmark::State& state) {
 }
 BENCHMARK(BM_FftwR2C)->RangeMultiplier(2)->Range(2048, 65536);
 
-// FFTW's transform followed by the same magnitude and phase of every bin as FftMagnitudePhase.
-void BM_FftwR2CMagnitudePhase(benchmark::State& state) {
-    const int n = static_cast<int>(state.range(0));
-    double* in = fftw_alloc_real(n);
-    fftw_complex* out = fftw_alloc_complex(n / 2 + 1);
-    fftw_plan plan = fftw_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
-    std::vector<double> x = Noise(n);
-    std::copy(x.begin(), x.end(), in);
-    std::vector<fim::SpectrumRecord> rec(n / 2 + 1);
-    for (auto _ : state) {
-        fftw_execute(plan);
-        for (int k = 0; k <= n / 2; ++k) rec[k] = fim::MagnitudePhase(out[k][0], out[k][1]);
-        benchmark::DoNotOptimize(rec.data());
-        benchmark::ClobberMemory();
-    }
-    fftw_destroy_plan(plan);
-    fftw_free(in);
-    fftw_free(out);
-}
-BENCHMARK(BM_FftwR2CMagnitudePhase)->RangeMultiplier(2)->Range(2048, 65536);
-
 void BM_SmoothAnalysis(benchmark::State& state) {
     fim::FftEngine& fft = fim::SharedFft();
     std::vector<double> x = Noise(32768);

@@ -17,8 +17,14 @@ struct Command {
 
 int RunMls(const Args& args);
 int RunRecover(const Args& args);
+int RunMeasure(const Args& args);
+int RunDevices(const Args& args);
 
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();
+
+int RunBand(const Args& args);
+int RunFinder(const Args& args);
+int RunTld(const Args& args);
 
 }  // namespace fim::cli

@@ -30,6 +30,11 @@ const MemorySettingsTree::Value* MemorySettingsTree::Find(std::string_view name)
     return it == values_.end() ? nullptr : &it->second;
 }
 
+SettingsStatus MemorySettingsTree::Status() const {
+    if (status) return *status;
+    return values_.empty() ? SettingsStatus::Missing : SettingsStatus::Ok;
+}
+
 bool MemorySettingsTree::HasValue(std::string_view name) const { return Find(name) != nullptr; }
 
 std::optional<int32_t> MemorySettingsTree::ReadInteger(std::string_view name) const {

@@ -3,6 +3,7 @@
 // settings.
 
 #include <map>
+#include <optional>
 #include <variant>
 
 #include "settings/SettingsTree.h"
@@ -13,6 +14,8 @@ class MemorySettingsTree : public SettingsTree {
 public:
     using Value = std::variant<int32_t, bool, double, std::string, std::vector<uint8_t>>;
 
+    // Missing while the tree holds no value (a first start), unless a test set `status`.
+    SettingsStatus Status() const override;
     bool HasValue(std::string_view name) const override;
     std::optional<int32_t> ReadInteger(std::string_view name) const override;
     std::optional<bool> ReadBool(std::string_view name) const override;
@@ -31,6 +34,9 @@ public:
     void Set(std::string_view name, Value value);
     std::size_t Count() const { return values_.size(); }
     void Clear() { values_.clear(); }
+    // Names in upper case, in sorted order, each with its value.
+    const std::map<std::string, Value>& Values() const { return values_; }
+    std::optional<SettingsStatus> status;
 
 private:
     const Value* Find(std::string_view name) const;

@@ -13,9 +13,15 @@
 
 namespace fim {
 
+// State of the settings key when it was opened: Missing on a first start (nothing stored yet),
+// Unreadable when it exists but cannot be read (values then read as missing).
+enum class SettingsStatus { Ok, Missing, Unreadable };
+
 class SettingsTree {
 public:
     virtual ~SettingsTree() = default;
+
+    virtual SettingsStatus Status() const { return SettingsStatus::Ok; }
 
     virtual bool HasValue(std::string_view name) const = 0;
     virtual std::optional<int32_t> ReadInteger(std::string_view name) const = 0;

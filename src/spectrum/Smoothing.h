@@ -12,7 +12,7 @@
 namespace fim {
 
 struct SmoothingPeak {
-    int index = -1;         // record with the largest smoothed magnitude; −1 when none is above 0
+    int index = -1;  // record with the largest smoothed magnitude; −1 when none is above 0
     double magnitude = 0.0;  // its smoothed magnitude
 };
 

@@ -50,7 +50,7 @@ struct SpectrumInput {
 };
 
 class SpectrumComputer {
-public:
+  public:
     explicit SpectrumComputer(FftEngine& engine = SharedFft());
 
     // Fills the FFT input from the analysis window, runs the engine in the input's mode and
@@ -112,7 +112,7 @@ public:
     // The FFT input of the last computation (N values, zero-padded).
     const std::vector<double>& FftInput() const { return input_; }
 
-private:
+  private:
     void BuildFftDisplay(const SpectrumInput& in);
     void BuildSmoothDisplay(const SpectrumInput& in);
     void PublishPeak(double magnitude);

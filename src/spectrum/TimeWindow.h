@@ -31,6 +31,8 @@ struct TimeWindow {
 
     // round(µs / 1e6 · fs), half to even.
     static int32_t SamplesFor(int32_t microseconds, double sampleRate);
+
+    bool operator==(const TimeWindow&) const = default;
 };
 
 // A window with its sample counts derived at 44100 Hz.

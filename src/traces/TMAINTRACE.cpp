@@ -102,8 +102,7 @@ bool TMAINTRACE::SaveToFile(const std::string& path, double sampleRate) {
     auto records = GetRecords();
     SmoothSpectrum all{};
     std::copy(records.begin(), records.end(), all.begin());
-    const auto bytes = EncodeTraceFile(LowFrequencyLimit, sampleRate, all);
-    if (records.empty() || !WriteFileAtomically(path, bytes)) {
+    if (records.empty() || !WriteTraceFile(path, LowFrequencyLimit, sampleRate, all)) {
         if (prompter_ != nullptr) prompter_->Inform(Msg(39), path, PromptIcon::Stop);
         return false;
     }

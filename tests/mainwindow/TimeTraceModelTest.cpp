@@ -394,16 +394,6 @@ TEST_F(TimeTraceModelTest, ReadoutsInMetresAndFeet) {
     EXPECT_EQ(model.ActiveMarkerReadout(200, -0.05), "0ms -20dB");
 }
 
-TEST_F(TimeTraceModelTest, ModeCaptionAndEnabledCommandsFollowTheMode) {
-    model.SetMouseMode(MouseMode::CutRight);
-    EXPECT_EQ(model.modeCaption, Msg(123));
-    EXPECT_FALSE(model.MarkerCommandsEnabled());
-    model.LatchMarker();
-    EXPECT_FALSE(model.showDifferenceVisible);
-    model.SetMouseMode(MouseMode::Marker2);
-    EXPECT_EQ(model.modeCaption, Msg(121));
-    EXPECT_TRUE(model.MarkerCommandsEnabled());
-}
 
 TEST(TimeWindowTest, StoredBlockRoundTripsAndRefusesDamage) {
     TimeWindow w = MakeTimeWindow("User 2", 800, 19200);

@@ -27,28 +27,6 @@ TEST(TracePointsTest, GridStepsByDecadesBelowASixthOfTheWidth) {
     EXPECT_EQ(ComputeTimeGrid(44100.0, 0.0, 0).label, "Teilung: 100 ms");  // terminates
 }
 
-TEST(TracePointsTest, LinearTraceKeepsOnePointPerColumnAndThePeak) {
-    // 10000 samples on 100 px: the peak shares its column with 99 others.
-    std::vector<double> r(10000, 0.01);
-    r[5049] = -0.8;  // sample 5050, not the first of its column (5001..5100 → x = 50)
-    std::vector<Pt> out(10001 + 1);
-    TraceParams p;
-    p.viewStart = 1;
-    p.viewEnd = 10000;
-    p.pixelsPerSample = 100.0 / 9999.0;
-    p.height = 200;
-    p.peakValue = 0.8;
-    p.peakIndex = 5050;
-    const std::size_t n =
-        BuildTracePoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
-    EXPECT_EQ(n, 102u);  // columns 0..100 plus the peak
-    bool sawPeak = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (out[i].y == 200) sawPeak = true;  // −A reaches the bottom edge
-    }
-    EXPECT_TRUE(sawPeak);
-    EXPECT_EQ(out[n].x, -999);  // nothing written past the count
-}
 
 TEST(TracePointsTest, DbTraceAveragesColumnsAndPutsZerosAtTheBottom) {
     std::vector<double> r = {1.0, 0.1, 0.1, 0.0, 0.01};
@@ -90,31 +68,6 @@ TEST(TracePointsTest, ReadsOutsideTheResponseAreZeroAndCapacityIsKept) {
     EXPECT_EQ(out[2].x, -999);
 }
 
-TEST(TracePointsTest, OverviewSplitsAtTheAnalysisWindow) {
-    std::vector<double> r(1000, 0.0);
-    std::vector<Pt> out(2000);
-    OverviewParams p;
-    p.n = 1000;
-    p.width = 100;  // 10 samples per pixel
-    p.height = 51;
-    p.peakValue = 1.0;
-    p.peakIndex = 505;
-    p.viewStart = 200;
-    p.viewEnd = 400;
-    const OverviewPoints o =
-        BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
-    EXPECT_EQ(o.count, 102u);  // x = 0..100 and the peak's extra vertex
-    // Column 20 starts at sample 196 (19.5 rounds to 20), so x = 0..20 lie before sample 201.
-    EXPECT_EQ(o.a, 21u);
-    EXPECT_EQ(o.b, 41u);
-    EXPECT_EQ(out[o.a].x, 21);
-    EXPECT_EQ(out[o.b].x, 41);
-
-    p.viewEnd = 5000;  // beyond the data: the highlight runs to the end
-    const OverviewPoints o2 =
-        BuildOverviewPoints(ResponseView{r.data(), r.size()}, p, out.data(), out.size());
-    EXPECT_EQ(o2.b, o2.count);
-}
 
 // Sample-by-sample forms of the reductions, as plain as they can be written, to check the
 // column-skipping versions against.

@@ -1,5 +1,3 @@
-#include "spectrum/FftEngine.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +5,8 @@
 #include <numbers>
 #include <random>
 #include <vector>
+
+#include "spectrum/FftEngine.h"
 
 namespace fim {
 namespace {
@@ -106,11 +106,11 @@ TEST(FftTablesTest, StageLayoutAndExactZeros) {
 
 TEST(FftTablesTest, AllocationFailureNamesTheTableAndStops) {
     const std::vector<std::string> expected = {
-        "Init FFT Memory (SIN128)",    "Init FFT Memory (SIN128)",   "Init FFT Memory (COS 256)",
-        "Init FFT Memory (SIN 256)",   "Init FFT Memory (COS 512)",  "Init FFT Memory (SIN 512)",
-        "Init FFT Memory (COS 1024)",  "Init FFT Memory (SIN 1024)", "Init FFT Memory (COS 2048)",
-        "Init FFT Memory (SIN 2048)",  "Init FFT Memory (COS 4096)", "Init FFT Memory (SIN 4096)",
-        "Init FFT Memory (COS 8192)",  "Init FFT Memory (SIN 8192)", "Init FFT Memory (COS 16384)",
+        "Init FFT Memory (SIN128)",    "Init FFT Memory (SIN128)",    "Init FFT Memory (COS 256)",
+        "Init FFT Memory (SIN 256)",   "Init FFT Memory (COS 512)",   "Init FFT Memory (SIN 512)",
+        "Init FFT Memory (COS 1024)",  "Init FFT Memory (SIN 1024)",  "Init FFT Memory (COS 2048)",
+        "Init FFT Memory (SIN 2048)",  "Init FFT Memory (COS 4096)",  "Init FFT Memory (SIN 4096)",
+        "Init FFT Memory (COS 8192)",  "Init FFT Memory (SIN 8192)",  "Init FFT Memory (COS 16384)",
         "Init FFT Memory (SIN 16384)", "Init FFT Memory (COS 32768)", "Init FFT Memory (SIN 32k",
         "Init FFT Memory (COS 64k)",   "Init FFT Memory (SIN 64k)"};
     for (std::size_t failAt = 0; failAt < expected.size(); ++failAt) {
@@ -185,6 +185,20 @@ TEST(FftMagnitudePhaseTest, ImpulsesAndPhaseRules) {
     EXPECT_EQ(MagnitudePhase(0.0, 0.0).Magnitude, 0.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 4.0).Magnitude, 5.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 0.0).Magnitude, 3.0);
+    // Elsewhere the phase is atan2's, in every octant and quadrant and for signed zeros.
+    std::mt19937 gen(9);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (int i = 0; i < 200000; ++i) {
+        double re = u(gen), im = u(gen);
+        if (i % 4 == 1) im = re * (1.0 + 1e-9 * u(gen));  // near the octant borders
+        if (i % 4 == 2) im *= 1e-12;
+        if (i % 4 == 3) re *= 1e-12;
+        ASSERT_NEAR(MagnitudePhase(re, im).Phase, std::atan2(im, re), 1e-15) << re << " " << im;
+        ASSERT_NEAR(MagnitudePhase(re, im).Magnitude, std::hypot(re, im), 1e-15);
+    }
+    EXPECT_EQ(MagnitudePhase(-2.0, -0.0).Phase, -kPi);
+    EXPECT_EQ(MagnitudePhase(-2.0, 0.0).Phase, kPi);
+    EXPECT_EQ(MagnitudePhase(1.0, 1.0).Phase, kPi / 4);
     // A real input of alternating signs: bin N/2 = N, re only; bin N/4 = 0, phase −π/2.
     for (int i = 0; i < n; ++i) x[i] = (i % 2) ? -1.0 : 1.0;
     ASSERT_TRUE(fft.FftMagnitudePhase(x.data(), out.data(), n, false));

@@ -1,11 +1,11 @@
-#include "spectrum/Smoothing.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
+
+#include "spectrum/Smoothing.h"
 
 namespace fim {
 namespace {
@@ -64,8 +64,10 @@ TEST(SmoothingTest, WidestSettingShrinksAtBothEdgesAndNeverLeavesTheRange) {
         }
     }
     // The first output averages 11 values, the tenth 20, the eleventh the full 21.
-    EXPECT_NEAR(r[25].Magnitude, (m[0] + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7] + m[8] +
-                                  m[9] + m[10]) / 11.0, 1e-14);
+    EXPECT_NEAR(
+        r[25].Magnitude,
+        (m[0] + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7] + m[8] + m[9] + m[10]) / 11.0,
+        1e-14);
     EXPECT_EQ(p.index, bestIndex);
     EXPECT_NEAR(p.magnitude, best, 1e-14);
     for (int i = 0; i < 25; ++i) {

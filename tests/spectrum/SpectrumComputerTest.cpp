@@ -1,5 +1,3 @@
-#include "spectrum/SpectrumComputer.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
+#include "spectrum/SpectrumComputer.h"
 
 namespace fim {
 namespace {
@@ -252,8 +251,8 @@ TEST(CheckWindowPresetTest, StoresCountsOnlyWhenTheWindowFits) {
     w.timeBefore = 400;
     w.timeAfter = 9600;
     EXPECT_TRUE(CheckWindowPreset(w, 4096, 44100.0, prompter));
-    EXPECT_EQ(w.samplesBefore, 18);   // 17.64
-    EXPECT_EQ(w.samplesAfter, 423);   // 423.36
+    EXPECT_EQ(w.samplesBefore, 18);  // 17.64
+    EXPECT_EQ(w.samplesAfter, 423);  // 423.36
     EXPECT_TRUE(prompter.shown.empty());
 
     EXPECT_FALSE(CheckWindowPreset(w, 256, 48000.0, prompter));

@@ -36,11 +36,10 @@ void CloseOnTerminationSignals(QWidget* window) {
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [target] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
-        if (target != nullptr && target->isVisible()) {
-            target->close();
-        } else {
-            QCoreApplication::quit();
-        }
+        // The window's close handling saves the settings. Quitting afterwards also ends any
+        // message box still waiting for an answer nobody will give.
+        if (target != nullptr && target->isVisible()) target->close();
+        QCoreApplication::quit();
     });
     struct sigaction action = {};
     action.sa_handler = OnTerminationSignal;

@@ -111,18 +111,6 @@ TEST_F(TimeTraceViewTest, SpeedButtonsCarryHintsAndRunTheirCommands) {
     EXPECT_EQ(features, 1);
 }
 
-TEST_F(TimeTraceViewTest, KeysMoveTheMarker) {
-    model().viewStart = 100;
-    model().viewEnd = 300;
-    model().marker1 = 150;
-    QTest::keyClick(view.get(), Qt::Key_PageUp);
-    EXPECT_EQ(model().marker1, 160);
-    QTest::keyClick(view.get(), Qt::Key_Home);
-    EXPECT_EQ(model().marker1, 100);
-    QTest::keyClick(view.get(), Qt::Key_Left);
-    EXPECT_EQ(model().marker1, 99);
-    EXPECT_EQ(model().viewStart, 99);
-}
 
 }  // namespace
 }  // namespace fim

@@ -175,16 +175,6 @@ TEST_F(TracePainterTest, PeakReachesTheEdgeThoughThousandsShareItsColumn) {
     EXPECT_EQ(img.pixel(790, 25), kGrid);
 }
 
-TEST_F(TracePainterTest, DbTraceDrawsZerosAtTheBottomAndThePeakAtTheTop) {
-    Response(4096, 300, 0.5);
-    for (int k = 310; k <= 400; ++k) response[k - 1] = 0.0;
-    model.viewStart = 290;
-    model.viewEnd = 400;
-    model.dbDisplay = true;
-    const QImage img = Trace(1100, 400);  // 10 px per sample
-    EXPECT_EQ(img.pixel(100, 0), kTrace);
-    EXPECT_EQ(img.pixel(500, 399), kTrace);
-}
 
 TEST_F(TracePainterTest, ReadoutsAreWrittenByThePaints) {
     Response(4096, 641, 0.5);
@@ -209,32 +199,7 @@ TEST_F(TracePainterTest, ReadoutsAreWrittenByThePaints) {
     EXPECT_EQ(model.differenceText, "D: 18.1ms 6.2m");
 }
 
-TEST_F(TracePainterTest, NoResponseDrawsGridAndMarkersOnly) {
-    model.viewStart = 1;
-    model.viewEnd = 1024;
-    model.marker1 = 500;
-    const QImage img = Trace(800, 400);
-    EXPECT_EQ(CountInRect(img, img.rect(), kTrace), 0);
-    EXPECT_GT(CountInRect(img, img.rect(), kRed), 300);
-    EXPECT_TRUE(model.marker1Text.empty());
-    const QImage ov = Overview(800, 51);
-    EXPECT_EQ(CountInRect(ov, ov.rect(), kTrace), 0);
-    EXPECT_FALSE(model.responseControlsEnabled);
-}
 
-TEST_F(TracePainterTest, PaintsInsideTheGivenRectangleOnly) {
-    Response(4096, 500, 0.5);
-    QImage img(900, 500, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    {
-        QPainter p(&img);
-        PB2Paint(p, QRect(50, 40, 800, 400), model, in);
-    }
-    EXPECT_EQ(img.pixel(49, 100), qRgb(255, 255, 255));
-    EXPECT_EQ(img.pixel(850, 100), qRgb(255, 255, 255));
-    EXPECT_EQ(img.pixel(100, 440), qRgb(255, 255, 255));
-    EXPECT_NE(img.pixel(50, 40), qRgb(255, 255, 255));
-}
 
 }  // namespace
 }  // namespace fim

@@ -79,7 +79,11 @@ class FimProcesses : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(tmp_.isValid());
         env_ = QProcessEnvironment::systemEnvironment();
+        // Settings, shortcuts and the instance name all stay inside the test's folder.
         env_.insert("TMPDIR", tmp_.path());
+        env_.insert("HOME", tmp_.path());
+        env_.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));
+        env_.insert("XDG_DATA_HOME", tmp_.filePath("data"));
         env_.insert("QT_QPA_PLATFORM", "offscreen");
     }
     void TearDown() override {

@@ -1,0 +1,108 @@
+// fimtool tld --in IR.mtf [--start S] --png OUT.png: the time-level diagram of an impulse
+// response as a PNG heat map (517 × 247 pixels, the window's paint box).
+
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "audio/TimeFile.h"
+#include "auxwindows/TimeLevelDiagram.h"
+#include "cli/Commands.h"
+#include "finder/WindowTable.h"
+#include "shell/Catalog.h"
+#include "spectrum/FftEngine.h"
+#include "spectrum/TimeWindow.h"
+
+namespace fim::cli {
+
+namespace {
+
+constexpr int kWidth = 517;
+constexpr int kHeight = 247;
+
+int Refuse(const std::string& text) {
+    std::fprintf(stderr, "fimtool tld: %s\n", text.c_str());
+    return 1;
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& tail) {
+    if (s.size() < tail.size()) return false;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        const char a = s[s.size() - tail.size() + i];
+        if (std::tolower(static_cast<unsigned char>(a)) != tail[i]) return false;
+    }
+    return true;
+}
+
+// viewStart of the 10 ms window around the peak (largest absolute sample, 1-based).
+int64_t DefaultStart(const TimeFileData& d) {
+    std::size_t peak = 0;
+    for (std::size_t i = 1; i < d.samples.size(); ++i) {
+        if (std::fabs(d.samples[i]) > std::fabs(d.samples[peak])) peak = i;
+    }
+    const int64_t P = static_cast<int64_t>(peak) + 1;
+    const int64_t before = TimeWindow::SamplesFor(TenMsWindow().timeBefore, d.sampleRate);
+    return P > before ? P - before : 1;
+}
+
+}  // namespace
+
+int RunTld(const Args& args) {
+    std::string in;
+    std::string png;
+    int64_t start = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (i + 1 >= args.size()) return Refuse(Msg(78) + ": " + a);
+        const std::string& v = args[++i];
+        if (a == "--in") {
+            in = v;
+        } else if (a == "--png") {
+            png = v;
+        } else if (a == "--start") {
+            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), start);
+            if (ec != std::errc() || p != v.data() + v.size() || start < 1) {
+                return Refuse(Msg(78) + ": --start " + v);
+            }
+        } else {
+            return Refuse(Msg(78) + ": " + a);
+        }
+    }
+    if (in.empty() || png.empty()) return Refuse(Msg(78) + ": --in IR.mtf --png OUT.png");
+    if (!EndsWithNoCase(in, ".mtf")) return Refuse(Msg(78) + ": " + in);
+
+    TimeFileData data;
+    const TimeFileStatus status = ReadTimeFile(in, data);
+    if (status != TimeFileStatus::Ok) {
+        return Refuse(std::string(TimeFileStatusText(status)) + ": " + in);
+    }
+    if (start == 0) start = DefaultStart(data);
+
+    WindowTable window;
+    FftEngine engine;
+    LevelMatrix matrix;
+    if (!ComputeLevels(TflSettings{}, data.samples, start, window, engine, matrix)) {
+        return Refuse(Msg(78));
+    }
+    const auto pixels = RenderLevels(matrix, kWidth, kHeight);
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kHeight; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < kWidth; ++x) {
+            const uint32_t c = pixels[static_cast<std::size_t>(y) * kWidth + x];
+            line[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+        }
+    }
+    // The PNG replaces an existing file only when it is complete.
+    QSaveFile file(QString::fromStdString(png));
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        return Refuse(Msg(39) + ": " + png);
+    }
+    return 0;
+}
+
+}  // namespace fim::cli
