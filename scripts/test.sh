@@ -16,3 +16,6 @@ cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DFIM_SANITIZE=ON -DFIM_BUILD_UI=OFF -DFIM_BUILD_BENCH=OFF
 cmake --build "$top/build-sanitize" --parallel "$(nproc)" --target fim_engine_tests
 ctest --test-dir "$top/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 900 -L engine
+
+# The file readers under libFuzzer (needs clang).
+"$top/scripts/fuzz.sh" 60

@@ -17,6 +17,7 @@ const std::vector<Command>& AllCommands() {
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},
         {"devices", RunDevices, ""},
+        {"info", RunInfo, "FILE"},
     };
     return commands;
 }

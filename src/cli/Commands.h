@@ -19,6 +19,7 @@ int RunMls(const Args& args);
 int RunRecover(const Args& args);
 int RunMeasure(const Args& args);
 int RunDevices(const Args& args);
+int RunInfo(const Args& args);
 
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();
