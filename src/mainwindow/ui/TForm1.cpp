@@ -413,14 +413,6 @@ void TForm1::loadSettings() {
     files_->recent.LoadMenuList(s, "FILE");
     if (auto v = s.ReadString("FILES")) files_->folder = *v;
     if (auto v = s.ReadInteger("FILEMODE"); v && (*v == 1 || *v == 2)) files_->filterIndex = *v;
-    // The colour table: ten 32-bit little-endian entries.
-    if (auto c = s.ReadBlock("Display Color", 40)) {
-        ColorTable& colors = view_->model().colors;
-        for (std::size_t i = 0; i < colors.size(); ++i) {
-            colors[i] = uint32_t((*c)[4 * i]) | uint32_t((*c)[4 * i + 1]) << 8 |
-                        uint32_t((*c)[4 * i + 2]) << 16 | uint32_t((*c)[4 * i + 3]) << 24;
-        }
-    }
     if (auto g = s.ReadBinary("Geometry")) {
         restoreGeometry(QByteArray(reinterpret_cast<const char*>(g->data()),
                                    static_cast<qsizetype>(g->size())));
@@ -442,11 +434,6 @@ void TForm1::saveSettings() {
     files_->recent.SaveMenuList(s, "FILE");
     s.WriteString("FILES", files_->folder);
     s.WriteInteger("FILEMODE", files_->filterIndex);
-    std::vector<uint8_t> colors;
-    for (uint32_t c : view_->model().colors) {
-        for (int b = 0; b < 4; ++b) colors.push_back(static_cast<uint8_t>(c >> (8 * b)));
-    }
-    s.WriteBinary("Display Color", colors);
     const QByteArray g = saveGeometry();
     s.WriteBinary("Geometry", std::vector<uint8_t>(g.begin(), g.end()));
     s.Flush();
