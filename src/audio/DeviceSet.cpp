@@ -57,19 +57,19 @@ int DeviceSet::DefaultOutput() const {
     return -1;
 }
 
-bool DeviceSet::InputSupports(int index, const WaveFormat& format) const {
+bool DeviceSet::InputSupports(int index, const DeviceFormat& format) const {
     int local = 0;
     WaveDevices* b = Locate(index, true, local);
     return b != nullptr && b->InputSupports(local, format);
 }
 
-bool DeviceSet::OutputSupports(int index, const WaveFormat& format) const {
+bool DeviceSet::OutputSupports(int index, const DeviceFormat& format) const {
     int local = 0;
     WaveDevices* b = Locate(index, false, local);
     return b != nullptr && b->OutputSupports(local, format);
 }
 
-int DeviceSet::OpenInput(int index, const WaveFormat& format, WaveCallback* callback) {
+int DeviceSet::OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) {
     if (InputOpen()) return kWaveAllocated;
     int local = 0;
     WaveDevices* b = Locate(index, true, local);
@@ -79,7 +79,7 @@ int DeviceSet::OpenInput(int index, const WaveFormat& format, WaveCallback* call
     return r;
 }
 
-int DeviceSet::OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) {
+int DeviceSet::OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) {
     if (OutputOpen()) return kWaveAllocated;
     int local = 0;
     WaveDevices* b = Locate(index, false, local);

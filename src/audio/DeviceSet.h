@@ -21,17 +21,17 @@ public:
     // The first back end's default that exists (a real card before the Virtual Room).
     int DefaultInput() const override;
     int DefaultOutput() const override;
-    bool InputSupports(int index, const WaveFormat& format) const override;
-    bool OutputSupports(int index, const WaveFormat& format) const override;
+    bool InputSupports(int index, const DeviceFormat& format) const override;
+    bool OutputSupports(int index, const DeviceFormat& format) const override;
 
-    int OpenInput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int AddInputBuffer(WaveHeader& header) override { return In() ? In()->AddInputBuffer(header) : kWaveInvalidHandle; }
     int StartInput() override { return In() ? In()->StartInput() : kWaveInvalidHandle; }
     int StopInput() override { return In() ? In()->StopInput() : kWaveInvalidHandle; }
     int ResetInput() override { return In() ? In()->ResetInput() : kWaveInvalidHandle; }
     int CloseInput() override;
 
-    int OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int WriteOutput(WaveHeader& header) override { return Out() ? Out()->WriteOutput(header) : kWaveInvalidHandle; }
     int PauseOutput() override { return Out() ? Out()->PauseOutput() : kWaveInvalidHandle; }
     int RestartOutput() override { return Out() ? Out()->RestartOutput() : kWaveInvalidHandle; }

@@ -78,6 +78,7 @@ RunController::RunController(MeasurementState& state, WaveDevices& devices, Sett
       view_(view),
       host_(host),
       outputDone_(wakeup, &StopRequested),
+      inputDone_(wakeup),
       wakeup_(wakeup),
       rlpBackup_(SharedBuffers::kRlpDoubles, 0.0) {
     SavedPinkMls = state.PinkMls;
@@ -155,6 +156,8 @@ void RunController::Teardown() {
         }
     }
     outputDone_.Discard();
+    inputDone_.Discard();
+    periodPending_ = false;
 }
 
 bool RunController::SetupSound() {
@@ -210,7 +213,7 @@ void RunController::SetupMls() {
     InFormat = MakePcmFormat(2, s.SampleRate, s.SampleBits);
     OutFormat = InFormat;
     if (s.DevicesClosed) {
-        const bool in = Report(devices_.OpenInput(InDeviceId, InFormat, nullptr), "Start Wavein open");
+        const bool in = Report(devices_.OpenInput(InDeviceId, InFormat, &inputDone_), "Start Wavein open");
         const bool out =
             Report(devices_.OpenOutput(OutDeviceId, OutFormat, &outputDone_), "Start Waveout open");
         if (!in || !out) {
@@ -364,6 +367,8 @@ void RunController::StartRun() {
     devices_.ResetOutput();
     // Notifications of an earlier run that were still waiting belong to headers just reset.
     outputDone_.Discard();
+    inputDone_.Discard();
+    periodPending_ = false;
     headers_[InA1].flags.store(0, std::memory_order_release);
     headers_[OutA1].flags.store(0, std::memory_order_release);
     s.BufferSetToggle = true;
@@ -415,6 +420,7 @@ void RunController::StopRunHeld() {
     devices_.ResetOutput();
     devices_.ResetInput();
     periodInFlight_ = false;
+    periodPending_ = false;
     s.RunActive = false;
     Repeat = false;
     view_.SetControlChecked(RunControl::REPEAT1, false);
@@ -464,8 +470,22 @@ bool RunController::CheckLevels(int32_t peak, bool complete) {
 }
 
 void RunController::OnPeriodDone(uint32_t headerUser) {
-    MeasurementState& s = state_;
     if (SoundMode != kModeMls || !DevicesOpen) return;
+    // The output is played, but what came back of its end may still be on its way through the
+    // input: wait for that recording rather than calling the period incomplete.
+    const WaveHeader& in2 = headers_[headerUser == 2 ? InA2 : InB2];
+    if (in2.Queued() && !StopRequested.load(std::memory_order_acquire)) {
+        periodPending_ = true;
+        pendingUser_ = headerUser;
+        pendingSince_ = std::chrono::steady_clock::now();
+        return;
+    }
+    ProcessPeriodDone(headerUser);
+}
+
+void RunController::ProcessPeriodDone(uint32_t headerUser) {
+    MeasurementState& s = state_;
+    periodPending_ = false;
     periodInFlight_ = false;
     s.BufferSetToggle = headerUser == 2;  // set A just finished
     const bool setA = s.BufferSetToggle;
@@ -581,6 +601,22 @@ void RunController::DispatchDeviceEvents() {
     // One notification per call: the UI gets its turn (paint, a STOP click) between periods, and
     // the UI thread is woken again for the rest.
     DeviceEvent e;
+    while (inputDone_.Next(e)) {
+        if (e.kind == WaveEventKind::DeviceLost) {
+            inputDone_.Discard();
+            outputDone_.Discard();
+            OnDeviceLost(e.result);
+            return;
+        }
+    }
+    if (periodPending_) {
+        const WaveHeader& in2 = headers_[pendingUser_ == 2 ? InA2 : InB2];
+        if (!in2.Queued()) {
+            ProcessPeriodDone(pendingUser_);
+            if (outputDone_.Pending() && wakeup_ != nullptr) wakeup_->Wake();
+        }
+        return;  // a later period's notification waits its turn
+    }
     if (!outputDone_.Next(e)) return;
     if (e.kind == WaveEventKind::DeviceLost) {
         outputDone_.Discard();
@@ -592,6 +628,11 @@ void RunController::DispatchDeviceEvents() {
 }
 
 void RunController::CheckStalled(std::chrono::steady_clock::time_point now) {
+    // A recording that does not complete within a second of its output is incomplete.
+    if (periodPending_ && now - pendingSince_ > std::chrono::seconds(1)) {
+        ProcessPeriodDone(pendingUser_);
+        return;
+    }
     if (!state_.RunActive || !periodInFlight_ || state_.SampleRate == 0) return;
     const double playing = 2.0 * state_.MlsSize / state_.SampleRate;
     const auto limit = std::chrono::duration<double>(playing + 5.0);

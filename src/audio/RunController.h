@@ -91,8 +91,9 @@ public:
     // Takes in the next notification the output callback posted (UI thread, after a wake-up);
     // wakes the UI thread again when more are waiting.
     void DispatchDeviceEvents();
-    // Watchdog for a device that stops without a word: a period that takes far longer than its
-    // playing time counts as a lost device. Call now and then (GUI timer, fimtool wait loop).
+    // Watchdog, to be called now and then (GUI timer, fimtool wait loop): a recording that lags
+    // its output by more than a second is processed as incomplete, and a period that takes far
+    // longer than its playing time counts as a lost device.
     void CheckStalled(std::chrono::steady_clock::time_point now);
 
     // Shows the device error box for a non-zero result (Retry continues, Cancel ends).
@@ -125,7 +126,7 @@ public:
     bool Repeat = false;          // REPEAT1's tick
     bool AgainIsStop = false;     // AGAIN1's caption is "STOP"
     int FinderSize = 1;           // the finder's size setting 0, 1, 2 (8192, 4096, 2048)
-    WaveFormat InFormat, OutFormat;
+    DeviceFormat InFormat, OutFormat;
     // Windows that take the devices in sound modes 1 and 4 receive their notifications here.
     void SetModeCallbacks(WaveCallback* input, WaveCallback* output);
     // Marks the impulse display stale (the settings dialog was opened or confirmed).
@@ -159,6 +160,7 @@ private:
     RunView& view_;
     RunHost& host_;
     OutputDone outputDone_;
+    QueuedWaveCallback inputDone_;  // wakes the UI thread when a recording completes
     UiWakeup* wakeup_;
     WaveCallback* modeInput_ = nullptr;
     WaveCallback* modeOutput_ = nullptr;
@@ -168,6 +170,12 @@ private:
     bool mutexHeld_ = false;        // this thread holds the input mutex (the checks stop runs)
     bool retryRequested_ = false;   // Retry was pressed in a level box: repeat after the period
     bool periodInFlight_ = false;   // a period is playing and its notification is due
+    // A period whose output is done while its input still records (the input's latency): it is
+    // processed when the recording completes, or after a grace time as incomplete.
+    bool periodPending_ = false;
+    uint32_t pendingUser_ = 0;
+    std::chrono::steady_clock::time_point pendingSince_{};
+    void ProcessPeriodDone(uint32_t headerUser);
     std::chrono::steady_clock::time_point periodStart_{};
     std::string savedPanel0_;
 

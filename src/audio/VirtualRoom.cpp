@@ -275,16 +275,16 @@ void VirtualRoom::Reconnect() {
 std::string VirtualRoom::InputName(int index) const { return index == 0 ? kVirtualRoomName : ""; }
 std::string VirtualRoom::OutputName(int index) const { return index == 0 ? kVirtualRoomName : ""; }
 
-bool VirtualRoom::Supports(const WaveFormat& f) const {
+bool VirtualRoom::Supports(const DeviceFormat& f) const {
     return f.formatTag == 1 && f.bitsPerSample == 16 && (f.channels == 1 || f.channels == 2) &&
            f.samplesPerSec >= 8000 && f.samplesPerSec <= 192000 &&
            f.blockAlign == 2 * f.channels;
 }
 
-bool VirtualRoom::InputSupports(int index, const WaveFormat& f) const {
+bool VirtualRoom::InputSupports(int index, const DeviceFormat& f) const {
     return index == 0 && Supports(f);
 }
-bool VirtualRoom::OutputSupports(int index, const WaveFormat& f) const {
+bool VirtualRoom::OutputSupports(int index, const DeviceFormat& f) const {
     return index == 0 && Supports(f);
 }
 
@@ -297,7 +297,7 @@ bool VirtualRoom::OutputOpen() const {
     return out_.open;
 }
 
-int VirtualRoom::Open(Direction& d, int index, const WaveFormat& format, WaveCallback* callback) {
+int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback) {
     if (disconnected_) return kWaveNoDriver;
     if (index != 0) return kWaveBadDeviceId;
     if (!Supports(format)) return kWaveBadFormat;
@@ -317,14 +317,14 @@ int VirtualRoom::Open(Direction& d, int index, const WaveFormat& format, WaveCal
     return kWaveOk;
 }
 
-int VirtualRoom::OpenInput(int index, const WaveFormat& format, WaveCallback* callback) {
+int VirtualRoom::OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) {
     std::lock_guard lock(mutex_);
     const int r = Open(in_, index, format, callback);
     if (r == kWaveOk) recording_ = false;
     return r;
 }
 
-int VirtualRoom::OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) {
+int VirtualRoom::OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) {
     std::lock_guard lock(mutex_);
     const int r = Open(out_, index, format, callback);
     if (r == kWaveOk) paused_ = false;

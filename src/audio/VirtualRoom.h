@@ -106,17 +106,17 @@ public:
     int DefaultInput() const override { return 0; }
     int DefaultOutput() const override { return 0; }
     std::string OutputName(int index) const override;
-    bool InputSupports(int index, const WaveFormat& format) const override;
-    bool OutputSupports(int index, const WaveFormat& format) const override;
+    bool InputSupports(int index, const DeviceFormat& format) const override;
+    bool OutputSupports(int index, const DeviceFormat& format) const override;
 
-    int OpenInput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int AddInputBuffer(WaveHeader& header) override;
     int StartInput() override;
     int StopInput() override;
     int ResetInput() override;
     int CloseInput() override;
 
-    int OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int WriteOutput(WaveHeader& header) override;
     int PauseOutput() override;
     int RestartOutput() override;
@@ -139,13 +139,13 @@ private:
     };
     struct Direction {
         bool open = false;
-        WaveFormat format;
+        DeviceFormat format;
         WaveCallback* callback = nullptr;
         Queue queue;
     };
 
-    bool Supports(const WaveFormat& format) const;
-    int Open(Direction& d, int index, const WaveFormat& format, WaveCallback* callback);
+    bool Supports(const DeviceFormat& format) const;
+    int Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback);
     void ResetQueue(Queue& q);
     void Run();
     bool HasWork() const;

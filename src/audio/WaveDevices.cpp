@@ -21,8 +21,8 @@ std::string WaveResultText(int result) {
     }
 }
 
-WaveFormat MakePcmFormat(int channels, uint32_t rate, int bits) {
-    WaveFormat f;
+DeviceFormat MakePcmFormat(int channels, uint32_t rate, int bits) {
+    DeviceFormat f;
     f.formatTag = 1;
     f.channels = static_cast<uint16_t>(channels);
     f.samplesPerSec = rate;

@@ -33,8 +33,8 @@ enum WaveResult : int {
 // Default text for a result; back ends may give more precise texts through ErrorText.
 std::string WaveResultText(int result);
 
-// A PCM wave format (format tag 1).
-struct WaveFormat {
+// The PCM format a device is opened with (format tag 1).
+struct DeviceFormat {
     uint16_t formatTag = 1;
     uint16_t channels = 2;
     uint32_t samplesPerSec = 44100;
@@ -44,7 +44,7 @@ struct WaveFormat {
 };
 
 // PCM format: block align = BytesPerSample(bits) · channels, bytes per second = align · rate.
-WaveFormat MakePcmFormat(int channels, uint32_t rate, int bits);
+DeviceFormat MakePcmFormat(int channels, uint32_t rate, int bits);
 
 // Header flags.
 constexpr uint32_t kWhdrDone = 0x01;
@@ -101,11 +101,11 @@ public:
     virtual int DefaultInput() const { return -1; }
     virtual int DefaultOutput() const { return -1; }
     // Whether a device takes a format (for the features dialog's list of usable formats).
-    virtual bool InputSupports(int index, const WaveFormat& format) const = 0;
-    virtual bool OutputSupports(int index, const WaveFormat& format) const = 0;
+    virtual bool InputSupports(int index, const DeviceFormat& format) const = 0;
+    virtual bool OutputSupports(int index, const DeviceFormat& format) const = 0;
 
     // Input. `callback` may be null: the caller then watches the headers' flags and counts.
-    virtual int OpenInput(int index, const WaveFormat& format, WaveCallback* callback) = 0;
+    virtual int OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) = 0;
     virtual int AddInputBuffer(WaveHeader& header) = 0;
     virtual int StartInput() = 0;
     // Stops recording; the header being filled is handed back with what it holds.
@@ -115,7 +115,7 @@ public:
     virtual int CloseInput() = 0;
 
     // Output. Headers play in the order written; silence when none is queued.
-    virtual int OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) = 0;
+    virtual int OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) = 0;
     virtual int WriteOutput(WaveHeader& header) = 0;
     virtual int PauseOutput() = 0;
     virtual int RestartOutput() = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/RunController.h"
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
 #include "cli/ArgReader.h"
@@ -101,6 +102,17 @@ int RunRecover(const Args& args) {
     for (std::size_t b = 0; b < blocks && !complete; ++b) {
         ConvertRecording(wav.samples.data() + b * blockValues, state.buffers.SampleresultI(), 16,
                          blockValues);
+        // The level check of a single measurement: a clipped or too quiet block ends the run.
+        const int32_t peak = SecondPeriodPeak(state);
+        const LevelVerdict level = JudgeLevels(state, peak, true);
+        if (level.clipping || level.low) {
+            std::string text = Msg(level.clipping ? 8 : 9) + std::to_string(peak);
+            if (level.low) text += "\rMIN LEVEL:  " + std::to_string(state.LowLevelThreshold);
+            for (char& c : text) {
+                if (c == '\r') c = ' ';
+            }
+            return Refuse(in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
+        }
         complete = ProcessPeriod(state, view);
     }
     if (!complete) {

@@ -9,9 +9,15 @@ const std::vector<Command>& AllCommands() {
         {"recover", RunRecover,
          "--order N --in REC.wav [--averages K] [--atc] [--peaksync] [--syncmode M] "
          "[--synctime T] [--ignore-first] --out IR.mtf"},
+        {"measure", RunMeasure,
+         "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
+         "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
+         "[--room KEY=VALUE ...] [--fast] --out IR.mtf"},
         {"band", RunBand, "--series S --freq F"},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},
+        {"devices", RunDevices, ""},
+        {"info", RunInfo, "FILE"},
     };
     return commands;
 }

@@ -17,6 +17,9 @@ struct Command {
 
 int RunMls(const Args& args);
 int RunRecover(const Args& args);
+int RunMeasure(const Args& args);
+int RunDevices(const Args& args);
+int RunInfo(const Args& args);
 
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();

@@ -10,6 +10,8 @@ namespace fim {
 namespace {
 
 double RoundTo(double x, int decimals) {
+    // Above 2^53 every double is whole: scaling could only overflow.
+    if (!(std::fabs(x) < 9007199254740992.0)) return x;
     const double scale = std::pow(10.0, decimals);
     const double r = std::nearbyint(x * scale) / scale;
     return r == 0.0 ? 0.0 : r;  // no "-0"

@@ -8,6 +8,7 @@
 
 #include "core/FileTexts.h"
 #include "shell/Catalog.h"
+#include "spectrum/MicCalText.h"
 
 namespace fim {
 
@@ -140,6 +141,24 @@ bool CalibrationStore::LoadMicCorrection(const std::string& path) {
     const SpectrumFileStatus status = ReadMicCorrection(path, mic);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     SetMicCorrection(mic, path);
+    return true;
+}
+
+bool CalibrationStore::ImportMicCalText(const std::string& path, const SmoothRecord* smoothRecords,
+                                        double sampleRate) {
+    MicCalData data;
+    const MicCalStatus status = ReadMicCalText(path, data);
+    if (status == MicCalStatus::CannotOpen)
+        return RefuseDamaged(path, SpectrumFileStatus::CannotOpen);
+    if (status != MicCalStatus::Ok) {
+        prompter_.Inform(FileMessage(FileText::NotLoaded),
+                         FileMessage(status == MicCalStatus::NoData ? FileText::MicCalNoData
+                                                                    : FileText::DamagedFile) +
+                             "\r" + BaseName(path));
+        return false;
+    }
+    SetMicCorrection(BuildMicCorrection(data, smoothRecords, sampleRate), path);
+    micSensitivity_ = data.sensitivity;
     return true;
 }
 

@@ -6,6 +6,7 @@
 // also takes calibration out of use, since it no longer fits the measurement).
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,8 +65,14 @@ class CalibrationStore {
 
     // --- microphone correction ---
     bool LoadMicCorrection(const std::string& path);
-    // Sets a correction built elsewhere (the mic-calibration text import).
+    // Sets a correction built elsewhere.
     void SetMicCorrection(const MicCorrection& mic, const std::string& path);
+    // Imports a microphone-calibration text file onto the frequencies of the SMOOTH records
+    // (295, as the spectrum engine lays them out for `sampleRate`); its sensitivity line, if
+    // any, is kept in MicSensitivity(). A text without points is refused with a box.
+    bool ImportMicCalText(const std::string& path, const SmoothRecord* smoothRecords,
+                          double sampleRate);
+    const std::optional<double>& MicSensitivity() const { return micSensitivity_; }
     bool MicLoaded() const { return micLoaded_; }
     const MicCorrection& Mic() const { return mic_; }
     const std::string& MicPath() const { return micPath_; }
@@ -137,6 +144,7 @@ class CalibrationStore {
     MicCorrection mic_{};
     bool micLoaded_ = false;
     std::string micPath_;
+    std::optional<double> micSensitivity_;
     Overlay overlay_;
 };
 

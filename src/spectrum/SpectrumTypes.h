@@ -1,6 +1,8 @@
 #pragma once
 // Records of a computed spectrum, shared by the spectrum engine, files, calibration and traces.
 
+#include <cstdint>
+
 namespace fim {
 
 // One FFT bin: linear magnitude and phase in radians (−π … π).
@@ -22,6 +24,6 @@ constexpr int kSmoothRecords = 295;
 
 // The analysis mode: linear FFT bins, or the 295 log-spaced SMOOTH FFT records. The values are
 // the ones stored with recent calibrations and macros.
-enum class AnalysisMode { Fft = 0, Smooth = 1 };
+enum class AnalysisMode : uint8_t { Fft = 0, Smooth = 1 };
 
 }  // namespace fim

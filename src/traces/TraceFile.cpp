@@ -1,20 +1,15 @@
 #include "traces/TraceFile.h"
 
-#include "core/AtomicFile.h"
-
 #include <bit>
 #include <cmath>
 #include <fstream>
 
+#include "core/ByteSource.h"
+#include "spectrum/SpectrumFiles.h"
+
 namespace fim {
 
 namespace {
-
-double GetDouble(std::span<const uint8_t> b, std::size_t at) {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = (v << 8) | b[at + static_cast<std::size_t>(i)];
-    return std::bit_cast<double>(v);
-}
 
 void PutDouble(std::vector<uint8_t>& b, double d) {
     uint64_t v = std::bit_cast<uint64_t>(d);
@@ -27,29 +22,22 @@ void PutDouble(std::vector<uint8_t>& b, double d) {
 }  // namespace
 
 std::optional<TraceFileData> ParseTraceFile(std::span<const uint8_t> bytes) {
-    if (bytes.size() != kTraceFileBytes) return std::nullopt;
+    MemorySource source(bytes.data(), bytes.size());
+    SmoothSpectrumFile file;
+    if (ParseSmoothSpectrum(source, file) != SpectrumFileStatus::Ok) return std::nullopt;
     TraceFileData d;
-    d.LowFrequencyLimit = GetDouble(bytes, 0);
-    d.SampleRate = GetDouble(bytes, 8);
-    const double version = GetDouble(bytes, 16);
-    if (version != 2.0) return std::nullopt;
-    if (!std::isfinite(d.LowFrequencyLimit) || !std::isfinite(d.SampleRate)) return std::nullopt;
+    d.LowFrequencyLimit = file.lowestFrequency;
+    d.SampleRate = file.sampleRate;
+    d.Records = file.records;
     double sum = 0.0;
     int count = 0;
-    for (std::size_t i = 0; i < d.Records.size(); ++i) {
-        const std::size_t at = kTraceRecordBytes * (i + 1);
-        SmoothRecord& r = d.Records[i];
-        r.Frequency = GetDouble(bytes, at);
-        r.Magnitude = GetDouble(bytes, at + 8);
-        r.Phase = GetDouble(bytes, at + 16);
-        if (!std::isfinite(r.Frequency) || !std::isfinite(r.Magnitude) || !std::isfinite(r.Phase)) {
-            return std::nullopt;
-        }
+    for (const SmoothRecord& r : d.Records) {
         if (d.LowFrequencyLimit < r.Frequency && r.Frequency < kTraceReferenceTop) {
             sum += r.Magnitude;
             ++count;
         }
     }
+    // A trace needs a level reference: no record in range is a refusal, not a division by 0.
     if (count == 0) return std::nullopt;
     d.OwnReference = sum / count;
     if (!std::isfinite(d.OwnReference)) return std::nullopt;
@@ -83,9 +71,7 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::
 
 bool WriteTraceFile(const std::string& path, double lowFrequencyLimit, double sampleRate,
                     const SmoothSpectrum& records) {
-    const auto bytes = EncodeTraceFile(lowFrequencyLimit, sampleRate, records);
-    return WriteFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return WriteSmoothSpectrumFile(path, lowFrequencyLimit, sampleRate, records.data());
 }
 
 }  // namespace fim

@@ -30,8 +30,9 @@ struct TraceFileData {
     double OwnReference = 0.0;
 };
 
-// Checks and decodes the bytes of a trace file. Refused (nullopt): a size other than 7104
-// bytes, a version other than 2.0, a value that is not finite, or no record between the lowest
+// Checks and decodes the bytes of a trace file (the SMOOTH spectrum reader's checks) and computes
+// its level reference. Refused (nullopt): a size other than 7104 bytes, a version other than 2.0,
+// a value that is not finite, a sample rate that is not positive, or no record between the lowest
 // valid frequency and 23000 Hz (the trace would have no level reference).
 std::optional<TraceFileData> ParseTraceFile(std::span<const uint8_t> bytes);
 
@@ -43,7 +44,7 @@ std::vector<uint8_t> EncodeTraceFile(double lowFrequencyLimit, double sampleRate
 // nullopt when it cannot be read.
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, std::size_t limit);
 
-// Writes a trace file through AtomicFile: the old file is replaced only by a complete new one.
+// Writes a trace file; the old file is replaced only by a complete new one.
 bool WriteTraceFile(const std::string& path, double lowFrequencyLimit, double sampleRate,
                     const SmoothSpectrum& records);
 

@@ -67,9 +67,9 @@ public:
     std::string InputName(int) const override { return name_; }
     int OutputCount() const override { return 1; }
     std::string OutputName(int) const override { return name_; }
-    bool InputSupports(int, const WaveFormat&) const override { return true; }
-    bool OutputSupports(int, const WaveFormat&) const override { return true; }
-    int OpenInput(int, const WaveFormat& f, WaveCallback*) override {
+    bool InputSupports(int, const DeviceFormat&) const override { return true; }
+    bool OutputSupports(int, const DeviceFormat&) const override { return true; }
+    int OpenInput(int, const DeviceFormat& f, WaveCallback*) override {
         inOpen = true;
         format = f;
         ++opens;
@@ -91,7 +91,7 @@ public:
         inOpen = false;
         return 0;
     }
-    int OpenOutput(int, const WaveFormat&, WaveCallback* cb) override {
+    int OpenOutput(int, const DeviceFormat&, WaveCallback* cb) override {
         callback = cb;
         outOpen = true;
         return 0;
@@ -119,7 +119,7 @@ public:
     int loseDeviceAtPeriod = -1;   // this period ends with DeviceLost instead of data
     int periods = 0;
     int opens = 0;
-    WaveFormat format;
+    DeviceFormat format;
 
 private:
     std::string name_;

@@ -140,7 +140,7 @@ TEST(VirtualRoomDevice, FastModeRecordsWhatItPlays) {
     p.latencyMs = 1.0;  // 44 samples
     VirtualRoom room(p);
     Recorder rec;
-    const WaveFormat f = MakePcmFormat(2, 44100, 16);
+    const DeviceFormat f = MakePcmFormat(2, 44100, 16);
     ASSERT_EQ(room.OpenInput(0, f, &rec.in), kWaveOk);
     ASSERT_EQ(room.OpenOutput(0, f, &rec.out), kWaveOk);
 
@@ -212,7 +212,7 @@ TEST(VirtualRoomDevice, RefusesWhatASoundCardWould) {
 TEST(VirtualRoomDevice, UnpluggedDeviceReportsAndRefuses) {
     VirtualRoom room(Quiet());
     Recorder rec;
-    const WaveFormat f = MakePcmFormat(2, 44100, 16);
+    const DeviceFormat f = MakePcmFormat(2, 44100, 16);
     ASSERT_EQ(room.OpenInput(0, f, &rec.in), kWaveOk);
     ASSERT_EQ(room.OpenOutput(0, f, &rec.out), kWaveOk);
     room.Disconnect();

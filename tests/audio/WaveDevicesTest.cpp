@@ -24,15 +24,15 @@ public:
     std::string OutputName(int i) const override { return out_.at(i); }
     int DefaultInput() const override { return default_; }
     int DefaultOutput() const override { return default_; }
-    bool InputSupports(int, const WaveFormat&) const override { return true; }
-    bool OutputSupports(int, const WaveFormat&) const override { return true; }
-    int OpenInput(int i, const WaveFormat&, WaveCallback*) override { lastOpened = i; open = true; return 0; }
+    bool InputSupports(int, const DeviceFormat&) const override { return true; }
+    bool OutputSupports(int, const DeviceFormat&) const override { return true; }
+    int OpenInput(int i, const DeviceFormat&, WaveCallback*) override { lastOpened = i; open = true; return 0; }
     int AddInputBuffer(WaveHeader&) override { return 0; }
     int StartInput() override { return 0; }
     int StopInput() override { return 0; }
     int ResetInput() override { return 0; }
     int CloseInput() override { open = false; return 0; }
-    int OpenOutput(int i, const WaveFormat&, WaveCallback*) override { lastOpened = i; return 0; }
+    int OpenOutput(int i, const DeviceFormat&, WaveCallback*) override { lastOpened = i; return 0; }
     int WriteOutput(WaveHeader&) override { return 0; }
     int PauseOutput() override { return 0; }
     int RestartOutput() override { return 0; }
@@ -85,12 +85,12 @@ TEST(DeviceSet, ConcatenatesBackEndsAndRoutesCalls) {
     EXPECT_EQ(set2.DefaultInput(), 1);
 }
 
-TEST(WaveFormat, PcmArithmetic) {
-    const WaveFormat f = MakePcmFormat(2, 48000, 16);
+TEST(DeviceFormat, PcmArithmetic) {
+    const DeviceFormat f = MakePcmFormat(2, 48000, 16);
     EXPECT_EQ(f.formatTag, 1);
     EXPECT_EQ(f.blockAlign, 4);
     EXPECT_EQ(f.avgBytesPerSec, 192000u);
-    const WaveFormat mono24 = MakePcmFormat(1, 44100, 24);
+    const DeviceFormat mono24 = MakePcmFormat(1, 44100, 24);
     EXPECT_EQ(mono24.blockAlign, 4);  // 4-byte container
     EXPECT_EQ(mono24.avgBytesPerSec, 176400u);
     EXPECT_NE(WaveResultText(kWaveBadFormat), WaveResultText(kWaveNoDriver));

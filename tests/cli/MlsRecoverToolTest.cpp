@@ -158,5 +158,20 @@ TEST_F(MlsRecoverTool, RefusedInputLeavesTheOutputAlone) {
     EXPECT_FALSE(fs::exists(Path("ir.txt")));
 }
 
+TEST_F(MlsRecoverTool, LevelChecksOfALiveRunRefuseSilentAndClippedBlocks) {
+    // Two blocks of order 10 (2 · 2048 frames): silence is too low, full scale clips.
+    for (const int16_t level : {int16_t{0}, int16_t{32767}}) {
+        std::vector<int16_t> rec(2 * 2 * 2048, level);
+        ASSERT_TRUE(WriteWave16(Path("level.wav"), 44100, 2, rec.data(), rec.size() / 2));
+        EXPECT_NE(Tool("recover --order 10 --in \"" + Path("level.wav") + "\" --out \"" +
+                       Path("level.mtf") + "\""),
+                  0);
+        const std::string expected = level == 0 ? "INPUT TO LOW" : "INPUT CLIPPING";
+        EXPECT_NE(Stderr().find(expected), std::string::npos) << Stderr();
+        EXPECT_NE(Stderr().find("block 1"), std::string::npos) << Stderr();
+        EXPECT_FALSE(fs::exists(Path("level.mtf")));
+    }
+}
+
 }  // namespace
 }  // namespace fim

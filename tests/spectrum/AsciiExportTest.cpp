@@ -27,6 +27,9 @@ TEST(AsciiExportTest, ExampleLineAndFieldRules) {
     EXPECT_EQ(FormatFrdLevel(1234.5), "1234.") << "half to even, then padded to 5";
     EXPECT_EQ(FormatFrdLevel(1235.5), "1236.");
     EXPECT_EQ(FormatFrdLevel(250000.0), "250000") << "never in exponent form";
+    // Huge values of a damaged spectrum stay numbers (scaling them for rounding would overflow).
+    EXPECT_EQ(FormatFrdFrequency(-1e306).find("inf"), std::string::npos);
+    EXPECT_EQ(FormatFrdFrequency(1e300).substr(0, 2), "10");
     EXPECT_EQ(FormatFrdLevel(-0.0001), "0.000") << "no negative zero";
     EXPECT_EQ(FormatFrdLevel(0.0005), "0.000") << "0.5 thousandths rounds to even";
     EXPECT_EQ(FormatFrdLevel(0.0015), "0.002");

@@ -11,7 +11,7 @@ namespace fim {
 
 namespace {
 
-PaSampleFormat SampleFormat(const WaveFormat& f) {
+PaSampleFormat SampleFormat(const DeviceFormat& f) {
     switch (f.bitsPerSample) {
         case 8: return paUInt8;
         case 16: return paInt16;
@@ -21,7 +21,7 @@ PaSampleFormat SampleFormat(const WaveFormat& f) {
     }
 }
 
-bool MakeParameters(int device, const WaveFormat& f, bool input, PaStreamParameters& p) {
+bool MakeParameters(int device, const DeviceFormat& f, bool input, PaStreamParameters& p) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr || SampleFormat(f) == 0 || f.formatTag != 1) return false;
     std::memset(&p, 0, sizeof p);
@@ -106,7 +106,8 @@ int OutputCallback(const void*, void* output, unsigned long frames,
             if (d.position >= h.bufferLength) {
                 d.current = nullptr;
                 d.position = 0;
-                const double end = dac + double(done / d.format.blockAlign) / d.rate;
+                const double end = dac + double(done / d.format.blockAlign) / d.rate +
+                                   d.echoDelay.load(std::memory_order_relaxed);
                 if (dac <= 0.0 || d.playedCount == 16) {
                     HandBack(d, h);  // no timing from the host: report at once
                 } else {
@@ -166,13 +167,13 @@ std::string PortAudioDevices::OutputName(int index) const {
     return index >= 0 && index < OutputCount() ? outputNames_[index] : std::string();
 }
 
-bool PortAudioDevices::InputSupports(int index, const WaveFormat& f) const {
+bool PortAudioDevices::InputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
     if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p)) return false;
     return Pa_IsFormatSupported(&p, nullptr, f.samplesPerSec) == paFormatIsSupported;
 }
 
-bool PortAudioDevices::OutputSupports(int index, const WaveFormat& f) const {
+bool PortAudioDevices::OutputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
     if (index < 0 || index >= OutputCount() || !MakeParameters(outputs_[index], f, false, p)) {
         return false;
@@ -203,7 +204,7 @@ std::string PortAudioDevices::ErrorText(int result) const {
     return text;
 }
 
-int PortAudioDevices::Open(Direction& d, int index, const WaveFormat& format,
+int PortAudioDevices::Open(Direction& d, int index, const DeviceFormat& format,
                            WaveCallback* callback, bool input) {
     if (!initialised_) return kWaveNoDriver;
     const std::vector<int>& list = input ? inputs_ : outputs_;
@@ -226,6 +227,11 @@ int PortAudioDevices::Open(Direction& d, int index, const WaveFormat& format,
     if (e != paNoError) return Translate(e);
     Pa_SetStreamFinishedCallback(stream, StreamFinished);
     d.stream = stream;
+    if (input) {
+        // What the input adds between a sound at the converter and its samples in our buffers.
+        const PaStreamInfo* info = Pa_GetStreamInfo(stream);
+        out_.echoDelay.store(info != nullptr ? info->inputLatency + 0.010 : 0.0);
+    }
     return kWaveOk;
 }
 
@@ -259,6 +265,7 @@ void PortAudioDevices::HandBackAll(Direction& d, bool keepQueued) {
 
 int PortAudioDevices::Close(Direction& d) {
     if (d.stream == nullptr) return kWaveInvalidHandle;
+    if (d.input) out_.echoDelay.store(0.0);
     Halt(d);
     HandBackAll(d, false);
     const PaError e = Pa_CloseStream(static_cast<PaStream*>(d.stream));
@@ -267,7 +274,7 @@ int PortAudioDevices::Close(Direction& d) {
     return Translate(e);
 }
 
-int PortAudioDevices::OpenInput(int index, const WaveFormat& format, WaveCallback* callback) {
+int PortAudioDevices::OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) {
     return Open(in_, index, format, callback, true);
 }
 
@@ -310,7 +317,7 @@ int PortAudioDevices::ResetInput() {
 
 int PortAudioDevices::CloseInput() { return Close(in_); }
 
-int PortAudioDevices::OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) {
+int PortAudioDevices::OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) {
     return Open(out_, index, format, callback, false);
 }
 

@@ -29,17 +29,17 @@ public:
     std::string OutputName(int index) const override;
     int DefaultInput() const override { return defaultInput_; }
     int DefaultOutput() const override { return defaultOutput_; }
-    bool InputSupports(int index, const WaveFormat& format) const override;
-    bool OutputSupports(int index, const WaveFormat& format) const override;
+    bool InputSupports(int index, const DeviceFormat& format) const override;
+    bool OutputSupports(int index, const DeviceFormat& format) const override;
 
-    int OpenInput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int AddInputBuffer(WaveHeader& header) override;
     int StartInput() override;
     int StopInput() override;
     int ResetInput() override;
     int CloseInput() override;
 
-    int OpenOutput(int index, const WaveFormat& format, WaveCallback* callback) override;
+    int OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) override;
     int WriteOutput(WaveHeader& header) override;
     int PauseOutput() override;
     int RestartOutput() override;
@@ -54,7 +54,7 @@ public:
     // One direction's stream and the state its callback owns. Public only for the C callbacks.
     struct Direction {
         void* stream = nullptr;  // PaStream*
-        WaveFormat format;
+        DeviceFormat format;
         WaveCallback* callback = nullptr;
         bool input = false;
         SpscRing<WaveHeader*, 16> queue;  // UI thread → callback
@@ -70,10 +70,14 @@ public:
         std::atomic<bool> active{false};     // recording (input) / not paused (output)
         std::atomic<bool> stopping{false};   // the UI thread is stopping the stream on purpose
         double rate = 44100.0;
+        // Output: extra time before a played header is reported, so that the input has
+        // delivered what came back of it (the input stream's latency). Set by the UI thread while
+        // the output stream is stopped.
+        std::atomic<double> echoDelay{0.0};
     };
 
 private:
-    int Open(Direction& d, int index, const WaveFormat& format, WaveCallback* callback,
+    int Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback,
              bool input);
     int EnsureRunning(Direction& d);
     void Halt(Direction& d);

@@ -1,0 +1,206 @@
+// fimtool info FILE: a JSON description of any file the program reads, chosen by extension:
+// time files (.mtf), WAVE (.wav), FFT calibrations and spectra (.cal, .mfr), SMOOTH calibrations,
+// spectra and traces (.csm, .smr), microphone corrections (.smc) and microphone-calibration
+// texts (.txt, .csv, .frd).
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "audio/TimeFile.h"
+#include "audio/WaveFile.h"
+#include "cli/ArgReader.h"
+#include "cli/Commands.h"
+#include "core/FileTexts.h"
+#include "shell/Catalog.h"
+#include "spectrum/MicCalText.h"
+#include "spectrum/SpectrumFiles.h"
+
+namespace fim::cli {
+
+namespace {
+
+std::string Number(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+class Json {
+  public:
+    void Add(const char* key, const std::string& rawValue) {
+        body_ += (body_.empty() ? "" : ", ") + Quoted(key) + ": " + rawValue;
+    }
+    void Add(const char* key, double v) { Add(key, Number(v)); }
+    void Text(const char* key, const std::string& v) { Add(key, Quoted(v)); }
+    void Print() const { std::printf("{%s}\n", body_.c_str()); }
+
+  private:
+    std::string body_;
+};
+
+int Refuse(const std::string& text) {
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return 1;
+}
+
+std::string SpectrumRefusal(SpectrumFileStatus s) {
+    switch (s) {
+        case SpectrumFileStatus::CannotOpen:
+            return FileMessage(FileText::CannotRead);
+        case SpectrumFileStatus::BadVersion:
+            return FileMessage(FileText::WrongVersion);
+        default:
+            return FileMessage(FileText::DamagedFile);
+    }
+}
+
+template <typename T>
+void AddPeak(Json& json, const std::vector<T>& samples) {
+    double peak = 0.0;
+    std::size_t index = 0;
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const double v = std::fabs(static_cast<double>(samples[k]));
+        if (v > peak) {
+            peak = v;
+            index = k + 1;
+        }
+    }
+    json.Add("peak_index", static_cast<double>(index));
+    json.Add("peak_value", peak);
+}
+
+int InfoTime(const std::string& path) {
+    TimeFileData d;
+    const TimeFileStatus s = ReadTimeFile(path, d);
+    if (s == TimeFileStatus::CannotOpen || s == TimeFileStatus::ReadFailed)
+        return Refuse(FileMessage(FileText::CannotRead));
+    if (s == TimeFileStatus::BadRate) return Refuse(FileMessage(FileText::BadTimeFileRate));
+    if (s != TimeFileStatus::Ok) return Refuse(FileMessage(FileText::NotATimeFile));
+    Json j;
+    j.Text("kind", "time");
+    j.Add("sample_rate", d.sampleRate);
+    j.Add("samples", static_cast<double>(d.samples.size()));
+    if (d.Truncated()) j.Add("samples_in_file", static_cast<double>(d.samplesInFile));
+    AddPeak(j, d.samples);
+    j.Print();
+    return 0;
+}
+
+int InfoWave(const std::string& path) {
+    WaveData w;
+    const WaveStatus s = ReadWave16(path, w, 262144);
+    if (s == WaveStatus::CannotOpen) return Refuse(FileMessage(FileText::CannotRead));
+    if (s == WaveStatus::NotPcm) return Refuse(Msg(17) + ": " + Msg(16));
+    if (s == WaveStatus::Not16Bit) return Refuse(Msg(19) + ": " + Msg(18));
+    if (s != WaveStatus::Ok) return Refuse(Msg(WaveStatusMessage(s)));
+    Json j;
+    j.Text("kind", "wave");
+    j.Add("sample_rate", static_cast<double>(w.format.sampleRate));
+    j.Add("channels", static_cast<double>(w.format.channels));
+    j.Add("samples", static_cast<double>(w.framesInFile));
+    if (w.format.channels == 1) AddPeak(j, w.samples);  // the first 262144, as loaded
+    j.Print();
+    return 0;
+}
+
+int InfoFft(const std::string& path, const char* kind) {
+    FftSpectrumFile f;
+    const SpectrumFileStatus s = ReadFftSpectrum(path, f);
+    if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
+    Json j;
+    j.Text("kind", kind);
+    j.Add("version", kSpectrumFileVersion);
+    j.Add("fft_size", f.fftSize);
+    j.Add("sample_rate", f.sampleRate);
+    j.Add("lowest_frequency", f.lowestFrequency);
+    j.Add("records", static_cast<double>(f.bins.size()));
+    j.Print();
+    return 0;
+}
+
+int InfoSmooth(const std::string& path, const char* kind) {
+    SmoothSpectrumFile f;
+    const SpectrumFileStatus s = ReadSmoothSpectrum(path, f);
+    if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
+    Json j;
+    j.Text("kind", kind);
+    j.Add("version", kSpectrumFileVersion);
+    j.Add("sample_rate", f.sampleRate);
+    j.Add("lowest_frequency", f.lowestFrequency);
+    j.Add("records", static_cast<double>(f.records.size()));
+    j.Print();
+    return 0;
+}
+
+int InfoMic(const std::string& path) {
+    MicCorrection m;
+    const SpectrumFileStatus s = ReadMicCorrection(path, m);
+    if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
+    Json j;
+    j.Text("kind", "mic_correction");
+    j.Add("sample_rate", m.sampleRate);
+    j.Add("records", static_cast<double>(kSmoothRecords));
+    j.Print();
+    return 0;
+}
+
+int InfoMicText(const std::string& path) {
+    MicCalData d;
+    const MicCalStatus s = ReadMicCalText(path, d);
+    if (s == MicCalStatus::CannotOpen) return Refuse(FileMessage(FileText::CannotRead));
+    if (s == MicCalStatus::TooLarge) return Refuse(FileMessage(FileText::DamagedFile));
+    if (s != MicCalStatus::Ok) return Refuse(FileMessage(FileText::MicCalNoData));
+    Json j;
+    j.Text("kind", "mic_calibration_text");
+    j.Add("records", static_cast<double>(d.points.size()));
+    j.Add("lowest_frequency", d.points.front().frequency);
+    j.Add("highest_frequency", d.points.back().frequency);
+    j.Add("phase", d.hasPhase ? "true" : "false");
+    if (d.sensitivity) j.Add("sensitivity", *d.sensitivity);
+    j.Print();
+    return 0;
+}
+
+}  // namespace
+
+int RunInfo(const Args& args) {
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
+        return Refuse("usage: fimtool info FILE");
+    const std::string& path = args[0];
+    const std::string ext = Extension(path);
+    if (ext == "mtf") return InfoTime(path);
+    if (ext == "wav") return InfoWave(path);
+    if (ext == "cal") return InfoFft(path, "fft_calibration");
+    if (ext == "mfr") return InfoFft(path, "fft_spectrum");
+    if (ext == "csm") return InfoSmooth(path, "smooth_calibration");
+    if (ext == "smr") return InfoSmooth(path, "smooth_spectrum");
+    if (ext == "smc") return InfoMic(path);
+    if (ext == "txt" || ext == "csv" || ext == "frd") return InfoMicText(path);
+    return Refuse("unknown file type: " + path);
+}
+
+}  // namespace fim::cli

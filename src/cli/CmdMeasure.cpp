@@ -1,0 +1,180 @@
+// fimtool measure: a complete run through the run controller on the named devices (the Virtual
+// Room unless told otherwise), the impulse response saved as a time file or a normalised 16-bit
+// mono WAVE file, and a JSON summary on stdout.
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/DeviceSet.h"
+#include "audio/RunController.h"
+#include "audio/TimeFile.h"
+#include "audio/VirtualRoom.h"
+#include "audio/WaveFile.h"
+#include "audio/platform/PortAudioDevices.h"
+#include "cli/ArgReader.h"
+#include "cli/Commands.h"
+#include "cli/ConsolePrompter.h"
+#include "cli/Json.h"
+#include "core/MeasurementState.h"
+#include "core/Mls.h"
+#include "settings/MemorySettingsTree.h"
+#include "shell/FatalMemory.h"
+
+namespace fim::cli {
+
+namespace {
+
+int Refuse(const std::string& reason, int status = 1) {
+    std::fprintf(stderr, "fimtool measure: %s\n", reason.c_str());
+    return status;
+}
+
+// Collects the status texts the run shows, each once, in the order they first appear.
+class SummaryView : public RunView {
+public:
+    void SetStatusPanel(int, const std::string& text) override {
+        if (text.empty()) return;
+        for (const auto& t : seen) {
+            if (t == text) return;
+        }
+        seen.push_back(text);
+    }
+    void RedrawImpulse() override {}
+    void RunComplete() override { ++completed; }
+    std::vector<std::string> seen;
+    int completed = 0;
+};
+
+class ToolHost : public RunHost {
+public:
+    void OpenSoundSettings() override { unknownDevice = true; }
+    void Terminate() override {
+        std::fprintf(stderr, "fimtool measure: ended after a sound device error\n");
+        std::exit(3);
+    }
+    bool unknownDevice = false;
+};
+
+bool SaveResponse(const MeasurementState& state, const std::string& path, std::string& error) {
+    const double* rlp = state.buffers.RLPd();
+    const auto count = static_cast<std::size_t>(state.MlsPeriod());
+    if (Extension(path) == "mtf") return WriteTimeFile(path, state.SampleRate, rlp, count, &error);
+    std::vector<int16_t> samples(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const double v = std::nearbyint(rlp[k] * 32766.0 / state.ImpulsePeakValue);
+        samples[k] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, v)));
+    }
+    return WriteWave16(path, state.SampleRate, 1, samples.data(), count, &error);
+}
+
+}  // namespace
+
+int RunMeasure(const Args& all) {
+    // --room may come several times; the other options once.
+    RoomParameters room;
+    room.realTime = true;
+    Args args;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i] != "--room") {
+            args.push_back(all[i]);
+            continue;
+        }
+        if (i + 1 >= all.size()) return Refuse("option --room needs a value", 2);
+        if (auto error = room.Set(all[++i])) return Refuse(*error, 2);
+    }
+    ArgReader a(args,
+                {"--device", "--input-device", "--output-device", "--order", "--averages",
+                 "--level", "--rate", "--out"},
+                {"--atc", "--peaksync", "--pink", "--fast"});
+    const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
+    const int averages = a.Int("--averages", 1, 1, 128);
+    const int level = a.Int("--level", -6, -60, 0);
+    const int rate = a.Int("--rate", 44100, 8000, 65535);
+    if (!a.Ok()) return Refuse(a.Error(), 2);
+    const std::string out = a.Text("--out");
+    if (out.empty()) return Refuse("give --out IR.mtf", 2);
+    if (Extension(out) != "mtf" && Extension(out) != "wav") {
+        return Refuse("--out must name a .mtf or .wav file", 2);
+    }
+    if (a.Has("--device") && (a.Has("--input-device") || a.Has("--output-device"))) {
+        return Refuse("give either --device or --input-device and --output-device", 2);
+    }
+    std::string inName = a.Text("--device", a.Text("--input-device", kVirtualRoomName));
+    std::string outName = a.Text("--device", a.Text("--output-device", kVirtualRoomName));
+    room.realTime = !a.Has("--fast");
+
+    VirtualRoom virtualRoom(room);
+    // Real cards only when one is asked for: starting the sound system takes time and talks.
+    std::unique_ptr<PortAudioDevices> cards;
+    std::vector<WaveDevices*> backEnds;
+    if (inName != kVirtualRoomName || outName != kVirtualRoomName) {
+        cards = std::make_unique<PortAudioDevices>();
+        backEnds.push_back(cards.get());
+    }
+    backEnds.push_back(&virtualRoom);
+    DeviceSet devices(backEnds);
+
+    MeasurementState state;
+    state.buffers.Allocate({}, FatalMemoryHandler());
+    state.SampleRate = static_cast<uint16_t>(rate);
+    state.SampleBits = 16;
+    state.MlsOrder = static_cast<uint8_t>(order);
+    state.OutputLevelDb = level;
+    state.PinkMls = a.Has("--pink");
+    state.AtcMode = a.Has("--atc") ? 1 : 0;
+    state.PeakSync = a.Has("--peaksync");
+    state.AveragesTarget = averages;
+    state.DevicesClosed = true;
+
+    MemorySettingsTree settings;
+    settings.WriteString("INCARD", inName);
+    settings.WriteString("OUTCARD", outName);
+    ConsolePrompter prompter;
+    SummaryView view;
+    ToolHost host;
+    SemaphoreWakeup wake;
+    RunController controller(state, devices, settings, prompter, view, host, &wake);
+
+    if (!controller.SetupSound()) {
+        if (host.unknownDevice) {
+            const std::string missing =
+                FindInputDevice(devices, inName) < 0 ? inName : outName;
+            return Refuse("no sound device named \"" + missing + "\" (see fimtool devices)");
+        }
+        return Refuse("the sound devices could not be opened");
+    }
+    controller.NORMALClick();
+    while (state.RunActive) {
+        if (wake.WaitFor(std::chrono::milliseconds(200))) controller.DispatchDeviceEvents();
+        controller.CheckStalled(std::chrono::steady_clock::now());
+    }
+    controller.MIR1Click();  // release the devices
+    if (view.completed == 0 || !state.ImpulseValid) {
+        return Refuse("the run ended without an impulse response");
+    }
+    if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
+        return Refuse("the impulse response is silent; nothing to normalise");
+    }
+    std::string error;
+    if (!SaveResponse(state, out, error)) return Refuse(error.empty() ? "could not write " + out : error);
+
+    JsonObject json;
+    json.Add("input_device", controller.InputDeviceName());
+    json.Add("output_device", controller.OutputDeviceName());
+    json.Add("order", order);
+    json.Add("sample_rate", rate);
+    json.Add("averages", averages);
+    json.Add("peak_index", state.ImpulsePeakIndex);
+    json.Add("peak_value", state.ImpulsePeakValue);
+    json.Add("status", view.seen);
+    json.Add("file", out);
+    std::printf("%s\n", json.Text().c_str());
+    return 0;
+}
+
+}  // namespace fim::cli

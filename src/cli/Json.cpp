@@ -1,0 +1,62 @@
+#include "cli/Json.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace fim::cli {
+
+std::string JsonObject::Quote(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(c) < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+                    out += buf;
+                } else {
+                    out += c;  // UTF-8 passes through
+                }
+        }
+    }
+    return out + "\"";
+}
+
+void JsonObject::Add(const std::string& key, const std::string& value) {
+    members_.emplace_back(key, Quote(value));
+}
+
+void JsonObject::Add(const std::string& key, int value) {
+    members_.emplace_back(key, std::to_string(value));
+}
+
+void JsonObject::Add(const std::string& key, double value) {
+    if (!std::isfinite(value)) {
+        members_.emplace_back(key, "null");
+        return;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", value);
+    members_.emplace_back(key, buf);
+}
+
+void JsonObject::Add(const std::string& key, const std::vector<std::string>& values) {
+    std::string list = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) list += (i ? ", " : "") + Quote(values[i]);
+    members_.emplace_back(key, list + "]");
+}
+
+std::string JsonObject::Text() const {
+    std::string out = "{";
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        out += (i ? ", " : "") + Quote(members_[i].first) + ": " + members_[i].second;
+    }
+    return out + "}";
+}
+
+}  // namespace fim::cli
