@@ -390,7 +390,9 @@ bool TForm1::measured() const { return view_->model().measured; }
 
 void TForm1::loadSettings() {
     SettingsEnvironment env;
-    env.prompter = prompter_.get();
+    // Notices of the loader (settings unreadable, updated) wait until the window is on screen,
+    // so that no box runs before the window can be closed.
+    env.prompter = &loadNotices_;
     env.fileExists = [](const std::string& path) {
         return QFileInfo(QString::fromStdString(path)).isFile();
     };
@@ -551,6 +553,13 @@ void TForm1::showEvent(QShowEvent* event) {
     view_->refresh();
     if (activated_) return;
     activated_ = true;
+    if (!loadNotices_.shown.empty()) {
+        QTimer::singleShot(0, this, [this] {
+            const auto notices = std::move(loadNotices_.shown);
+            loadNotices_.shown.clear();
+            for (const auto& n : notices) prompter_->Ask(n.caption, n.text, n.buttons, n.icon);
+        });
+    }
     if (firstStart_) {
         firstStart_ = false;
         // Asked once the window is on screen.

@@ -17,6 +17,7 @@
 #include "core/RunView.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTree.h"
+#include "shell/ScriptedPrompter.h"
 
 class QAction;
 class QActionGroup;
@@ -149,6 +150,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::array<QAction*, 4> recentItems_{};
     QTimer* watchdog_ = nullptr;
     ProgramSettings program_;
+    ScriptedPrompter loadNotices_;
     bool lastingSettings_ = false;
     bool firstStart_ = false;
     bool activated_ = false;
