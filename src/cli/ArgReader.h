@@ -11,7 +11,7 @@
 namespace fim::cli {
 
 class ArgReader {
-public:
+  public:
     // Splits `args`; Ok() is false (with Error()) for an unknown option, a repeated one or an
     // option without its value.
     ArgReader(const Args& args, const std::set<std::string>& valued,
@@ -26,7 +26,7 @@ public:
     // returns the fallback.
     int Int(const std::string& name, int fallback, int lo, int hi);
 
-private:
+  private:
     std::map<std::string, std::string> values_;
     std::set<std::string> switches_;
     std::string error_;

@@ -25,9 +25,8 @@ int Refuse(const std::string& reason, int status = 1) {
 
 int PrintSequence(int order) {
     ConsolePrompter prompter;
-    std::vector<int8_t> m(order >= kMinMlsOrder && order <= kMaxMlsOrder
-                              ? (std::size_t{1} << order) - 1
-                              : 0);
+    std::vector<int8_t> m(
+        order >= kMinMlsOrder && order <= kMaxMlsOrder ? (std::size_t{1} << order) - 1 : 0);
     if (!GenerateMls(order, m.data(), prompter)) return 1;
     std::string text;
     text.reserve(m.size() * 3);

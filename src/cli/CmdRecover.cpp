@@ -30,7 +30,7 @@ int Refuse(const std::string& reason, int status = 1) {
 
 // The run's status texts have no window here; the result speaks for itself.
 class QuietRunView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
 };

@@ -44,30 +44,54 @@ void PutSample(std::byte* out, std::size_t frame, int bytes, int32_t value) {
 
 MlsTapRecord MlsTaps(int order) {
     switch (order) {
-        case 2: return {2, {1, 2, 0, 0}};
-        case 3: return {2, {2, 3, 0, 0}};
-        case 4: return {2, {3, 4, 0, 0}};
-        case 5: return {2, {3, 5, 0, 0}};
-        case 6: return {2, {5, 6, 0, 0}};
-        case 7: return {2, {6, 7, 0, 0}};
-        case 8: return {4, {2, 3, 5, 8}};
-        case 9: return {2, {5, 9, 0, 0}};
-        case 10: return {2, {7, 10, 0, 0}};
-        case 11: return {2, {9, 11, 0, 0}};
-        case 12: return {4, {6, 8, 11, 12}};
-        case 13: return {4, {9, 10, 12, 13}};
-        case 14: return {4, {4, 8, 13, 14}};
-        case 15: return {2, {14, 15, 0, 0}};
-        case 16: return {4, {4, 13, 15, 16}};
-        case 17: return {2, {14, 17, 0, 0}};
-        case 18: return {2, {11, 18, 0, 0}};
-        case 19: return {4, {14, 17, 18, 19}};
-        case 20: return {2, {17, 20, 0, 0}};
-        case 21: return {2, {19, 21, 0, 0}};
-        case 22: return {2, {21, 22, 0, 0}};
-        case 23: return {2, {18, 23, 0, 0}};
-        case 24: return {4, {17, 22, 23, 24}};
-        default: return {};
+        case 2:
+            return {2, {1, 2, 0, 0}};
+        case 3:
+            return {2, {2, 3, 0, 0}};
+        case 4:
+            return {2, {3, 4, 0, 0}};
+        case 5:
+            return {2, {3, 5, 0, 0}};
+        case 6:
+            return {2, {5, 6, 0, 0}};
+        case 7:
+            return {2, {6, 7, 0, 0}};
+        case 8:
+            return {4, {2, 3, 5, 8}};
+        case 9:
+            return {2, {5, 9, 0, 0}};
+        case 10:
+            return {2, {7, 10, 0, 0}};
+        case 11:
+            return {2, {9, 11, 0, 0}};
+        case 12:
+            return {4, {6, 8, 11, 12}};
+        case 13:
+            return {4, {9, 10, 12, 13}};
+        case 14:
+            return {4, {4, 8, 13, 14}};
+        case 15:
+            return {2, {14, 15, 0, 0}};
+        case 16:
+            return {4, {4, 13, 15, 16}};
+        case 17:
+            return {2, {14, 17, 0, 0}};
+        case 18:
+            return {2, {11, 18, 0, 0}};
+        case 19:
+            return {4, {14, 17, 18, 19}};
+        case 20:
+            return {2, {17, 20, 0, 0}};
+        case 21:
+            return {2, {19, 21, 0, 0}};
+        case 22:
+            return {2, {21, 22, 0, 0}};
+        case 23:
+            return {2, {18, 23, 0, 0}};
+        case 24:
+            return {4, {17, 22, 23, 24}};
+        default:
+            return {};
     }
 }
 
@@ -174,8 +198,8 @@ double PinkFilter::PinkFilterSample(double x) {
         s.y2 = s.y1;
         s.y1 = s.y0;
         s.x0 = in;
-        const LD y = LD{s.b0} * s.x0 + LD{s.b1} * s.x1 + LD{s.b2} * s.x2 + LD{s.c1} * s.y1 +
-                     LD{s.c2} * s.y2;
+        const LD y =
+            LD{s.b0} * s.x0 + LD{s.b1} * s.x1 + LD{s.b2} * s.x2 + LD{s.c1} * s.y1 + LD{s.c2} * s.y2;
         s.y0 = static_cast<double>(y);
         in = s.y0;
     }

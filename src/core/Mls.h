@@ -49,7 +49,7 @@ extern const std::array<PinkSectionSpec, 13> kPinkSectionSpecs;
 // Thirteen cascaded sections that tilt white noise by about −3 dB per octave across the audio
 // band. Designed and run in extended precision; coefficients and history are held as doubles.
 class PinkFilter {
-public:
+  public:
     // Designs all sections for `sampleRate` (bilinear transform with prewarping) and clears their
     // histories. Sections above half the sample rate are used as designed.
     void DesignPinkFilter(double sampleRate);

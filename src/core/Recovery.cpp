@@ -169,8 +169,9 @@ void TransformColumns(T* a, std::size_t rows, std::size_t cols) {
 
 // Permutes the input into the work array block by block, transforming each block while it is
 // still cached, then combines the blocks and reads the output through the second permutation.
+// Returns the 1-based position of the first largest output magnitude (0 when all are 0).
 template <class T, class Load>
-void Recover(int order, Load load, double* output) {
+int32_t Recover(int order, Load load, double* output) {
     const std::size_t n = std::size_t{1} << order;
     const std::size_t length = n - 1;
     const RecoveryPlan& plan = PlanFor(order);
@@ -187,9 +188,26 @@ void Recover(int order, Load load, double* output) {
     if (n > block) TransformColumns(work, n / block, block);
     const double scale = -1.0 / static_cast<double>(length);
     const uint32_t* target = plan.target.data();
+    // The peak is tracked here rather than in a second pass over the output.
+    double best = 0;
+    std::size_t at = 0;
     for (std::size_t j = 0; j < length; ++j) {
-        output[j] = static_cast<double>(work[target[j]]) * scale;
+        const double v = static_cast<double>(work[target[j]]) * scale;
+        output[j] = v;
+        if (std::fabs(v) > best) {
+            best = std::fabs(v);
+            at = j + 1;
+        }
     }
+    return static_cast<int32_t>(at);
+}
+
+int32_t RecoverInt(int order, int stride, const int32_t* input, double* output) {
+    const auto step = static_cast<std::ptrdiff_t>(stride);
+    return Recover<int64_t>(
+        order,
+        [input, step](uint32_t k) { return int64_t{input[static_cast<std::ptrdiff_t>(k) * step]}; },
+        output);
 }
 
 bool OrderSupported(int order) { return order >= kMinMlsOrder && order <= kMaxMlsOrder; }
@@ -239,15 +257,13 @@ void TakeSamples(const int32_t* recording, std::size_t frame, std::size_t length
 
 void RecoverImpulseInt(int order, int stride, const int32_t* input, double* output) {
     if (!OrderSupported(order)) return;
-    const auto step = static_cast<std::ptrdiff_t>(stride);
-    Recover<int64_t>(
-        order, [input, step](uint32_t k) { return int64_t{input[static_cast<std::ptrdiff_t>(k) * step]}; },
-        output);
+    RecoverInt(order, stride, input, output);
 }
 
 void RecoverImpulseFloat(int order, const double* input, double* output) {
     if (!OrderSupported(order)) return;
-    Recover<double>(order, [input](uint32_t k) { return input[k]; }, output);
+    Recover<double>(
+        order, [input](uint32_t k) { return input[k]; }, output);
 }
 
 bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* question) {
@@ -282,8 +298,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
     } else {
         // Coarse timing from the reference channel; the period is read from 210 samples before
         // its peak so the direct sound keeps the same place in every period.
-        RecoverImpulseInt(order, 2, recording + 2 * 5, atcres);
-        const std::ptrdiff_t p = PeakPosition(atcres, length);
+        const std::ptrdiff_t p = RecoverInt(order, 2, recording + 2 * 5, atcres);
         std::ptrdiff_t start = std::max<std::ptrdiff_t>(p - 210, 0);
         if (!state.PeakSync) {
             TakeSamples(recording, static_cast<std::size_t>(start), length, avl,
@@ -292,8 +307,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
         } else {
             const bool first = state.AveragesDone == 0;
             double* dest = first ? rlp : avl;
-            RecoverImpulseInt(order, 2, recording + 2 * start + 1, dest);
-            const int32_t q = PeakPosition(dest, length);
+            const int32_t q = RecoverInt(order, 2, recording + 2 * start + 1, dest);
             if (first) {
                 state.ReferencePeak = q;
                 if (ignoreThis) {
@@ -324,7 +338,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                     view.SetStatusPanel(kSyncPanel, "Out of limit: " + std::to_string(d));
                 } else {
                     start = moved;
-                    RecoverImpulseInt(order, 2, recording + 2 * start + 1, avl);
+                    RecoverInt(order, 2, recording + 2 * start + 1, avl);
                     ++state.AveragesDone;
                     addToSum();
                     redraw();
@@ -362,7 +376,9 @@ void FindImpulsePeak(MeasurementState& state) {
                                                     SharedBuffers::kRlpDoubles);
     if (rlp != nullptr) {
         state.ImpulsePeakIndex = PeakPosition(rlp, count);
-        if (state.ImpulsePeakIndex > 0) state.ImpulsePeakValue = std::fabs(rlp[state.ImpulsePeakIndex - 1]);
+        if (state.ImpulsePeakIndex > 0) {
+            state.ImpulsePeakValue = std::fabs(rlp[state.ImpulsePeakIndex - 1]);
+        }
     }
     state.ImpulseValid = true;
 }

@@ -27,7 +27,7 @@ void RecoverImpulseFloat(int order, const double* input, double* output);
 // Asked when a period's impulse peak lies elsewhere than the reference peak and the sync mode is
 // "Ask user". The main window answers with its peak question dialog.
 class PeakQuestion {
-public:
+  public:
     enum class Answer { Correct, Discard };
     virtual ~PeakQuestion() = default;
     // Peaks are 1-based sample positions.

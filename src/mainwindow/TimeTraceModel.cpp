@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/MeasurementState.h"
+#include "settings/ProgramSettings.h"
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
 
@@ -20,22 +21,6 @@ int32_t RoundI(double v) { return static_cast<int32_t>(std::nearbyint(v)); }
 
 }  // namespace
 
-void FillColorScheme(ColorScheme scheme, ColorTable& table) {
-    static constexpr uint32_t kSchemes[3][7] = {
-        {0x000000, 0xFFFF00, 0x808080, 0x0000FF, 0x00FFFF, 0x800000, 0x0000FF},  // BREVIK STYLE
-        {0xFFFF00, 0x800000, 0x00FFFF, 0x0000FF, 0x0000FF, 0xFF00FF, 0x008000},  // HARBOR STYLE
-        {0x0000FF, 0x00FFFF, 0x000000, 0x000000, 0xFF0000, 0x008000, 0x800000},  // CHILLY
-    };
-    const auto& s = kSchemes[static_cast<int>(scheme)];
-    std::copy(std::begin(s), std::end(s), table.begin());
-}
-
-ColorTable DefaultColorTable() {
-    ColorTable t{};
-    FillColorScheme(ColorScheme::Brevik, t);
-    return t;
-}
-
 std::string ShortFloat(double value) {
     value += 0.0;  // no "-0"
     char buf[64];
@@ -45,8 +30,7 @@ std::string ShortFloat(double value) {
 }
 
 TimeTraceModel::TimeTraceModel(MeasurementState& meas, Prompter& prompter)
-    : windows{TenMsWindow(), TwentyMsWindow(), MakeTimeWindow("User 1", 400, 9600),
-              MakeTimeWindow("User 2", 800, 19200)},
+    : windows{TenMsWindow(), TwentyMsWindow(), DefaultUserWindow1(), DefaultUserWindow2()},
       meas_(meas),
       prompter_(prompter) {
     modeCaption = Msg(120);
@@ -60,6 +44,23 @@ int32_t TimeTraceModel::Fft() const { return meas_.FftSize; }
 
 void TimeTraceModel::Repaint() {
     if (host.repaint) host.repaint();
+}
+
+void TimeTraceModel::UseSettings(const ProgramSettings& s) {
+    metricUnits = s.Metric;
+    quickDraw = s.QuickDraw;
+    quickDelay = s.QuickDelay;
+    windows[kUserWindow1] = s.User1;
+    windows[kUserWindow2] = s.User2;
+    colors = s.Colors;
+    RestoreFrom(s.AbsWin);
+}
+
+void TimeTraceModel::StoreSettings(ProgramSettings& s) const {
+    s.User1 = windows[kUserWindow1];
+    s.User2 = windows[kUserWindow2];
+    s.AbsWin = ToStore();
+    s.Colors = colors;
 }
 
 void TimeTraceModel::RestoreFrom(const AbsoluteWindow& stored) {
@@ -393,7 +394,7 @@ void TimeTraceModel::KeyDown(TraceKey key) {
 }
 
 void TimeTraceModel::SelectColorScheme(ColorScheme scheme) {
-    FillColorScheme(scheme, colors);
+    colors.ApplyScheme(scheme);
     if (measured) Repaint();
 }
 

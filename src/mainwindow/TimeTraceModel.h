@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "settings/SettingsRecords.h"
 #include "spectrum/TimeWindow.h"
 
 namespace fim {
@@ -28,24 +29,10 @@ enum class TraceKey { PageUp, PageDown, End, Home, Left, Right, D, W, S, M, L, F
 // Pages of the features dialog the letter keys open.
 enum class FeaturesPage { Data, UserWindow, SoundIo, UserMacro };
 
-enum class ColorScheme { Brevik, Harbor, Chilly };
-
 // The four windows placed around the peak, in button order.
 enum WindowSlot { kWindow10ms = 0, kWindow20ms = 1, kUserWindow1 = 2, kUserWindow2 = 3 };
 
-// Last analysis window and saved absolute window, stored as four int32 (ABSWIN).
-struct AbsoluteWindow {
-    int32_t lastStart = 1;
-    int32_t lastEnd = 1024;
-    int32_t savedEnd = 1024;
-    int32_t savedStart = 1;
-};
-
-// Colour table of ten 0x00BBGGRR entries; the time display uses entries 0, 1, 2, 3 and 6.
-using ColorTable = std::array<uint32_t, 10>;
-// Fills entries 0–6 of `table` with a scheme; 7–9 are left as they are.
-void FillColorScheme(ColorScheme scheme, ColorTable& table);
-ColorTable DefaultColorTable();
+struct ProgramSettings;
 
 // Numbers in read-outs: the shortest fixed form that reads back exactly ("-2.5", "3", "0.1").
 std::string ShortFloat(double value);
@@ -82,7 +69,7 @@ class TimeTraceModel {
     bool quickDelay = false;  // QDELAY
     std::array<TimeWindow, 4> windows;
     AbsoluteWindow absolute;
-    ColorTable colors = DefaultColorTable();
+    ColorTable colors = ColorTable::Default();  // the time display uses entries 0–3 and 6
     Host host;
 
     // Read-outs written by painting (status panels 0, 2, 3, 4 and label1).
@@ -92,6 +79,12 @@ class TimeTraceModel {
     std::string differenceText;
     std::string label1;
 
+    // Takes the display's settings: units, QUICKDRAW, QDELAY, user windows, colours, and the
+    // stored last window as the analysis window and the markers.
+    void UseSettings(const ProgramSettings& settings);
+    // Gives back what the display changes: user windows, absolute window (with the current
+    // analysis window as the last one) and colours.
+    void StoreSettings(ProgramSettings& settings) const;
     // Takes the stored last window as the analysis window and the markers.
     void RestoreFrom(const AbsoluteWindow& stored);
     // Copies the current analysis window into the first two fields (done at shutdown).

@@ -13,7 +13,7 @@
 namespace fim {
 
 class LeBlock {
-public:
+  public:
     explicit LeBlock(std::size_t size) : bytes_(size, 0) {}
     explicit LeBlock(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
@@ -76,7 +76,7 @@ public:
         std::memcpy(bytes_.data() + at, src.bytes_.data() + from, count);
     }
 
-private:
+  private:
     bool Fits(std::size_t at, std::size_t n) const {
         return at <= bytes_.size() && n <= bytes_.size() - at;
     }

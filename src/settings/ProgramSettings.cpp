@@ -54,7 +54,8 @@ std::vector<std::string> ReadFileList(const SettingsTree& t, const std::string& 
 
 bool DefaultFileExists(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::exists(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+    return std::filesystem::exists(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                                   ec);
 }
 
 std::string DefaultCurrentDir() {
@@ -116,8 +117,8 @@ void CheckVersion(SettingsTree& tree, ProgramSettings& s, const SettingsEnvironm
 
 }  // namespace
 
-SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& s,
-                                    MeasurementState& state, const SettingsEnvironment& env) {
+SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& s, MeasurementState& state,
+                                    const SettingsEnvironment& env) {
     SettingsLoadReport report;
     const auto exists = env.fileExists ? env.fileExists : DefaultFileExists;
     const double now = env.now != 0.0 ? env.now : NowAsDays();
@@ -207,9 +208,8 @@ SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& s,
     const int32_t fft = Int(t, "FFT SIZE", 4096);
     state.SetFftSize(IsPowerOfTwoUpTo(fft, 32768) && fft >= 2048 ? fft : 4096);
     const auto temp = t.ReadFloat("Temperatur");
-    state.SetTemperature(temp && std::isfinite(*temp) && *temp >= -100.0 && *temp <= 100.0
-                             ? *temp
-                             : 20.0);
+    state.SetTemperature(temp && std::isfinite(*temp) && *temp >= -100.0 && *temp <= 100.0 ? *temp
+                                                                                           : 20.0);
     s.QuickDraw = Bool(t, "QUICKDRAW", false);
 
     s.Tfl = TflSettings{};
@@ -248,8 +248,7 @@ bool SaveProgramSettings(SettingsTree& t, const ProgramSettings& s, const Measur
         const auto slot = static_cast<std::size_t>(n - 1);
         const std::string num = std::to_string(n);
         t.WriteString("Calfile" + num, slot < s.CalFiles.size() ? s.CalFiles[slot] : "**");
-        t.WriteString("Overfile" + num,
-                      slot < s.OverlayFiles.size() ? s.OverlayFiles[slot] : "**");
+        t.WriteString("Overfile" + num, slot < s.OverlayFiles.size() ? s.OverlayFiles[slot] : "**");
     }
     t.WriteBinary("TFL", EncodeTflSettings(s.Tfl));
     t.WriteBinary("Timinginfo", EncodeClockSettings(s.Clock));

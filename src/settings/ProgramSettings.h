@@ -37,49 +37,51 @@ struct WindowGeometry {
 
 struct ProgramSettings {
     // In reading order.
-    int32_t Smoothing = 1;        // "SMOOTHING": smoothing width 2v + 1
-    int16_t PenWidth = 2;         // "STIFTBREITE": frequency trace, pixels
-    int16_t OverlayPenWidth = 1;  // "STIFTBREITE Overlay"
-    int32_t AsciiOffset = 80;     // "ASCII 1": dB added by the text export
-    FinderSettings Finder;        // "FBF"
-    std::vector<std::string> CalFiles;      // "Calfile1" …: recently used calibration files
-    std::vector<std::string> OverlayFiles;  // "Overfile1" …: recently used overlay files
-    ClockSettings Clock;                    // "Timinginfo"
-    TimeWindow User1 = DefaultUserWindow1();  // "USER1"
-    TimeWindow User2 = DefaultUserWindow2();  // "USER2"
+    int32_t Smoothing = 1;                        // "SMOOTHING": smoothing width 2v + 1
+    int16_t PenWidth = 2;                         // "STIFTBREITE": frequency trace, pixels
+    int16_t OverlayPenWidth = 1;                  // "STIFTBREITE Overlay"
+    int32_t AsciiOffset = 80;                     // "ASCII 1": dB added by the text export
+    FinderSettings Finder;                        // "FBF"
+    std::vector<std::string> CalFiles;            // "Calfile1" …: recently used calibration files
+    std::vector<std::string> OverlayFiles;        // "Overfile1" …: recently used overlay files
+    ClockSettings Clock;                          // "Timinginfo"
+    TimeWindow User1 = DefaultUserWindow1();      // "USER1"
+    TimeWindow User2 = DefaultUserWindow2();      // "USER2"
     UserMacroBlock Macros = FactoryUserMacros();  // "Nusermakro1"
-    int32_t Lme = 3;              // "LME": measurement-run setting
-    bool AsciiUseGain = false;    // "ASCII 2"
-    bool OverwritePrompt = true;  // "OPromt": ask before overwriting a time file
-    bool AutoMinimize = false;    // "AUTOMIN"
-    int32_t Version = 0;          // "VERSION" as found (kSettingsVersion after an update)
-    bool QuickDelay = false;      // "QDELAY"
-    std::string MicCalData;       // "Mic Cal Data": microphone-correction file
-    std::string DataFolder;       // "Files": default data folder
+    int32_t Lme = 3;                              // "LME": measurement-run setting
+    bool AsciiUseGain = false;                    // "ASCII 2"
+    bool OverwritePrompt = true;                  // "OPromt": ask before overwriting a time file
+    bool AutoMinimize = false;                    // "AUTOMIN"
+    int32_t Version = 0;      // "VERSION" as found (kSettingsVersion after an update)
+    bool QuickDelay = false;  // "QDELAY"
+    std::string MicCalData;   // "Mic Cal Data": microphone-correction file
+    std::string DataFolder;   // "Files": default data folder
     std::array<std::string, kRecentTimeFiles> RecentFiles;  // "FILE1" … "FILE4"
-    int32_t FileMode = 2;         // "FILEMODE": 1 time file, 2 WAVE
-    bool AutoScale = false;       // "ALGS"
-    bool WarnMlsChange = true;    // "WMLS"
-    bool WarnSampleRate = true;   // "WSR"
-    bool WarnAveraging = true;    // "WAV"
-    bool WarnCal = true;          // "WCAL"
-    bool Metric = true;           // "ISO": metres instead of feet
-    uint8_t FftWindow = 0;        // "FFTWINDOW"
-    AbsoluteWindow AbsWin;        // "ABSWIN"
-    bool QuickDraw = false;       // "QUICKDRAW"
+    int32_t FileMode = 2;                                   // "FILEMODE": 1 time file, 2 WAVE
+    bool AutoScale = false;                                 // "ALGS"
+    bool WarnMlsChange = true;                              // "WMLS"
+    bool WarnSampleRate = true;                             // "WSR"
+    bool WarnAveraging = true;                              // "WAV"
+    bool WarnCal = true;                                    // "WCAL"
+    bool Metric = true;                                     // "ISO": metres instead of feet
+    uint8_t FftWindow = 0;                                  // "FFTWINDOW"
+    AbsoluteWindow AbsWin;                                  // "ABSWIN"
+    bool QuickDraw = false;                                 // "QUICKDRAW"
     // Read late, after the sound devices were looked up.
     ColorTable Colors = ColorTable::Default();  // "Display Color"
     WindowGeometry Geometry;                    // "Breite", "Höhe", "Oben", "Links"
 
     // Written at shutdown, not restored: the diagram starts from its defaults and REPEAT starts
     // unchecked, so a restart never starts measuring on its own.
-    TflSettings Tfl;     // "TFL"
+    TflSettings Tfl;      // "TFL"
     bool Repeat = false;  // "REPEAT"
 
     // Sound devices by name ("INCARD", "OUTCARD"); empty when none was chosen yet. Read by
     // LoadProgramSettings, written by WriteDeviceNames when the user chooses them.
     std::string InputDevice;
     std::string OutputDevice;
+
+    bool operator==(const ProgramSettings&) const = default;
 };
 
 // What the program needs from its surroundings while loading.
@@ -112,8 +114,7 @@ SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& setting
                                     MeasurementState& state, const SettingsEnvironment& env);
 // Start-up, second part (after the sound devices were looked up): "Display Color", window
 // geometry and the averaging count.
-void LoadLateSettings(const SettingsTree& tree, ProgramSettings& settings,
-                      MeasurementState& state);
+void LoadLateSettings(const SettingsTree& tree, ProgramSettings& settings, MeasurementState& state);
 // Both parts, for callers that have no devices to look up in between.
 SettingsLoadReport LoadProgramSettings(SettingsTree& tree, ProgramSettings& settings,
                                        MeasurementState& state, const SettingsEnvironment& env);

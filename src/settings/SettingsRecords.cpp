@@ -1,9 +1,9 @@
 #include "settings/SettingsRecords.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <algorithm>
 
 #include "settings/LeBlock.h"
 

@@ -85,11 +85,11 @@ double NowAsDays();
 
 struct FinderSettings {
     static constexpr std::size_t kBytes = 20;
-    int32_t DisplayMode = 1;        // 0 EQ 31, 1 EQ 15, 2 EQ 10, 3 FREQUENCY
-    int32_t TriggerThreshold = -10; // dB re full scale: −3, −6, −10, −15, −20
-    int32_t Resolution = 1;         // 0 HIGH, 1 NORMAL, 2 LOW
+    int32_t DisplayMode = 1;         // 0 EQ 31, 1 EQ 15, 2 EQ 10, 3 FREQUENCY
+    int32_t TriggerThreshold = -10;  // dB re full scale: −3, −6, −10, −15, −20
+    int32_t Resolution = 1;          // 0 HIGH, 1 NORMAL, 2 LOW
     uint8_t AutoRestart = 1;
-    int32_t RestartStep = 1;        // 0: 10 dB below the trigger, 1: 20 dB below
+    int32_t RestartStep = 1;  // 0: 10 dB below the trigger, 1: 20 dB below
 
     bool operator==(const FinderSettings&) const = default;
 };

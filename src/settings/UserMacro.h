@@ -17,8 +17,8 @@ struct UserMacro {
     static constexpr std::size_t kBytes = 1348;
     static constexpr uint8_t kSmoothFftCode = 100;
 
-    std::string name;          // up to 30 characters
-    std::string calFile;       // up to 255 characters each
+    std::string name;     // up to 30 characters
+    std::string calFile;  // up to 255 characters each
     std::string micFile;
     std::string overlayFile;
     bool useCal = false;
@@ -26,13 +26,13 @@ struct UserMacro {
     bool useOverlay = false;
     bool overlayOption2 = false;
     bool pinkMls = false;
-    uint8_t mlsOrder = 15;     // sequence length 2^n
-    uint8_t fftCode = 3;       // 0–4: plain FFT of 2048·2^code; 100: smoothed FFT
+    uint8_t mlsOrder = 15;  // sequence length 2^n
+    uint8_t fftCode = 3;    // 0–4: plain FFT of 2048·2^code; 100: smoothed FFT
     bool atc = true;
     bool repeat = false;
-    TimeWindow window;         // placed around the peak after the run
+    TimeWindow window;  // placed around the peak after the run
     int32_t averaging = 1;
-    int32_t smoothing = 0;     // smoothing index v (width 2v + 1)
+    int32_t smoothing = 0;  // smoothing index v (width 2v + 1)
 
     // Bytes of the record that no field uses (804–805, 810–811, 868–1347); kept as read so a
     // record written by a later version survives a round trip.

@@ -23,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class MlsRecoverTool : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("fim_mls_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -47,8 +47,8 @@ protected:
     // A recording of `blocks` 2N-frame blocks while the played signal loops: the left input is the
     // signal `latency` frames late (timing cable), the right one half the signal `delay` frames
     // late plus a reflection of a quarter, 7 frames after that.
-    void Record(const WaveData& played, std::size_t blocks, std::size_t latency,
-                std::size_t delay, const std::string& path) const {
+    void Record(const WaveData& played, std::size_t blocks, std::size_t latency, std::size_t delay,
+                const std::string& path) const {
         const std::size_t frames = played.Frames();
         const auto at = [&](std::ptrdiff_t f) {
             const auto n = static_cast<std::ptrdiff_t>(frames);
@@ -107,16 +107,18 @@ TEST_F(MlsRecoverTool, RecoveredImpulseShowsTheRoomDelay) {
     ASSERT_EQ(ReadTimeFile(Path("ir.mtf"), ir), TimeFileStatus::Ok);
     EXPECT_EQ(ir.sampleRate, 48000);
     ASSERT_EQ(ir.samples.size(), 1024u);
-    const auto peak = std::max_element(ir.samples.begin(), ir.samples.end(),
-                                       [](double x, double y) { return std::fabs(x) < std::fabs(y); });
+    const auto peak =
+        std::max_element(ir.samples.begin(), ir.samples.end(),
+                         [](double x, double y) { return std::fabs(x) < std::fabs(y); });
     EXPECT_EQ(peak - ir.samples.begin(), 99);
     EXPECT_NEAR(*peak, 0.5 * 16422, 20);
     EXPECT_NEAR(ir.samples[106], 0.25 * 16422, 20);
 
     // Time-synchronised, peak-aligned averaging reads from frame 0: the direct sound at delay.
-    ASSERT_EQ(Tool("recover --order 10 --in \"" + Path("rec.wav") +
-                   "\" --averages 3 --atc --peaksync --syncmode 1 --out \"" + Path("ir.wav") + "\""),
-              0)
+    ASSERT_EQ(
+        Tool("recover --order 10 --in \"" + Path("rec.wav") +
+             "\" --averages 3 --atc --peaksync --syncmode 1 --out \"" + Path("ir.wav") + "\""),
+        0)
         << Stderr();
     WaveData exported;
     ASSERT_EQ(ReadWave16(Path("ir.wav"), exported), WaveStatus::Ok);
@@ -148,11 +150,11 @@ TEST_F(MlsRecoverTool, RefusedInputLeavesTheOutputAlone) {
     EXPECT_NE(Tool("recover --order 10 --in \"" + Path("mono.wav") + "\" --out \"" +
                    Path("ir.mtf") + "\""),
               0);
-    EXPECT_NE(Tool("recover --order 10 --in \"" + Path("rec.wav") + "\" --out \"" +
-                   Path("ir.txt") + "\""),
+    EXPECT_NE(Tool("recover --order 10 --in \"" + Path("rec.wav") + "\" --out \"" + Path("ir.txt") +
+                   "\""),
               0);
-    EXPECT_NE(Tool("recover --order 19 --in \"" + Path("rec.wav") + "\" --out \"" +
-                   Path("ir.mtf") + "\""),
+    EXPECT_NE(Tool("recover --order 19 --in \"" + Path("rec.wav") + "\" --out \"" + Path("ir.mtf") +
+                   "\""),
               0);
     EXPECT_EQ(fs::file_size(Path("ir.mtf")), 3u);
     EXPECT_FALSE(fs::exists(Path("ir.txt")));

@@ -1,11 +1,10 @@
-#include "core/MeasurementState.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "core/MeasurementState.h"
 #include "shell/ScriptedPrompter.h"
 
 namespace fim {
@@ -44,8 +43,8 @@ TEST(MeasurementState, BuffersAreZeroFilledInTableOrder) {
         },
         [](const std::string&) { FAIL(); });
     const std::vector<std::string> expected = {
-        "PLI", "PLO", "OSD", "PLCR", "PLR", "PLD", "MCD", "DAPT", "PSC", "SCF",
-        "POI", "atcres", "ATCDATA", "AVL", "ILP1", "OLP", "RLP", "ILP2", "Sampleresult"};
+        "PLI", "PLO",    "OSD",     "PLCR", "PLR",  "PLD", "MCD", "DAPT", "PSC",         "SCF",
+        "POI", "atcres", "ATCDATA", "AVL",  "ILP1", "OLP", "RLP", "ILP2", "Sampleresult"};
     EXPECT_EQ(order, expected);
     EXPECT_EQ(b[SharedBuffers::RLP].bytes, 262144u * sizeof(double));
     EXPECT_EQ(b.RLPd()[262143], 0.0);

@@ -1,5 +1,3 @@
-#include "core/Mls.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "core/MeasurementState.h"
+#include "core/Mls.h"
 #include "shell/ScriptedPrompter.h"
 
 namespace fim {
@@ -147,7 +146,7 @@ TEST(PinkFilter, ZeroDbSectionPassesTheSignalUnchanged) {
 }
 
 class OutputSignal : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         state.buffers.Allocate({}, [](const std::string&) { FAIL(); });
         state.SampleRate = 44100;

@@ -1,5 +1,3 @@
-#include "core/Recovery.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
+#include "core/Recovery.h"
 #include "core/RunView.h"
 #include "shell/ScriptedPrompter.h"
 
@@ -67,7 +66,8 @@ std::vector<double> LiteralRecovery(int order, const std::vector<double>& input)
     std::size_t s = mask;
     for (std::size_t k = 0; k < length; ++k) {
         int count = 0;
-        for (int i = 0; i < rec.count; ++i) count += (s & (std::size_t{1} << (rec.taps[i] - 1))) != 0;
+        for (int i = 0; i < rec.count; ++i)
+            count += (s & (std::size_t{1} << (rec.taps[i] - 1))) != 0;
         s = ((2 * s) | static_cast<std::size_t>(count & 1)) & mask;
         work[s] = input[k];
     }
@@ -163,7 +163,8 @@ TEST(Recovery, DoublePrecisionAgreesWithExtendedPrecisionAtEveryOrder) {
         std::vector<double> got(length);
         RecoverImpulseFloat(order, y.data(), got.data());
         double worst = 0;
-        for (std::size_t k = 0; k < length; ++k) worst = std::max(worst, std::fabs(got[k] - expected[k]));
+        for (std::size_t k = 0; k < length; ++k)
+            worst = std::max(worst, std::fabs(got[k] - expected[k]));
         EXPECT_LE(worst, 1e-9 * MaxAbs(expected));
 
         std::vector<int32_t> counts(length);
@@ -174,7 +175,8 @@ TEST(Recovery, DoublePrecisionAgreesWithExtendedPrecisionAtEveryOrder) {
         const std::vector<double> exact = LiteralRecovery(order, y);
         RecoverImpulseInt(order, 1, counts.data(), got.data());
         worst = 0;
-        for (std::size_t k = 0; k < length; ++k) worst = std::max(worst, std::fabs(got[k] - exact[k]));
+        for (std::size_t k = 0; k < length; ++k)
+            worst = std::max(worst, std::fabs(got[k] - exact[k]));
         EXPECT_LE(worst, 1e-9 * MaxAbs(exact));
     }
 }
@@ -186,7 +188,8 @@ TEST(Recovery, FullScale32BitInputDoesNotOverflowAtOrder18) {
     const std::size_t delay = 1234;
     std::vector<int32_t> stereo(2 * length);
     for (std::size_t k = 0; k < length; ++k) {
-        const int32_t v = m[k] > 0 ? std::numeric_limits<int32_t>::max() : -std::numeric_limits<int32_t>::max();
+        const int32_t v =
+            m[k] > 0 ? std::numeric_limits<int32_t>::max() : -std::numeric_limits<int32_t>::max();
         stereo[2 * ((k + delay) % length)] = v;
         stereo[2 * k + 1] = std::numeric_limits<int32_t>::min();  // the other channel
     }
@@ -204,7 +207,9 @@ TEST(Recovery, FullScale32BitInputDoesNotOverflowAtOrder18) {
 struct RecordingView : RunView {
     std::vector<std::pair<int, std::string>> texts;
     int redraws = 0;
-    void SetStatusPanel(int panel, const std::string& text) override { texts.emplace_back(panel, text); }
+    void SetStatusPanel(int panel, const std::string& text) override {
+        texts.emplace_back(panel, text);
+    }
     void RedrawImpulse() override { ++redraws; }
     std::string Last(int panel) const {
         for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
@@ -224,7 +229,7 @@ struct ScriptedQuestion : PeakQuestion {
 };
 
 class Averaging : public ::testing::Test {
-protected:
+  protected:
     static constexpr int kOrder = 10;
     static constexpr std::size_t kN = 1024;
     static constexpr std::size_t kL = 1023;
@@ -252,7 +257,8 @@ protected:
             r[2 * f] = static_cast<int32_t>(8000 * m[(f + kL - refDelay % kL) % kL]);
             const double direct = m[(f + kL - roomDelay % kL) % kL];
             const double reflection = m[(f + kL - (roomDelay + 3) % kL) % kL];
-            r[2 * f + 1] = static_cast<int32_t>(std::nearbyint(gain * (direct + 0.25 * reflection)));
+            r[2 * f + 1] =
+                static_cast<int32_t>(std::nearbyint(gain * (direct + 0.25 * reflection)));
         }
     }
 

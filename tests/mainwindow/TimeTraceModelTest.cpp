@@ -2,6 +2,7 @@
 
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
+#include "settings/ProgramSettings.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
 
@@ -259,6 +260,31 @@ TEST_F(TimeTraceModelTest, RestoringADamagedWindowFallsBackToTheStartUpWindow) {
     EXPECT_EQ(model.marker2, 400);
 }
 
+TEST_F(TimeTraceModelTest, SettingsComeInAndGoBackOut) {
+    ProgramSettings s;
+    s.Metric = false;
+    s.QuickDelay = true;
+    s.AbsWin = AbsoluteWindow{300, 700, 2000, 50};
+    s.User1.name = "Sub";
+    s.Colors.ApplyScheme(ColorScheme::Chilly);
+    model.UseSettings(s);
+    EXPECT_FALSE(model.metricUnits);
+    EXPECT_TRUE(model.quickDelay);
+    EXPECT_EQ(model.viewStart, 300);
+    EXPECT_EQ(model.marker2, 700);
+    EXPECT_EQ(model.windows[kUserWindow1].name, "Sub");
+    EXPECT_EQ(model.colors.entries[0], 0x0000FFu);
+
+    model.RecallAbsolute();
+    model.SetAsUser(kUserWindow2);
+    ProgramSettings out;
+    model.StoreSettings(out);
+    EXPECT_EQ(out.AbsWin, (AbsoluteWindow{50, 2000, 2000, 50}));
+    EXPECT_EQ(out.User2.samplesBefore, 450);
+    EXPECT_EQ(out.User1.name, "Sub");
+    EXPECT_EQ(out.Colors, s.Colors);
+}
+
 TEST_F(TimeTraceModelTest, MarkerOnPeakWidensTheWindowToShowIt) {
     meas.ImpulsePeakIndex = 15;
     View(100, 300);
@@ -393,7 +419,6 @@ TEST_F(TimeTraceModelTest, ReadoutsInMetresAndFeet) {
     model.dbDisplay = true;
     EXPECT_EQ(model.ActiveMarkerReadout(200, -0.05), "0ms -20dB");
 }
-
 
 TEST(TimeWindowTest, StoredBlockRoundTripsAndRefusesDamage) {
     TimeWindow w = MakeTimeWindow("User 2", 800, 19200);

@@ -27,7 +27,6 @@ TEST(TracePointsTest, GridStepsByDecadesBelowASixthOfTheWidth) {
     EXPECT_EQ(ComputeTimeGrid(44100.0, 0.0, 0).label, "Teilung: 100 ms");  // terminates
 }
 
-
 TEST(TracePointsTest, DbTraceAveragesColumnsAndPutsZerosAtTheBottom) {
     std::vector<double> r = {1.0, 0.1, 0.1, 0.0, 0.01};
     std::vector<Pt> out(8);
@@ -67,7 +66,6 @@ TEST(TracePointsTest, ReadsOutsideTheResponseAreZeroAndCapacityIsKept) {
     EXPECT_EQ(out[1].y, 0);   // sample 1 is the peak value: top edge
     EXPECT_EQ(out[2].x, -999);
 }
-
 
 // Sample-by-sample forms of the reductions, as plain as they can be written, to check the
 // column-skipping versions against.

@@ -217,9 +217,10 @@ void TimeTraceView::addWindowMenuItems(QMenu* menu) {
 }
 
 void TimeTraceView::addColorMenuItems(QMenu* menu) {
-    const std::pair<const char*, ColorScheme> items[3] = {{"BREVIK STYLE", ColorScheme::Brevik},
-                                                          {"HARBOR STYLE", ColorScheme::Harbor},
-                                                          {"CHILLY", ColorScheme::Chilly}};
+    const std::pair<const char*, ColorScheme> items[3] = {
+        {"BREVIK STYLE", ColorScheme::BrevikStyle},
+        {"HARBOR STYLE", ColorScheme::HarborStyle},
+        {"CHILLY", ColorScheme::Chilly}};
     for (const auto& [caption, scheme] : items) {
         const ColorScheme s = scheme;
         connect(menu->addAction(QString::fromLatin1(caption)), &QAction::triggered, this,

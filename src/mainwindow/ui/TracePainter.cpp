@@ -88,16 +88,16 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
     m.NormalizeWindow();
-    p.fillRect(0, 0, width, height, ColorFromRef(m.colors[0]));
+    p.fillRect(0, 0, width, height, ColorFromRef(m.colors.entries[0]));
 
     const double pps = m.PixelsPerSample(width);
     const TimeGrid grid = ComputeTimeGrid(in.sampleRate, pps, width);
-    p.setPen(Pen(m.colors[2]));
+    p.setPen(Pen(m.colors.entries[2]));
     for (int i = 1; i < 1000 && i * grid.spacing < width; ++i) {
         const int x = PixelRound(i * grid.spacing);
         p.drawLine(x, 0, x, height - 1);
     }
-    p.setPen(Pen(m.colors[3]));
+    p.setPen(Pen(m.colors.entries[3]));
     QFont labelFont = p.font();
     labelFont.setStyleStrategy(QFont::NoAntialias);
     p.setFont(labelFont);
@@ -107,18 +107,20 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
         return PixelRound(static_cast<double>(k - m.viewStart) * pps);
     };
     if (m.viewStart < m.marker1 && m.marker1 < m.viewEnd) {
-        MarkerLine(p, m.colors[6], m.Mode() == MouseMode::Marker1, markerX(m.marker1), height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1, markerX(m.marker1),
+                   height);
     }
     if (m.viewStart < m.marker2 && m.marker2 < m.viewEnd) {
-        MarkerLine(p, m.colors[6], m.Mode() == MouseMode::Marker2, markerX(m.marker2), height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2, markerX(m.marker2),
+                   height);
     }
 
     p.setFont(GridFont(p.font()));
     for (int i = 1; i <= 7; ++i) {
         const int y = PixelRound(height / 8.0 * i);
-        p.setPen(Pen(m.colors[2]));
+        p.setPen(Pen(m.colors.entries[2]));
         p.drawLine(0, y, width - 1, y);
-        p.setPen(Pen(m.colors[3]));
+        p.setPen(Pen(m.colors.entries[3]));
         const QString label = m.dbDisplay ? QString::number(-10 * i) + QStringLiteral("dB")
                                           : QString::number((4 - i) * 25) + QStringLiteral("%");
         TextAt(p, 0, y - 6, label);
@@ -139,7 +141,7 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     tp.peakIndex = in.peakIndex;
     tp.db = m.dbDisplay;
     const std::size_t count = BuildTracePoints(in.response, tp, in.points, in.pointCapacity);
-    p.setPen(Pen(m.colors[1]));
+    p.setPen(Pen(m.colors.entries[1]));
     if (count > (m.dbDisplay ? 2u : 1u)) p.drawPolyline(in.points, static_cast<int>(count));
 }
 
@@ -148,17 +150,17 @@ void PBPaint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaint
     const int height = rect.height();
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
-    p.fillRect(0, 0, width, height, ColorFromRef(m.colors[0]));
+    p.fillRect(0, 0, width, height, ColorFromRef(m.colors.entries[0]));
     const int32_t n = in.n > 0 ? in.n : 20;
     const double hs = static_cast<double>(width) / n;
 
     if (0 < m.marker1 && m.marker1 < n - 1) {
-        MarkerLine(p, m.colors[6], m.Mode() == MouseMode::Marker1, PixelRound(m.marker1 * hs),
-                   height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1,
+                   PixelRound(m.marker1 * hs), height);
     }
     if (0 < m.marker2 && m.marker2 < n) {
-        MarkerLine(p, m.colors[6], m.Mode() == MouseMode::Marker2, PixelRound(m.marker2 * hs),
-                   height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2,
+                   PixelRound(m.marker2 * hs), height);
     }
     if (!in.valid) return;
     m.responseControlsEnabled = true;
@@ -173,14 +175,14 @@ void PBPaint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaint
     op.viewEnd = m.viewEnd;
     const OverviewPoints o = BuildOverviewPoints(in.response, op, in.points, in.pointCapacity);
     QPoint* pts = in.points;
-    p.setPen(Pen(m.colors[2]));
+    p.setPen(Pen(m.colors.entries[2]));
     if (o.a > 1) p.drawPolyline(pts, static_cast<int>(o.a));
     if (o.b > o.a) {
-        p.setPen(Pen(m.colors[1]));
+        p.setPen(Pen(m.colors.entries[1]));
         p.drawPolyline(pts + o.a, static_cast<int>(o.b - o.a));
     }
     if (o.count > o.b) {
-        p.setPen(Pen(m.colors[2]));
+        p.setPen(Pen(m.colors.entries[2]));
         p.drawPolyline(pts + o.b, static_cast<int>(o.count - o.b));
     }
     m.marker1Text = m.MarkerPositionText(m.marker1);

@@ -91,7 +91,8 @@ QString FileTypeRegistrar::MimePackage() const {
     w.setAutoFormatting(true);
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("mime-info"));
-    w.writeDefaultNamespace(QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info"));
+    w.writeDefaultNamespace(
+        QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info"));
     for (const FileTypeInfo& t : kRegisteredFileTypes) {
         w.writeStartElement(QStringLiteral("mime-type"));
         w.writeAttribute(QStringLiteral("type"), QLatin1String(t.mimeType));

@@ -15,14 +15,14 @@ class Prompter;
 struct FileTypeInfo {
     const char* extension;  // upper case, without the dot
     const char* mimeType;
-    int message;            // catalog text describing the type
+    int message;  // catalog text describing the type
 };
 
 // The five types in registration order.
 extern const FileTypeInfo kRegisteredFileTypes[5];
 
 class FileTypeRegistrar {
-public:
+  public:
     // `dataHome`: the XDG data folder ($XDG_DATA_HOME, else ~/.local/share); `program`: the
     // program file that opens the files. Tests pass a temporary folder.
     FileTypeRegistrar(QString dataHome, QString program);
@@ -45,7 +45,7 @@ public:
     QString MimePackage() const;
     QString DesktopEntry() const;
 
-private:
+  private:
     QString dataHome_;
     QString program_;
 };

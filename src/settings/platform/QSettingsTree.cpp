@@ -198,8 +198,9 @@ bool QSettingsTree::FlushFile() {
     // the check below must read a name that was never used before.
     static int saves = 0;
     ++saves;
-    const QString stem = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                         QStringLiteral(".%1.%2").arg(QCoreApplication::applicationPid()).arg(saves);
+    const QString stem =
+        info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+        QStringLiteral(".%1.%2").arg(QCoreApplication::applicationPid()).arg(saves);
     const QString written = stem + QStringLiteral(".new");
     const QString checked = stem + QStringLiteral(".chk");
     const auto cleanUp = [&] {

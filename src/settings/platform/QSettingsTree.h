@@ -27,7 +27,7 @@ class QSettings;
 namespace fim {
 
 class QSettingsTree : public SettingsTree {
-public:
+  public:
     static constexpr const char* kOrganization = "Brevik Audio";
     static constexpr const char* kApplication = "Field Impulse Meter";
 
@@ -58,7 +58,7 @@ public:
 
     QString FileName() const;
 
-private:
+  private:
     struct Entry {
         QString key;     // the spelling stored in the file
         QVariant value;  // QString (text and numbers) or QByteArray (binary)
@@ -71,7 +71,7 @@ private:
     bool FlushFile();
     bool FlushNative();
 
-    QString path_;                      // the INI file; empty for the native store
+    QString path_;                       // the INI file; empty for the native store
     std::unique_ptr<QSettings> native_;  // the native store (registry) when not an INI file
     QHash<QString, Entry> values_;       // by normalised name
     SettingsStatus status_ = SettingsStatus::Ok;

@@ -1,0 +1,675 @@
+#include "mainwindow/ui/TForm1.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "audio/DeviceSet.h"
+#include "audio/ImpulseFiles.h"
+#include "audio/platform/PortAudioDevices.h"
+#include "core/MeasurementState.h"
+#include "mainwindow/MainShell.h"
+#include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TimeTraceView.h"
+#include "settings/MemorySettingsTree.h"
+#include "shell/Catalog.h"
+#include "shell/Prompter.h"
+#include "shell/ui/FimStartUp.h"
+#include "spectrum/SpectrumComputer.h"
+
+static void InitMainWindowResources() { Q_INIT_RESOURCE(mainwindow); }
+
+namespace fim {
+
+namespace {
+
+constexpr int kPanelWidths[7] = {150, 60, 90, 90, 100, 150, 150};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString M(int n) { return Q(Msg(n)); }
+
+QFont ReadoutFont() {
+    QFont f;
+    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    f.setPixelSize(19);
+    return f;
+}
+
+QIcon GlyphIcon(LevelGlyph glyph) {
+    switch (glyph) {
+        case LevelGlyph::Clip: return QIcon(QStringLiteral(":/mainwindow/level_clip.svg"));
+        case LevelGlyph::Low: return QIcon(QStringLiteral(":/mainwindow/level_low.svg"));
+        case LevelGlyph::Ok: break;
+    }
+    return QIcon(QStringLiteral(":/mainwindow/level_ok.svg"));
+}
+
+}  // namespace
+
+// Wakes the GUI thread from a device thread: posts one queued call that drains the controller's
+// event ring; further wake-ups before it ran are folded into it.
+class TForm1::Wakeup : public UiWakeup {
+  public:
+    explicit Wakeup(TForm1* form) : form_(form) {}
+    void Wake() noexcept override {
+        if (pending_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            form_,
+            [this] {
+                pending_.store(false);
+                if (form_->controller_) form_->controller_->DispatchDeviceEvents();
+            },
+            Qt::QueuedConnection);
+    }
+
+  private:
+    TForm1* form_;
+    std::atomic<bool> pending_{false};
+};
+
+TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm1Options options,
+               QWidget* parent)
+    : QMainWindow(parent),
+      meas_(meas),
+      prompter_(std::move(prompter)),
+      settings_(std::move(options.settings)) {
+    InitMainWindowResources();
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    setMinimumSize(800, 470);
+    resize(1000, 620);
+
+    // 1. Run flags.
+    meas_.RunActive = false;
+
+    // 2.–3. Windows, menus and captions from the catalog.
+    view_ = new TimeTraceView(meas_, *prompter_, this);
+    setCentralWidget(view_);
+    buildToolBar();
+    buildMenus();
+    buildStatusBar();
+    peakQuestion_ = std::make_unique<PeakQuestionDialog>([this] { openHelp(); }, this);
+    spectrum_ = std::make_unique<SpectrumComputer>();
+    connect(view_, &TimeTraceView::readoutsChanged, this, &TForm1::showReadouts);
+
+    // 4. The settings store; an empty one marks the first start.
+    // Without a lasting store every start would look like the first one: no shortcut questions.
+    const bool lasting = settings_ != nullptr;
+    if (!settings_) settings_ = std::make_unique<MemorySettingsTree>();
+    firstStart_ = lasting && !settings_->HasValue("VERSION");
+
+    // Devices: the system's cards first, the Virtual Room always.
+    if (options.realDevices) backEnds_.push_back(std::make_unique<PortAudioDevices>());
+    auto room = std::make_unique<VirtualRoom>(options.room);
+    backEnds_.push_back(std::move(room));
+    std::vector<WaveDevices*> list;
+    for (auto& b : backEnds_) list.push_back(b.get());
+    devices_ = std::make_unique<DeviceSet>(std::move(list));
+    wakeup_ = std::make_unique<Wakeup>(this);
+    controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
+                                                  *this, *this, wakeup_.get());
+    files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
+
+    // 5.–8. Stored settings.
+    loadSettings();
+    view_->model().SetMouseMode(MouseMode::Marker1);
+
+    // 9. Peak magnitude for the empty display.
+    meas_.ImpulsePeakValue = 0.3;
+
+    // 10. A file named on the command line.
+    if (options.arguments.size() == 2 && QFileInfo(options.arguments[1]).isFile()) {
+        loadFile(options.arguments[1].toStdString());
+    }
+
+    // 11. The measurement engine with the loaded settings (devices stay closed until a run).
+    watchdog_ = new QTimer(this);
+    watchdog_->setInterval(500);
+    connect(watchdog_, &QTimer::timeout, this,
+            [this] { controller_->CheckStalled(std::chrono::steady_clock::now()); });
+    watchdog_->start();
+    showRecentFiles();
+    showReadouts();
+    view_->setFocus();
+}
+
+TForm1::~TForm1() {
+    if (controller_ && meas_.RunActive) controller_->StopRun();
+    // The controller talks to the devices; it goes before them.
+    controller_.reset();
+    devices_.reset();
+    backEnds_.clear();
+}
+
+// --- layout ------------------------------------------------------------------------------------
+
+QToolButton* TForm1::addSpeedButton(const char* name, const QString& caption, const QString& hint,
+                                    QAction* repeats) {
+    auto* b = new QToolButton(this);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setText(caption);
+    b->setToolTip(hint);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus);
+    if (repeats) {
+        connect(b, &QToolButton::clicked, repeats, &QAction::trigger);
+        connect(repeats, &QAction::enabledChanged, b, &QToolButton::setEnabled);
+        b->setEnabled(repeats->isEnabled());
+    }
+    return b;
+}
+
+void TForm1::buildToolBar() {
+    auto* tools = addToolBar(QStringLiteral("tools"));
+    tools->setObjectName(QStringLiteral("ToolBar1"));
+    tools->setMovable(false);
+    tools->setFloatable(false);
+    tools->setFixedHeight(31);
+    tools->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    pUhr_ = new QLabel(QStringLiteral("0:00"), tools);
+    pUhr_->setObjectName(QStringLiteral("pUhr"));
+    pUhr_->setFont(ReadoutFont());
+    pUhr_->setFixedWidth(88);
+    pUhr_->setAlignment(Qt::AlignCenter);
+    pUhr_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    tools->addWidget(pUhr_);
+
+    label1_ = new QLabel(tools);
+    label1_->setObjectName(QStringLiteral("label1"));
+    label1_->setFont(ReadoutFont());
+    label1_->setMinimumWidth(220);
+    // The speed buttons are added in buildMenus once the actions they repeat exist.
+}
+
+QAction* TForm1::addItem(QMenu* menu, const char* name, const QString& caption,
+                         const QKeySequence& shortcut) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QString::fromLatin1(name));
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    return a;
+}
+
+void TForm1::buildMenus() {
+    QMenuBar* bar = menuBar();
+
+    // DATA
+    QMenu* data = bar->addMenu(M(53));
+    data->menuAction()->setObjectName(QStringLiteral("DATA1"));
+    QAction* load = addItem(data, "LOADTIMEFILE1", M(54), QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(load, &QAction::triggered, this, [this] {
+        if (files_->LoadTimeFileCommand()) afterResponseChanged();
+        showRecentFiles();
+    });
+    QAction* save = addItem(data, "SAVETIMEFILE1", M(55), QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, [this] { files_->SaveTimeFileCommand(); });
+    QAction* exit = addItem(data, "EXIT1", M(56), QKeySequence(Qt::CTRL | Qt::Key_X));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    data->addSeparator();
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "FILE" + std::to_string(i + 1);
+        recentItems_[i] = addItem(data, name.c_str(), QString());
+        connect(recentItems_[i], &QAction::triggered, this, [this, i] {
+            const auto& entries = files_->recent.Entries();
+            if (static_cast<std::size_t>(i) < entries.size()) loadFile(entries[i].path);
+        });
+    }
+
+    // PROCESS
+    QMenu* process = bar->addMenu(M(57));
+    process->menuAction()->setObjectName(QStringLiteral("PROCESS1"));
+    QAction* fft = addItem(process, "FFT1", M(58), QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(fft, &QAction::triggered, this, &TForm1::FFT1Click);
+    QAction* smooth = addItem(process, "SMOOTHFFT1", M(59));
+    // The smoothed response is shown by the frequency-response window; without it the item
+    // stays disabled.
+    smooth->setEnabled(false);
+    QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
+    diagram->setVisible(false);
+    fft->setEnabled(false);
+
+    // WINDOW
+    windowMenu_ = bar->addMenu(M(60));
+    windowMenu_->menuAction()->setObjectName(QStringLiteral("WINDOW1"));
+    view_->addWindowMenuItems(windowMenu_);
+
+    // AVERAGING
+    averagingMenu_ = bar->addMenu(M(63));
+    averagingMenu_->menuAction()->setObjectName(QStringLiteral("AVERAGING1"));
+    averagingMenu_->setToolTipsVisible(true);
+    auto* group = new QActionGroup(this);
+    for (std::size_t i = 0; i < kAveragingCounts.size(); ++i) {
+        const int count = kAveragingCounts[i];
+        const QString caption =
+            i == 0 ? M(64) : QStringLiteral("%1 Samples").arg(count);
+        const std::string name = "AVERAGE" + std::to_string(count);
+        averagingItems_[i] = addItem(averagingMenu_, name.c_str(), caption);
+        averagingItems_[i]->setCheckable(true);
+        group->addAction(averagingItems_[i]);
+        connect(averagingItems_[i], &QAction::triggered, this,
+                [this, count] { selectAveraging(count); });
+    }
+    averagingMenu_->addSeparator();
+    QAction* autoReset = addItem(averagingMenu_, "AUTORESET1", QStringLiteral("AUTO RESET"));
+    autoReset->setCheckable(true);
+    connect(autoReset, &QAction::triggered, this, [this] { controller_->AUTORESET1Click(); });
+
+    // RUN
+    runMenu_ = bar->addMenu(M(235));
+    runMenu_->menuAction()->setObjectName(QStringLiteral("RUN1"));
+    QAction* mlsOnly = addItem(runMenu_, "MLSONLY1", M(65));
+    connect(mlsOnly, &QAction::triggered, this, [this] { controller_->NORMALClick(); });
+    QAction* direct = addItem(runMenu_, "DIRECT1", M(66));
+    connect(direct, &QAction::triggered, this, [this] { controller_->DIRECT1Click(); });
+    QAction* rta = addItem(runMenu_, "RTA1", M(233));
+    rta->setVisible(false);
+    QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
+    finder->setEnabled(false);  // the feedback finder window is not part of this program yet
+    const char* macroCaptions[6] = {"SPEAKER IN ROOM", "DIRECT ELECTRIC", "USER 1",
+                                    "USER 2",          "USER 3",          "USER 4"};
+    for (int i = 0; i < 12 - 2; ++i) {
+        const std::string name = "MACRO" + std::to_string(i + 1);
+        const QString caption =
+            i < 6 ? QString::fromLatin1(macroCaptions[i]) : QStringLiteral("USER %1").arg(i - 1);
+        QAction* item = addItem(runMenu_, name.c_str(), caption,
+                                i < 6 ? QKeySequence(Qt::Key_F5 + i) : QKeySequence());
+        // Macros run from their own module, which this window does not carry yet.
+        item->setEnabled(false);
+    }
+
+    // SETUP: opening it stops a run in progress.
+    setupMenu_ = bar->addMenu(M(67));
+    setupMenu_->menuAction()->setObjectName(QStringLiteral("SETUP1"));
+    connect(setupMenu_, &QMenu::aboutToShow, this, [this] {
+        if (meas_.RunActive) controller_->StopRun();
+    });
+    QAction* level = addItem(setupMenu_, "LEVELSETUP1", M(68));
+    level->setEnabled(false);  // the level monitor is not part of this program yet
+    QAction* features = addItem(setupMenu_, "FEATURES1", M(69));
+    features->setEnabled(false);  // the features dialog is not part of this program yet
+    QAction* repeat = addItem(setupMenu_, "REPEAT1", M(70));
+    repeat->setCheckable(true);
+    connect(repeat, &QAction::triggered, this, [this] { controller_->REPEAT1Click(); });
+    QMenu* color = setupMenu_->addMenu(M(71));
+    color->menuAction()->setObjectName(QStringLiteral("COLOR1"));
+    view_->addColorMenuItems(color);
+
+    // AGAIN: hidden until a run offers it.
+    again_ = bar->addAction(M(185));
+    again_->setObjectName(QStringLiteral("AGAIN1"));
+    again_->setVisible(false);
+    connect(again_, &QAction::triggered, this, [this] { controller_->AGAIN1Click(); });
+
+    // FFT &WINDOW: the frequency-response window does not exist yet.
+    QAction* fftWindow = bar->addAction(M(73));
+    fftWindow->setObjectName(QStringLiteral("FFTWINDOW1"));
+    fftWindow->setEnabled(false);
+
+    // HELP
+    QMenu* help = bar->addMenu(M(50));
+    help->menuAction()->setObjectName(QStringLiteral("HELP1"));
+    connect(addItem(help, "HELP2", M(50)), &QAction::triggered, this, &TForm1::openHelp);
+    connect(addItem(help, "ABOUT1", M(52)), &QAction::triggered, this, &TForm1::showAbout);
+    QAction* info = addItem(help, "INFO1", QStringLiteral("INFO"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(info, &QAction::triggered, this, &TForm1::showAbout);
+
+    // The speed buttons repeat these commands.
+    auto* tools = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+    tools->addWidget(addSpeedButton("MLSOnlyButton", QStringLiteral("MLS"), M(65), mlsOnly));
+    tools->addWidget(addSpeedButton("FFTButton", QStringLiteral("FFT"), M(58), fft));
+    tools->addWidget(addSpeedButton("SmoothButton", QStringLiteral("SFFT"), M(59), smooth));
+    tools->addWidget(addSpeedButton("DirectButton", QStringLiteral("DIR"), M(66), direct));
+    tools->addWidget(addSpeedButton("RoomButton", QStringLiteral("SiR"), M(118), nullptr))
+        ->setEnabled(false);
+    tools->addWidget(addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr))
+        ->setEnabled(false);
+    for (int i = 1; i <= 10; ++i) {
+        const std::string name = "M" + std::to_string(i) + "Button";
+        QToolButton* b = addSpeedButton(name.c_str(), QStringLiteral("M%1").arg(i),
+                                        M(48) + QStringLiteral("USER %1").arg(i), nullptr);
+        b->setEnabled(false);
+        tools->addWidget(b);
+    }
+    tools->addWidget(label1_);
+    auto* spacer = new QWidget(tools);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tools->addWidget(spacer);
+    tools->addWidget(addSpeedButton("ShowSettingsButton", QStringLiteral("i"), M(127), info));
+    QToolButton* goFft =
+        addSpeedButton("GoFftButton", QStringLiteral("\u2192FFT"), M(128), fftWindow);
+    tools->addWidget(goFft);
+    lanz_ = new QLabel(tools);
+    lanz_->setObjectName(QStringLiteral("lanz"));
+    lanz_->setToolTip(M(234));
+    lanz_->setFixedSize(26, 26);
+    lanz_->setPixmap(GlyphIcon(LevelGlyph::Ok).pixmap(24, 24));
+    tools->addWidget(lanz_);
+}
+
+void TForm1::buildStatusBar() {
+    for (int i = 0; i < 7; ++i) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QStringLiteral("Panel%1").arg(i));
+        l->setFixedWidth(kPanelWidths[i]);
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusBar()->addWidget(l);
+        panels_[static_cast<std::size_t>(i)] = l;
+    }
+}
+
+QAction* TForm1::action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
+
+QToolButton* TForm1::speedButton(const QString& name) const {
+    return findChild<QToolButton*>(name);
+}
+
+bool TForm1::measured() const { return view_->model().measured; }
+
+// --- settings ----------------------------------------------------------------------------------
+
+void TForm1::loadSettings() {
+    SettingsTree& s = *settings_;
+    if (auto v = s.ReadInteger("SAMPLERATE"); v && *v >= 8000 && *v <= 65535) {
+        meas_.SampleRate = static_cast<uint16_t>(*v);
+    }
+    if (auto v = s.ReadInteger("FFT SIZE"); v && (*v == 2048 || *v == 4096 || *v == 8192 ||
+                                                  *v == 16384 || *v == 32768)) {
+        meas_.FftSize = *v;
+    }
+    if (auto v = s.ReadBool("AUTOMIN")) autoMinimise_ = *v;
+    if (auto v = s.ReadBool("WMLS")) warnMlsChange_ = *v;
+    int order = meas_.MlsOrder;
+    if (auto v = s.ReadInteger("MLS Traps"); v && *v >= 12 && *v <= 18) order = *v;
+    changeMlsOrder(order);
+    if (auto v = s.ReadBool("Averages Reset")) {
+        meas_.AutoReset = *v;
+        action(QStringLiteral("AUTORESET1"))->setChecked(*v);
+    }
+    int averages = 1;
+    if (auto v = s.ReadInteger("AVERAGES"); v && AveragingIndex(*v) >= 0) averages = *v;
+    selectAveraging(averages);
+    files_->recent.LoadMenuList(s, "FILE");
+    if (auto v = s.ReadString("FILES")) files_->folder = *v;
+    if (auto v = s.ReadInteger("FILEMODE"); v && (*v == 1 || *v == 2)) files_->filterIndex = *v;
+    if (auto g = s.ReadBinary("Geometry")) {
+        restoreGeometry(QByteArray(reinterpret_cast<const char*>(g->data()),
+                                   static_cast<qsizetype>(g->size())));
+    }
+    // 7. The devices: with none stored, the system's defaults (or the Virtual Room).
+    StoreDefaultDevices(s, *devices_);
+}
+
+void TForm1::saveSettings() {
+    SettingsTree& s = *settings_;
+    s.WriteInteger("VERSION", 170);
+    s.WriteInteger("SAMPLERATE", meas_.SampleRate);
+    s.WriteInteger("FFT SIZE", meas_.FftSize);
+    s.WriteInteger("MLS Traps", meas_.MlsOrder);
+    s.WriteInteger("AVERAGES", meas_.AveragesTarget);
+    s.WriteBool("Averages Reset", meas_.AutoReset);
+    s.WriteBool("AUTOMIN", autoMinimise_);
+    s.WriteBool("WMLS", warnMlsChange_);
+    files_->recent.SaveMenuList(s, "FILE");
+    s.WriteString("FILES", files_->folder);
+    s.WriteInteger("FILEMODE", files_->filterIndex);
+    const QByteArray g = saveGeometry();
+    s.WriteBinary("Geometry", std::vector<uint8_t>(g.begin(), g.end()));
+    s.Flush();
+}
+
+// --- commands ----------------------------------------------------------------------------------
+
+void TForm1::selectAveraging(int count) {
+    if (count <= 0) count = 1;
+    const int index = AveragingIndex(count);
+    if (index >= 0) averagingItems_[static_cast<std::size_t>(index)]->setChecked(true);
+    controller_->SelectAveraging(count);
+}
+
+void TForm1::changeMlsOrder(int order) {
+    // The start-up applies the stored order without asking.
+    const bool warn = mlsOrderApplied_ && warnMlsChange_;
+    mlsOrderApplied_ = true;
+    controller_->ChangeMlsOrder(order, warn);
+}
+
+bool TForm1::loadFile(const std::string& path) {
+    if (!files_->LoadRecentFile(path)) return false;
+    files_->AddRecentFile(path);
+    afterResponseChanged();
+    showRecentFiles();
+    SetStatusPanel(5, files_->loadedName);
+    return true;
+}
+
+void TForm1::afterResponseChanged() {
+    TimeTraceModel& m = view_->model();
+    if (m.viewEnd > meas_.MlsSize - 1 || !m.measured) {
+        m.viewStart = 1;
+        m.viewEnd = std::min(1024, std::max(2, meas_.MlsSize - 1));
+    }
+    m.measured = true;
+    action(QStringLiteral("FFT1"))->setEnabled(true);
+    view_->refresh();
+}
+
+void TForm1::showRecentFiles() {
+    const auto& entries = files_->recent.Entries();
+    for (std::size_t i = 0; i < recentItems_.size(); ++i) {
+        const bool used = i < entries.size() && entries[i].path.size() > 1;
+        recentItems_[i]->setVisible(used);
+        if (used) recentItems_[i]->setText(Q(entries[i].path));
+    }
+}
+
+void TForm1::FFT1Click() {
+    const TimeTraceModel& m = view_->model();
+    if (!WindowFitsFft(m.viewStart, m.viewEnd, meas_.FftSize)) {
+        prompter_->Inform(Msg(11), Msg(10), PromptIcon::Information);
+        return;
+    }
+    if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return;
+    SpectrumInput in;
+    in.impulse = meas_.buffers.RLPd();
+    in.impulseCount = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+    in.viewStart = m.viewStart;
+    in.viewEnd = m.viewEnd;
+    in.fftSize = meas_.FftSize;
+    in.sampleRate = meas_.SampleRate;
+    in.pinkMls = meas_.PinkMls;
+    if (!spectrum_->ComputeSpectrum(in, prompter_.get())) return;
+    if (autoMinimise_ && !isMinimized()) showMinimized();
+    SetStatusPanel(6, SpectrumPeakText(spectrum_->PeakFrequency(), spectrum_->PeakLevel()));
+}
+
+void TForm1::openHelp() {
+    const QString name = QString::fromStdString(HelpFileName());
+    const QString base = QFileInfo(name).completeBaseName() + QStringLiteral(".html");
+    const QString target = QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation))
+                               .filePath(QStringLiteral("fim-") + base);
+    QFile::remove(target);
+    if (!QFile::copy(QStringLiteral(":/mainwindow/help/") + base, target)) return;
+    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+void TForm1::showAbout() {
+    prompter_->Inform(Msg(52), std::string(kApplicationTitle) + "\r" + Msg(0),
+                      PromptIcon::Information);
+}
+
+void TForm1::offerShortcuts() {
+    const std::string exe = QCoreApplication::applicationFilePath().toStdString();
+    const std::string entry = DesktopEntry(exe, kApplicationTitle);
+    auto write = [&entry](const QString& folder) {
+        if (folder.isEmpty()) return;
+        QDir().mkpath(folder);
+        QFile f(QDir(folder).filePath(QStringLiteral("fim.desktop")));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            f.write(entry.data(), static_cast<qint64>(entry.size()));
+            f.close();
+            f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
+        }
+    };
+    if (prompter_->Ask(kApplicationTitle, Msg(297), PromptButtons::YesNo, PromptIcon::Question) ==
+        PromptAnswer::Yes) {
+        write(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    }
+    if (prompter_->Ask(kApplicationTitle, Msg(298), PromptButtons::YesNo, PromptIcon::Question) ==
+        PromptAnswer::Yes) {
+        write(QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation));
+    }
+}
+
+// --- window events -----------------------------------------------------------------------------
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    view_->refresh();
+    if (activated_) return;
+    activated_ = true;
+    if (firstStart_) {
+        firstStart_ = false;
+        // Asked once the window is on screen.
+        QTimer::singleShot(0, this, [this] { offerShortcuts(); });
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    saveSettings();
+    if (meas_.RunActive) controller_->StopRun();
+    controller_->MIR1Click();  // releases both devices; errors here never stop the close
+    watchdog_->stop();
+    event->accept();
+}
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+    if (!view_->handleKey(event)) QMainWindow::keyPressEvent(event);
+}
+
+void TForm1::showReadouts() {
+    const TimeTraceModel& m = view_->model();
+    panels_[0]->setText(Q(m.modeCaption));
+    panels_[2]->setText(Q(m.marker1Text));
+    panels_[3]->setText(Q(m.marker2Text));
+    panels_[4]->setText(Q(m.differenceText));
+    label1_->setText(Q(m.label1));
+    windowMenu_->setEnabled(m.responseControlsEnabled);
+}
+
+// --- RunView -----------------------------------------------------------------------------------
+
+void TForm1::SetStatusPanel(int panel, const std::string& text) {
+    if (panel < 0 || panel > 6) return;
+    panels_[static_cast<std::size_t>(panel)]->setText(Q(text));
+}
+
+std::string TForm1::StatusPanel(int panel) const {
+    if (panel < 0 || panel > 6) return {};
+    return panels_[static_cast<std::size_t>(panel)]->text().toStdString();
+}
+
+void TForm1::RedrawImpulse() {
+    view_->model().measured = true;
+    view_->refresh();
+    view_->repaint();
+}
+
+void TForm1::SetLevelGlyph(LevelGlyph glyph) {
+    glyph_ = glyph;
+    lanz_->setPixmap(GlyphIcon(glyph).pixmap(24, 24));
+}
+
+void TForm1::SetControlEnabled(RunControl control, bool enabled) {
+    switch (control) {
+        case RunControl::RUN1: runMenu_->menuAction()->setEnabled(enabled); break;
+        case RunControl::SETUP1: setupMenu_->menuAction()->setEnabled(enabled); break;
+        case RunControl::AGAIN1: again_->setEnabled(enabled); break;
+        case RunControl::REPEAT1: action(QStringLiteral("REPEAT1"))->setEnabled(enabled); break;
+        case RunControl::AUTORESET1:
+            action(QStringLiteral("AUTORESET1"))->setEnabled(enabled);
+            break;
+        case RunControl::ImpulseButtons:
+        case RunControl::FFT1: action(QStringLiteral("FFT1"))->setEnabled(enabled); break;
+        case RunControl::DEFAULT1:
+        case RunControl::OVERLAY1: break;  // items of windows this program does not carry yet
+    }
+}
+
+void TForm1::SetControlVisible(RunControl control, bool visible) {
+    if (control == RunControl::AGAIN1) again_->setVisible(visible);
+}
+
+void TForm1::SetControlChecked(RunControl control, bool checked) {
+    if (control == RunControl::REPEAT1) action(QStringLiteral("REPEAT1"))->setChecked(checked);
+    if (control == RunControl::AUTORESET1) {
+        action(QStringLiteral("AUTORESET1"))->setChecked(checked);
+    }
+}
+
+void TForm1::SetAgainCaption(const std::string& caption) { again_->setText(Q(caption)); }
+
+void TForm1::SetAveragingCaption(const std::string& caption) {
+    averagingMenu_->menuAction()->setToolTip(Q(caption));
+    averagingMenu_->menuAction()->setStatusTip(Q(caption));
+}
+
+void TForm1::SetBusy(bool busy) {
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void TForm1::RepaintImpulse() { view_->refresh(); }
+
+void TForm1::RunComplete() {
+    afterResponseChanged();
+    emit measurementFinished();
+}
+
+// --- RunHost -----------------------------------------------------------------------------------
+
+void TForm1::OpenSoundSettings() {
+    // Without the settings dialog the stored names are replaced by the devices' defaults, so the
+    // next run measures instead of failing again; the user is told which devices are used.
+    settings_->DeleteValue("INCARD");
+    settings_->DeleteValue("OUTCARD");
+    StoreDefaultDevices(*settings_, *devices_);
+    prompter_->Inform(Msg(69), "INCARD: " + settings_->ReadString("INCARD").value_or("") +
+                                   "\rOUTCARD: " + settings_->ReadString("OUTCARD").value_or(""),
+                      PromptIcon::Warning);
+}
+
+void TForm1::Terminate() {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TForm1::Beep() { QApplication::beep(); }
+
+PeakQuestion* TForm1::PeakQuestioner() { return peakQuestion_.get(); }
+
+}  // namespace fim

@@ -1,0 +1,157 @@
+#pragma once
+// The program's main window: tool bar, impulse-response display, main menu and the seven-panel
+// status bar. It owns the sound devices (the real cards and the Virtual Room), the measurement
+// run controller and the impulse-file commands, and shows what a run reports (RunView).
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/RunController.h"
+#include "audio/VirtualRoom.h"
+#include "core/Recovery.h"
+#include "core/RunView.h"
+#include "settings/SettingsTree.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolButton;
+
+namespace fim {
+
+struct MeasurementState;
+class Prompter;
+class TimeTraceView;
+class DeviceSet;
+class ImpulseFiles;
+class PeakQuestionDialog;
+class SpectrumComputer;
+
+struct TForm1Options {
+    // Where the settings live; null gives an empty in-memory tree that is not kept (and no
+    // first-start questions).
+    std::unique_ptr<SettingsTree> settings;
+    // List the system's sound cards (PortAudio) before the Virtual Room.
+    bool realDevices = true;
+    RoomParameters room;
+    // The command line (program name first): one argument naming a file loads it.
+    QStringList arguments;
+};
+
+class TForm1 : public QMainWindow, public RunView, public RunHost {
+    Q_OBJECT
+  public:
+    TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm1Options options,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- parts tests and the start-up look at ---
+    TimeTraceView* view() const { return view_; }
+    QLabel* statusPanelLabel(int i) const { return panels_.at(static_cast<std::size_t>(i)); }
+    QLabel* label1() const { return label1_; }
+    QLabel* clockPanel() const { return pUhr_; }
+    QLabel* levelIndicator() const { return lanz_; }
+    LevelGlyph levelGlyph() const { return glyph_; }
+    // A menu-bar menu or item by its object name ("DATA1", "MLSONLY1", "AGAIN1", …).
+    QAction* action(const QString& name) const;
+    QToolButton* speedButton(const QString& name) const;
+    RunController& controller() { return *controller_; }
+    ImpulseFiles& files() { return *files_; }
+    SettingsTree& settings() { return *settings_; }
+    Prompter& prompter() { return *prompter_; }
+    bool measured() const;
+
+    // Loads a time or wave file as the command line or a recent item does; false when refused.
+    bool loadFile(const std::string& path);
+    // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
+    void FFT1Click();
+
+    // --- RunView ---
+    void SetStatusPanel(int panel, const std::string& text) override;
+    std::string StatusPanel(int panel) const override;
+    void RedrawImpulse() override;
+    void SetLevelGlyph(LevelGlyph glyph) override;
+    void SetControlEnabled(RunControl control, bool enabled) override;
+    void SetControlVisible(RunControl control, bool visible) override;
+    void SetControlChecked(RunControl control, bool checked) override;
+    void SetAgainCaption(const std::string& caption) override;
+    void SetAveragingCaption(const std::string& caption) override;
+    void SetBusy(bool busy) override;
+    void RepaintImpulse() override;
+    void RunComplete() override;
+
+    // --- RunHost ---
+    void OpenSoundSettings() override;
+    void Terminate() override;
+    void Beep() override;
+    PeakQuestion* PeakQuestioner() override;
+
+  signals:
+    // A run finished with a new impulse response.
+    void measurementFinished();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    class Wakeup;
+    void buildToolBar();
+    void buildMenus();
+    void buildStatusBar();
+    void loadSettings();
+    void saveSettings();
+    void selectAveraging(int count);
+    void changeMlsOrder(int order);
+    void showRecentFiles();
+    void afterResponseChanged();
+    void showReadouts();
+    void offerShortcuts();
+    void openHelp();
+    void showAbout();
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption,
+                     const QKeySequence& shortcut = {});
+    QToolButton* addSpeedButton(const char* name, const QString& caption, const QString& hint,
+                                QAction* repeats);
+
+    MeasurementState& meas_;
+    std::unique_ptr<Prompter> prompter_;
+    std::unique_ptr<SettingsTree> settings_;
+    std::vector<std::unique_ptr<WaveDevices>> backEnds_;
+    std::unique_ptr<DeviceSet> devices_;
+    std::unique_ptr<Wakeup> wakeup_;
+    std::unique_ptr<RunController> controller_;
+    std::unique_ptr<ImpulseFiles> files_;
+    std::unique_ptr<PeakQuestionDialog> peakQuestion_;
+    std::unique_ptr<SpectrumComputer> spectrum_;
+
+    TimeTraceView* view_ = nullptr;
+    QLabel* pUhr_ = nullptr;
+    QLabel* label1_ = nullptr;
+    QLabel* lanz_ = nullptr;
+    LevelGlyph glyph_ = LevelGlyph::Ok;
+    std::array<QLabel*, 7> panels_{};
+    QMenu* runMenu_ = nullptr;
+    QMenu* setupMenu_ = nullptr;
+    QMenu* averagingMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QAction* again_ = nullptr;
+    std::array<QAction*, 8> averagingItems_{};
+    std::array<QAction*, 4> recentItems_{};
+    QTimer* watchdog_ = nullptr;
+    bool firstStart_ = false;
+    bool activated_ = false;
+    bool mlsOrderApplied_ = false;
+    bool autoMinimise_ = false;
+    bool warnMlsChange_ = true;
+};
+
+}  // namespace fim

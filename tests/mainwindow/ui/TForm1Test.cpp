@@ -1,0 +1,357 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <cmath>
+#include <vector>
+
+#include "audio/ImpulseFiles.h"
+#include "audio/TimeFile.h"
+#include "audio/VirtualRoom.h"
+#include "core/MeasurementState.h"
+#include "mainwindow/MainShell.h"
+#include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TForm1.h"
+#include "mainwindow/ui/TimeTraceView.h"
+#include "settings/MemorySettingsTree.h"
+#include "shell/Catalog.h"
+#include "shell/ScriptedPrompter.h"
+
+namespace fim {
+namespace {
+
+// Hands the window a tree that outlives it, so a second window (the restart) reads what the
+// first one saved.
+class SharedTree : public SettingsTree {
+  public:
+    explicit SharedTree(MemorySettingsTree& t) : t_(t) {}
+    bool HasValue(std::string_view n) const override { return t_.HasValue(n); }
+    std::optional<int32_t> ReadInteger(std::string_view n) const override {
+        return t_.ReadInteger(n);
+    }
+    std::optional<bool> ReadBool(std::string_view n) const override { return t_.ReadBool(n); }
+    std::optional<double> ReadFloat(std::string_view n) const override { return t_.ReadFloat(n); }
+    std::optional<std::string> ReadString(std::string_view n) const override {
+        return t_.ReadString(n);
+    }
+    std::optional<std::vector<uint8_t>> ReadBinary(std::string_view n) const override {
+        return t_.ReadBinary(n);
+    }
+    void WriteInteger(std::string_view n, int32_t v) override { t_.WriteInteger(n, v); }
+    void WriteBool(std::string_view n, bool v) override { t_.WriteBool(n, v); }
+    void WriteFloat(std::string_view n, double v) override { t_.WriteFloat(n, v); }
+    void WriteString(std::string_view n, std::string_view v) override { t_.WriteString(n, v); }
+    void WriteBinary(std::string_view n, const std::vector<uint8_t>& v) override {
+        t_.WriteBinary(n, v);
+    }
+    void DeleteValue(std::string_view n) override { t_.DeleteValue(n); }
+
+  private:
+    MemorySettingsTree& t_;
+};
+
+class TForm1Test : public ::testing::Test {
+  protected:
+    TForm1Test() {
+        QStandardPaths::setTestModeEnabled(true);
+        meas.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+        meas.MlsOrder = 12;
+        meas.IgnoreFirst = false;
+        meas.QualityCheck = true;
+        meas.DevicesClosed = true;
+        tree.WriteInteger("VERSION", 170);  // not a first start: no shortcut questions
+    }
+
+    void Open(QStringList arguments = {}) {
+        auto p = std::make_unique<ScriptedPrompter>();
+        prompter = p.get();
+        TForm1Options o;
+        o.settings = std::make_unique<SharedTree>(tree);
+        o.realDevices = false;
+        o.room.realTime = false;
+        o.room.seed = 5;
+        o.arguments = std::move(arguments);
+        form = std::make_unique<TForm1>(meas, std::move(p), std::move(o));
+    }
+
+    void Close() {
+        form->close();
+        form.reset();
+    }
+
+    // Runs the event loop until the run is over.
+    void WaitForRun() {
+        QElapsedTimer t;
+        t.start();
+        while ((meas.RunActive || t.elapsed() < 20) && t.elapsed() < 60000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+    }
+
+    std::string WriteResponse(const char* name, int n, int peak) {
+        std::vector<double> r(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) r[i] = 0.001 * std::sin(i * 0.5);
+        r[peak - 1] = -0.75;
+        const std::string path = dir.filePath(name).toStdString();
+        EXPECT_TRUE(WriteTimeFile(path, 48000.0, r.data(), r.size()));
+        return path;
+    }
+
+    QString Panel(int i) const { return form->statusPanelLabel(i)->text(); }
+
+    QTemporaryDir dir;
+    MeasurementState meas;
+    MemorySettingsTree tree;
+    ScriptedPrompter* prompter = nullptr;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST(MainShellTest, AveragingAndFftWindowRules) {
+    EXPECT_EQ(AveragingIndex(1), 0);
+    EXPECT_EQ(AveragingIndex(128), 7);
+    EXPECT_EQ(AveragingIndex(3), -1);
+    EXPECT_EQ(AveragingIndex(0), -1);
+    // The window may be exactly as wide as the FFT, not one sample more.
+    EXPECT_TRUE(WindowFitsFft(1, 4097, 4096));
+    EXPECT_FALSE(WindowFitsFft(1, 5001, 4096));
+    EXPECT_FALSE(WindowFitsFft(1, 4098, 4096));
+    EXPECT_EQ(SpectrumPeakText(999.5, -3.04), "Peak 1000 Hz -3.0 dB");
+    EXPECT_EQ(SpectrumPeakText(1000.5, 2.06), "Peak 1000 Hz 2.1 dB");
+}
+
+TEST(MainShellTest, DefaultDevicesOnlyFillMissingNames) {
+    VirtualRoom room;
+    MemorySettingsTree t;
+    EXPECT_TRUE(StoreDefaultDevices(t, room));
+    EXPECT_EQ(t.ReadString("INCARD"), kVirtualRoomName);
+    EXPECT_EQ(t.ReadString("OUTCARD"), kVirtualRoomName);
+    t.WriteString("INCARD", "USB Audio");
+    t.WriteString("OUTCARD", "");
+    EXPECT_TRUE(StoreDefaultDevices(t, room));
+    EXPECT_EQ(t.ReadString("INCARD"), "USB Audio");  // a stored choice stays
+    EXPECT_EQ(t.ReadString("OUTCARD"), kVirtualRoomName);
+    EXPECT_FALSE(StoreDefaultDevices(t, room));
+}
+
+TEST(MainShellTest, DesktopEntryQuotesTheProgramPath) {
+    const std::string e = DesktopEntry("/opt/my \"fim\"/fim", "MIV V1.70");
+    EXPECT_NE(e.find("Exec=\"/opt/my \\\"fim\\\"/fim\" %f\n"), std::string::npos);
+    EXPECT_NE(e.find("Name=MIV V1.70\n"), std::string::npos);
+    EXPECT_EQ(e.rfind("[Desktop Entry]\n", 0), 0u);
+}
+
+TEST_F(TForm1Test, LayoutMenusAndCaptions) {
+    Open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("MIV V1.70"));
+    EXPECT_EQ(form->clockPanel()->text(), QStringLiteral("0:00"));
+    const int widths[7] = {150, 60, 90, 90, 100, 150, 150};
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(form->statusPanelLabel(i)->width(), widths[i]) << i;
+
+    // Top-level menus in order, with catalog captions.
+    QStringList menus;
+    for (QAction* a : form->menuBar()->actions()) menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"DATA", "PROCESS", "WINDOW", "AVERAGING", "RUN", "SETUP",
+                                  "AGAIN", "FFT &WINDOW", "HELP"}));
+    EXPECT_FALSE(form->action("AGAIN1")->isVisible());
+    EXPECT_EQ(form->action("LOADTIMEFILE1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    EXPECT_EQ(form->action("SAVETIMEFILE1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(form->action("EXIT1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_X));
+    EXPECT_EQ(form->action("FFT1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_EQ(form->action("INFO1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
+    EXPECT_EQ(form->action("MACRO1")->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(form->action("MACRO6")->shortcut(), QKeySequence(Qt::Key_F10));
+    EXPECT_FALSE(form->action("RTA1")->isVisible());
+    EXPECT_FALSE(form->action("TIMELEVEL1")->isVisible());
+    EXPECT_FALSE(form->action("FEATURES1")->isEnabled());
+    // Nothing measured yet: no spectrum of nothing.
+    EXPECT_FALSE(form->action("FFT1")->isEnabled());
+    EXPECT_FALSE(form->speedButton("FFTButton")->isEnabled());
+    EXPECT_EQ(form->speedButton("MLSOnlyButton")->toolTip(), QString::fromStdString(Msg(65)));
+    EXPECT_EQ(form->levelIndicator()->toolTip(), QString::fromStdString(Msg(234)));
+    // Start-up: one pass, the stored devices default to the Virtual Room.
+    EXPECT_EQ(Panel(1), QStringLiteral("1/1"));
+    EXPECT_EQ(tree.ReadString("INCARD"), kVirtualRoomName);
+}
+
+TEST_F(TForm1Test, GermanCaptions) {
+    SelectLanguage(true);
+    Open();
+    SelectLanguage(false);
+    EXPECT_EQ(form->action("DATA1")->text(), QString::fromUtf8("DATEN"));
+    EXPECT_EQ(form->action("AGAIN1")->text(), QString::fromUtf8("NOCHMAL"));
+    EXPECT_EQ(form->action("HELP1")->text(), QString::fromUtf8("HILFE"));
+}
+
+TEST_F(TForm1Test, AveragingItemsSetCountPanelAndHint) {
+    Open();
+    form->action("AVERAGE16")->trigger();
+    EXPECT_EQ(meas.AveragesTarget, 16);
+    EXPECT_EQ(meas.AveragesDone, 0);
+    EXPECT_TRUE(form->action("AVERAGE16")->isChecked());
+    EXPECT_FALSE(form->action("AVERAGE1")->isChecked());
+    EXPECT_EQ(Panel(1), QStringLiteral("1/16"));
+    EXPECT_EQ(form->action("AVERAGING1")->toolTip(), QStringLiteral("AVERAGING: 16"));
+}
+
+TEST_F(TForm1Test, MeasureInTheVirtualRoomThenRestart) {
+    tree.WriteInteger("AVERAGES", 2);
+    tree.WriteInteger("MLS Traps", 13);
+    Open();
+    EXPECT_EQ(meas.MlsOrder, 13);  // applied at start-up without the size question
+    EXPECT_TRUE(prompter->shown.empty());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+
+    form->action("MLSONLY1")->trigger();
+    EXPECT_TRUE(form->action("AGAIN1")->isVisible());
+    WaitForRun();
+    ASSERT_FALSE(meas.RunActive);
+    ASSERT_TRUE(meas.ImpulseValid) << (prompter->Last() ? prompter->Last()->text : "");
+    EXPECT_TRUE(prompter->shown.empty());
+    EXPECT_TRUE(form->measured());
+    EXPECT_EQ(Panel(5), QString::fromStdString(Msg(65)));
+    EXPECT_EQ(Panel(1), QStringLiteral("DONE"));
+    EXPECT_EQ(form->action("AGAIN1")->text(), QString::fromStdString(Msg(185)));
+    EXPECT_TRUE(form->action("RUN1")->isEnabled());
+    EXPECT_TRUE(form->action("FFT1")->isEnabled());
+    EXPECT_EQ(form->levelGlyph(), LevelGlyph::Ok);
+    // The peak is where the room puts it: time alignment on the reference cable (found at
+    // latency − 4, data from 210 frames before it) leaves the direct sound at d + 215.
+    ASSERT_EQ(meas.AtcMode, 1);
+    RoomParameters p;
+    const double expected = p.DirectDelaySamples(meas.SampleRate) + 215;
+    EXPECT_NEAR(meas.ImpulsePeakIndex, expected, 2.0);
+    // The marker on peak shows the peak position in the status bar.
+    QTest::keyClick(form.get(), Qt::Key_M);
+    EXPECT_FALSE(Panel(2).isEmpty());
+
+    // The FFT of the default window shows the spectrum's peak.
+    form->action("FFT1")->trigger();
+    EXPECT_TRUE(Panel(6).startsWith(QStringLiteral("Peak "))) << Panel(6).toStdString();
+
+    form->action("AVERAGE4")->trigger();
+    Close();
+    EXPECT_EQ(tree.ReadInteger("AVERAGES"), 4);
+    EXPECT_EQ(tree.ReadInteger("MLS Traps"), 13);
+    EXPECT_EQ(tree.ReadString("OUTCARD"), kVirtualRoomName);
+
+    Open();
+    EXPECT_EQ(meas.AveragesTarget, 4);
+    EXPECT_TRUE(form->action("AVERAGE4")->isChecked());
+    EXPECT_EQ(Panel(1), QStringLiteral("1/4"));
+}
+
+TEST_F(TForm1Test, FftRefusesAWindowWiderThanTheFftSize) {
+    const std::string path = WriteResponse("wide.mtf", 16384, 300);
+    Open({QStringLiteral("fim"), QString::fromStdString(path)});
+    ASSERT_TRUE(form->measured());
+    meas.FftSize = 4096;
+    form->view()->model().viewStart = 1;
+    form->view()->model().viewEnd = 5001;
+    form->FFT1Click();
+    ASSERT_NE(prompter->Last(), nullptr);
+    EXPECT_EQ(prompter->Last()->text, Msg(10));
+    EXPECT_EQ(prompter->Last()->caption, Msg(11));
+    EXPECT_TRUE(Panel(6).isEmpty());
+}
+
+TEST_F(TForm1Test, CommandLineAndRecentFiles) {
+    const std::string a = WriteResponse("a.mtf", 4096, 100);
+    const std::string b = WriteResponse("b.MTF", 4096, 900);
+
+    // Two arguments: nothing loads.
+    Open({QStringLiteral("fim"), QString::fromStdString(a), QString::fromStdString(b)});
+    EXPECT_FALSE(form->measured());
+    EXPECT_FALSE(form->action("FILE1")->isVisible());
+    Close();
+
+    Open({QStringLiteral("fim"), QString::fromStdString(a)});
+    EXPECT_TRUE(form->measured());
+    EXPECT_EQ(meas.ImpulsePeakIndex, 100);
+    EXPECT_EQ(form->action("FILE1")->text(), QString::fromStdString(a));
+    EXPECT_TRUE(form->action("FILE1")->isVisible());
+
+    // Load another through the dialog, then go back through the recent item.
+    prompter->files.push_back(b);
+    form->action("LOADTIMEFILE1")->trigger();
+    EXPECT_EQ(meas.ImpulsePeakIndex, 900);
+    EXPECT_TRUE(form->action("FILE2")->isVisible());
+    QAction* itemForA = form->action("FILE1")->text() == QString::fromStdString(a)
+                            ? form->action("FILE1")
+                            : form->action("FILE2");
+    itemForA->trigger();
+    EXPECT_EQ(meas.ImpulsePeakIndex, 100);
+    Close();
+    EXPECT_EQ(tree.ReadString("FILE1").value_or("").empty(), false);
+
+    // A file that is not a time file changes nothing and says so.
+    const QString bad = dir.filePath(QStringLiteral("bad.mtf"));
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a time file");
+    }
+    Open({QStringLiteral("fim"), QString::fromStdString(a)});
+    ASSERT_EQ(meas.ImpulsePeakIndex, 100);
+    EXPECT_FALSE(form->loadFile(bad.toStdString()));
+    EXPECT_EQ(meas.ImpulsePeakIndex, 100);
+    EXPECT_FALSE(prompter->shown.empty());
+}
+
+TEST_F(TForm1Test, FirstStartAsksForShortcutsOnce) {
+    tree.DeleteValue("VERSION");
+    Open();
+    prompter->answers = {PromptAnswer::No, PromptAnswer::No};
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    ASSERT_EQ(prompter->shown.size(), 2u);
+    EXPECT_EQ(prompter->shown[0].text, Msg(297));
+    EXPECT_EQ(prompter->shown[1].text, Msg(298));
+    Close();
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    EXPECT_TRUE(prompter->shown.empty());
+}
+
+TEST(PeakQuestionDialogTest, ButtonsDecideThePeriod) {
+    int helps = 0;
+    PeakQuestionDialog d([&helps] { ++helps; });
+    EXPECT_EQ(d.windowTitle(), QString::fromStdString(Msg(323)));
+    EXPECT_EQ(d.button(1)->text(), QString::fromStdString(Msg(326)));
+    EXPECT_EQ(d.button(2)->text(), QString::fromStdString(Msg(327)));
+    EXPECT_EQ(d.button(3)->text(), QString::fromStdString(Msg(50)));
+
+    // HELP keeps the question open; Correct answers it.
+    QTimer::singleShot(0, &d, [&d] {
+        d.button(3)->click();
+        d.button(1)->click();
+    });
+    EXPECT_EQ(d.AskPeakMismatch(500, 507), PeakQuestion::Answer::Correct);
+    EXPECT_EQ(helps, 1);
+    EXPECT_TRUE(d.text()->text().endsWith(QStringLiteral("7")));
+
+    QTimer::singleShot(0, &d, [&d] { d.button(2)->click(); });
+    EXPECT_EQ(d.AskPeakMismatch(500, 490), PeakQuestion::Answer::Discard);
+    EXPECT_EQ(d.pressed(), 2);
+
+    // Closed without a choice: the period is dropped.
+    QTimer::singleShot(0, &d, [&d] { d.reject(); });
+    EXPECT_EQ(d.AskPeakMismatch(500, 510), PeakQuestion::Answer::Discard);
+}
+
+}  // namespace
+}  // namespace fim
