@@ -25,13 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (reader.Open(src) == fim::WaveStatus::Ok) {
         const uint64_t frames = reader.FrameCount();
         FUZZ_CHECK(reader.DataBytes() <= size);
-        std::vector<int16_t> buf(static_cast<std::size_t>(reader.Format().channels) * 64 + 1,
+        std::vector<int16_t> buf(static_cast<std::size_t>(reader.Format().channels) * 2 + 1,
                                  0x5A5A);
         for (uint64_t first : {uint64_t{0}, frames / 2, frames, frames + 3}) {
-            const std::size_t got = reader.ReadFrames16(first, buf.data(), 64);
-            FUZZ_CHECK(got <= 64);
+            const std::size_t got = reader.ReadFrames16(first, buf.data(), 2);
+            FUZZ_CHECK(got <= 2);
             FUZZ_CHECK(first + got <= frames || got == 0);
-            FUZZ_CHECK(buf.back() == 0x5A5A);  // sentinel behind the 64 frames
+            FUZZ_CHECK(buf.back() == 0x5A5A);  // sentinel behind the 2 frames
         }
     }
     return 0;
