@@ -90,22 +90,22 @@ void BM_FftwCircularCorrelation(benchmark::State& state) {
     const int bins = length / 2 + 1;
     double* in = fftw_alloc_real(length);
     double* out = fftw_alloc_real(length);
-    fftw_complex* spec = fftw_alloc_complex(bins);
+    fftw_complex* freqs = fftw_alloc_complex(bins);
     fftw_complex* ref = fftw_alloc_complex(bins);
-    fftw_plan forward = fftw_plan_dft_r2c_1d(length, in, spec, FFTW_MEASURE);
-    fftw_plan backward = fftw_plan_dft_c2r_1d(length, spec, out, FFTW_MEASURE);
+    fftw_plan forward = fftw_plan_dft_r2c_1d(length, in, freqs, FFTW_MEASURE);
+    fftw_plan backward = fftw_plan_dft_c2r_1d(length, freqs, out, FFTW_MEASURE);
     std::memcpy(in, m.data(), sizeof(double) * length);
     fftw_execute(forward);
-    std::memcpy(ref, spec, sizeof(fftw_complex) * bins);
+    std::memcpy(ref, freqs, sizeof(fftw_complex) * bins);
     const double scale = 1.0 / (static_cast<double>(length) * length);
     const auto run = [&] {
         std::memcpy(in, y.data(), sizeof(double) * length);
         fftw_execute(forward);
         for (int k = 0; k < bins; ++k) {
-            const double re = spec[k][0] * ref[k][0] + spec[k][1] * ref[k][1];
-            const double im = spec[k][1] * ref[k][0] - spec[k][0] * ref[k][1];
-            spec[k][0] = re * scale;
-            spec[k][1] = im * scale;
+            const double re = freqs[k][0] * ref[k][0] + freqs[k][1] * ref[k][1];
+            const double im = freqs[k][1] * ref[k][0] - freqs[k][0] * ref[k][1];
+            freqs[k][0] = re * scale;
+            freqs[k][1] = im * scale;
         }
         fftw_execute(backward);
     };
@@ -122,7 +122,7 @@ void BM_FftwCircularCorrelation(benchmark::State& state) {
     fftw_destroy_plan(backward);
     fftw_free(in);
     fftw_free(out);
-    fftw_free(spec);
+    fftw_free(freqs);
     fftw_free(ref);
 }
 
@@ -137,14 +137,14 @@ void BM_FftwPaddedCorrelation(benchmark::State& state) {
     const int bins = size / 2 + 1;
     double* in = fftw_alloc_real(size);
     double* out = fftw_alloc_real(size);
-    fftw_complex* spec = fftw_alloc_complex(bins);
+    fftw_complex* freqs = fftw_alloc_complex(bins);
     fftw_complex* ref = fftw_alloc_complex(bins);
-    fftw_plan forward = fftw_plan_dft_r2c_1d(size, in, spec, FFTW_MEASURE);
-    fftw_plan backward = fftw_plan_dft_c2r_1d(size, spec, out, FFTW_MEASURE);
+    fftw_plan forward = fftw_plan_dft_r2c_1d(size, in, freqs, FFTW_MEASURE);
+    fftw_plan backward = fftw_plan_dft_c2r_1d(size, freqs, out, FFTW_MEASURE);
     std::memset(in, 0, sizeof(double) * size);
     std::memcpy(in, m.data(), sizeof(double) * length);
     fftw_execute(forward);
-    std::memcpy(ref, spec, sizeof(fftw_complex) * bins);
+    std::memcpy(ref, freqs, sizeof(fftw_complex) * bins);
     const double scale = 1.0 / (static_cast<double>(length) * size);
     const auto run = [&] {
         // Two recorded periods make the lags 0 … L−1 of the linear correlation circular ones.
@@ -154,10 +154,10 @@ void BM_FftwPaddedCorrelation(benchmark::State& state) {
         in[2 * length + 1] = 0;
         fftw_execute(forward);
         for (int k = 0; k < bins; ++k) {
-            const double re = spec[k][0] * ref[k][0] + spec[k][1] * ref[k][1];
-            const double im = spec[k][1] * ref[k][0] - spec[k][0] * ref[k][1];
-            spec[k][0] = re * scale;
-            spec[k][1] = im * scale;
+            const double re = freqs[k][0] * ref[k][0] + freqs[k][1] * ref[k][1];
+            const double im = freqs[k][1] * ref[k][0] - freqs[k][0] * ref[k][1];
+            freqs[k][0] = re * scale;
+            freqs[k][1] = im * scale;
         }
         fftw_execute(backward);
     };
@@ -174,7 +174,7 @@ void BM_FftwPaddedCorrelation(benchmark::State& state) {
     fftw_destroy_plan(backward);
     fftw_free(in);
     fftw_free(out);
-    fftw_free(spec);
+    fftw_free(freqs);
     fftw_free(ref);
 }
 
