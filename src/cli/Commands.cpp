@@ -17,6 +17,10 @@ const std::vector<Command>& AllCommands() {
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},
         {"devices", RunDevices, ""},
+        {"spectrum", RunSpectrum,
+         "--in IR.mtf|IR.wav [--start S --end E] [--mode fft|smooth] [--fft-size N] "
+         "[--smoothing V] [--cal FILE] [--mic FILE] [--frd OUT.frd] [--spectrum OUT.mfr|OUT.smr] "
+         "[--ascii-offset DB] [--use-gain] [--gain DB]"},
         {"info", RunInfo, "FILE"},
     };
     return commands;

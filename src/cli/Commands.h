@@ -20,6 +20,7 @@ int RunRecover(const Args& args);
 int RunMeasure(const Args& args);
 int RunDevices(const Args& args);
 int RunInfo(const Args& args);
+int RunSpectrum(const Args& args);
 
 // The commands in the order `fimtool` lists them.
 const std::vector<Command>& AllCommands();

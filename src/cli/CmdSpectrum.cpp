@@ -1,0 +1,204 @@
+// fimtool spectrum: the frequency response of an analysis window of an impulse response, as the
+// frequency window computes it (FFT or SMOOTH analysis, calibration, microphone correction,
+// smoothing), with optional text export and spectrum file. Prints a JSON summary.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "audio/ImpulseFiles.h"
+#include "cli/ArgReader.h"
+#include "cli/Commands.h"
+#include "cli/ConsolePrompter.h"
+#include "cli/Json.h"
+#include "core/AtomicFile.h"
+#include "shell/Catalog.h"
+#include "shell/FatalMemory.h"
+#include "spectrum/AsciiExport.h"
+#include "spectrum/MicCalText.h"
+#include "spectrum/SpectrumComputer.h"
+#include "spectrum/SpectrumFiles.h"
+#include "spectrum/TimeWindow.h"
+
+namespace fim::cli {
+
+namespace {
+
+int Refuse(const std::string& text) {
+    std::fprintf(stderr, "fimtool spectrum: %s\n", text.c_str());
+    return 1;
+}
+
+bool IsFftSize(int n) {
+    return n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
+}
+
+}  // namespace
+
+int RunSpectrum(const Args& args) {
+    ArgReader a(args,
+                {"--in", "--start", "--end", "--mode", "--fft-size", "--smoothing", "--cal",
+                 "--mic", "--frd", "--spectrum", "--ascii-offset", "--gain"},
+                {"--use-gain"});
+    if (!a.Ok()) return Refuse(a.Error());
+    const std::string in = a.Text("--in");
+    if (in.empty()) return Refuse(Msg(78) + ": --in IR.mtf|IR.wav");
+    const std::string modeText = a.Text("--mode", "fft");
+    if (modeText != "fft" && modeText != "smooth") return Refuse(Msg(78) + ": --mode " + modeText);
+    const AnalysisMode mode = modeText == "smooth" ? AnalysisMode::Smooth : AnalysisMode::Fft;
+    const int fftSize = a.Int("--fft-size", 4096, 128, 65536);
+    const int smoothing = a.Int("--smoothing", 1, 0, 10);
+    const int asciiOffset = a.Int("--ascii-offset", 80, -200, 200);
+    const int gain = a.Int("--gain", 0, -200, 200);
+    const int startArg = a.Int("--start", 0, 1, 262144);
+    const int endArg = a.Int("--end", 0, 2, 262145);
+    if (!a.Ok()) return Refuse(a.Error());
+    if (!IsFftSize(fftSize)) return Refuse(Msg(78) + ": --fft-size " + std::to_string(fftSize));
+    if (a.Has("--start") != a.Has("--end")) return Refuse(Msg(78) + ": --start S --end E");
+
+    const std::string frd = a.Text("--frd");
+    const std::string specOut = a.Text("--spectrum");
+    if (!specOut.empty()) {
+        const std::string ext = Extension(specOut);
+        if ((mode == AnalysisMode::Fft && ext != "mfr") ||
+            (mode == AnalysisMode::Smooth && ext != "smr")) {
+            return Refuse(Msg(78) + ": " + specOut +
+                          (mode == AnalysisMode::Fft ? " (FFT spectra are *.MFR)"
+                                                     : " (SMOOTH spectra are *.SMR)"));
+        }
+    }
+
+    MeasurementState state;
+    state.buffers.Allocate({}, FatalMemoryHandler());
+    ConsolePrompter prompter;
+    ImpulseFiles files(state, prompter);
+    if (!files.LoadImpulse(in, ImpulseFiles::FilterIndexForName(in))) {
+        return Refuse(Msg(78) + ": " + in);
+    }
+    const double rate = state.SampleRate;
+    const int64_t count = std::max<int64_t>(0, state.MlsSize - 1);
+
+    int64_t viewStart = 1;
+    int64_t viewEnd = 1;
+    if (a.Has("--start")) {
+        viewStart = startArg;
+        viewEnd = endArg;
+        if (viewEnd <= viewStart) return Refuse(Msg(78) + ": --end must lie after --start");
+    } else {
+        // The 10 ms window around the peak, as the main window's button cuts it.
+        const TimeWindow w = TenMsWindow();
+        const int64_t before = TimeWindow::SamplesFor(w.timeBefore, rate);
+        const int64_t after = TimeWindow::SamplesFor(w.timeAfter, rate);
+        const int64_t p = state.ImpulsePeakIndex;
+        viewStart = p > before ? p - before : 1;
+        viewEnd = std::min<int64_t>(p + after, count + 1);
+        if (viewEnd <= viewStart) viewEnd = viewStart + 1;
+    }
+
+    SpectrumInput input;
+    input.impulse = state.buffers.RLPd();
+    input.impulseCount = static_cast<std::size_t>(count);
+    input.viewStart = viewStart;
+    input.viewEnd = viewEnd;
+    input.mode = mode;
+    input.fftSize = fftSize;
+    input.sampleRate = rate;
+    input.smoothingWidth = 2 * smoothing + 1;
+
+    FftSpectrumFile fftCal;
+    SmoothSpectrumFile smoothCal;
+    const std::string cal = a.Text("--cal");
+    if (!cal.empty()) {
+        const SpectrumFileStatus s = mode == AnalysisMode::Fft ? ReadFftSpectrum(cal, fftCal)
+                                                               : ReadSmoothSpectrum(cal, smoothCal);
+        if (s != SpectrumFileStatus::Ok) return Refuse(cal + ": " + SpectrumFileStatusText(s));
+        const double calRate = mode == AnalysisMode::Fft ? fftCal.sampleRate : smoothCal.sampleRate;
+        if (calRate != rate) {
+            return Refuse(Msg(38) + " " + Msg(36) + std::to_string(static_cast<int>(calRate)) +
+                          " / " + std::to_string(static_cast<int>(rate)));
+        }
+        if (mode == AnalysisMode::Fft && fftCal.fftSize != fftSize) {
+            return Refuse(Msg(35) + ": " + cal);
+        }
+        input.calibrationInUse = true;
+        input.fftCalibration = fftCal.bins.data();
+        input.fftCalibrationCount = fftCal.bins.size();
+        input.smoothCalibration = smoothCal.records.data();
+    }
+
+    SpectrumComputer computer;
+    computer.RequestAutoGain();
+    if (!computer.ComputeSpectrum(input, nullptr)) {
+        return Refuse(Msg(78) + ": window " + std::to_string(viewStart) + " … " +
+                      std::to_string(viewEnd));
+    }
+
+    // Microphone correction applies to SMOOTH spectra: a *.SMC file or a calibration text file.
+    MicCorrection mic;
+    bool haveMic = false;
+    const std::string micPath = a.Text("--mic");
+    if (!micPath.empty()) {
+        if (mode != AnalysisMode::Smooth) {
+            return Refuse(Msg(78) + ": --mic needs --mode smooth");
+        }
+        if (Extension(micPath) == "smc") {
+            const SpectrumFileStatus s = ReadMicCorrection(micPath, mic);
+            if (s != SpectrumFileStatus::Ok) {
+                return Refuse(micPath + ": " + SpectrumFileStatusText(s));
+            }
+        } else {
+            MicCalData data;
+            if (ReadMicCalText(micPath, data) != MicCalStatus::Ok) {
+                return Refuse(Msg(78) + ": " + micPath);
+            }
+            mic = BuildMicCorrection(data, computer.SmoothResult().data(), rate);
+        }
+        haveMic = true;
+    }
+
+    const double offset = FrdLevelOffset(asciiOffset, a.Has("--use-gain"),
+                                         a.Has("--gain") ? gain : computer.GainOffset());
+    if (!frd.empty()) {
+        const std::string text =
+            mode == AnalysisMode::Fft
+                ? BuildFrdFft(computer.DisplaySpectrum().data(), computer.FftSize(), rate,
+                              computer.LowestValidFrequency(), computer.LevelReference(), offset)
+                : BuildFrdSmooth(computer.SmoothDisplay().data(), computer.LowestValidFrequency(),
+                                 computer.LevelReference(), offset, haveMic ? &mic : nullptr);
+        AtomicFile file;
+        if (!file.Open(frd) || !file.Write(text) || !file.Commit()) {
+            return Refuse(Msg(39) + ": " + frd + " " + file.Error());
+        }
+    }
+    if (!specOut.empty()) {
+        std::string error;
+        const bool ok =
+            mode == AnalysisMode::Fft
+                ? WriteFftSpectrumFile(specOut, computer.LowestValidFrequency(),
+                                       computer.FftSize(), rate, computer.DisplaySpectrum().data(),
+                                       &error)
+                : WriteSmoothSpectrumFile(specOut, computer.LowestValidFrequency(), rate,
+                                          computer.SmoothDisplay().data(),
+                                          haveMic ? &mic : nullptr, &error);
+        if (!ok) return Refuse(Msg(39) + ": " + specOut + " " + error);
+    }
+
+    JsonObject json;
+    json.Add("mode", modeText);
+    json.Add("fft_size", computer.FftSize());
+    json.Add("sample_rate", static_cast<int>(rate));
+    json.Add("start", static_cast<int>(computer.ViewStart()));
+    json.Add("end", static_cast<int>(computer.ViewEnd()));
+    json.Add("lowest_frequency", computer.LowestValidFrequency());
+    json.Add("level_reference", computer.LevelReference());
+    json.Add("gain_offset", computer.GainOffset());
+    json.Add("peak_frequency", computer.PeakFrequency());
+    json.Add("peak_level", computer.PeakLevel());
+    json.Add("calibration", cal);
+    if (!frd.empty()) json.Add("frd", frd);
+    if (!specOut.empty()) json.Add("spectrum", specOut);
+    std::printf("%s\n", json.Text().c_str());
+    return 0;
+}
+
+}  // namespace fim::cli

@@ -1,0 +1,104 @@
+// fimtool spectrum on responses whose spectrum is known by hand.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../audio/FileTestUtil.h"
+#include "audio/TimeFile.h"
+#include "spectrum/SpectrumFiles.h"
+
+namespace fim {
+namespace {
+
+class SpectrumTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // A unit impulse at sample 300: its spectrum is flat at magnitude 1.
+        std::vector<double> ir(4096, 0.0);
+        ir[299] = 1.0;
+        ASSERT_TRUE(WriteTimeFile(dir.File("ir.mtf"), 48000, ir.data(), ir.size()));
+    }
+    int Run(const std::string& options) {
+        const std::string cmd = std::string("\"") + FIMTOOL_PATH + "\" spectrum --in \"" +
+                                dir.File("ir.mtf") + "\" " + options + " > \"" +
+                                dir.File("out.txt") + "\" 2> \"" + dir.File("err.txt") + "\"";
+        const int status = std::system(cmd.c_str());
+        out = Slurp(dir.File("out.txt"));
+        err = Slurp(dir.File("err.txt"));
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // The number after "key": in the JSON summary.
+    double Number(const std::string& key) const {
+        const auto at = out.find("\"" + key + "\": ");
+        if (at == std::string::npos) return -1e9;
+        return std::strtod(out.c_str() + at + key.size() + 4, nullptr);
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+    test::TempDir dir;
+    std::string out, err;
+};
+
+TEST_F(SpectrumTool, FlatImpulseReadsZeroDbInTheTenMillisecondWindow) {
+    ASSERT_EQ(Run("--frd \"" + dir.File("a.frd") + "\" --spectrum \"" + dir.File("a.mfr") + "\""),
+              0)
+        << err;
+    // 400 µs before and 9600 µs after the peak at 48000 Hz: samples 281 … 760.
+    EXPECT_NE(out.find("\"start\": 281, \"end\": 761"), std::string::npos) << out;
+    EXPECT_NE(out.find("\"lowest_frequency\": 100,"), std::string::npos) << out;
+    // The level reference is the mean magnitude (its divisor leaves out one bin of the range).
+    EXPECT_NEAR(Number("peak_level"), 0.0, 0.01) << out;
+
+    // Every exported line sits at the ASCII offset of 80 dB, "." as decimal separator, CR LF.
+    const std::string frd = Slurp(dir.File("a.frd"));
+    std::istringstream lines(frd);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r');
+        EXPECT_EQ(line.substr(9, 5), "80.00") << line;
+        ++count;
+    }
+    // Bins Round(100 / 11.71875) = 9 … 2048.
+    EXPECT_EQ(count, 2048 - 9 + 1);
+
+    FftSpectrumFile file;
+    ASSERT_EQ(ReadFftSpectrum(dir.File("a.mfr"), file), SpectrumFileStatus::Ok);
+    EXPECT_EQ(file.fftSize, 4096);
+    EXPECT_NEAR(file.bins[1000].Magnitude, 1.0, 1e-12);
+}
+
+TEST_F(SpectrumTool, SmoothModeAndCalibrationWithTheSameMeasurement) {
+    ASSERT_EQ(Run("--mode smooth --spectrum \"" + dir.File("s.smr") + "\""), 0) << err;
+    EXPECT_NE(out.find("\"fft_size\": 32768"), std::string::npos) << out;
+    ASSERT_EQ(Run("--mode smooth --cal \"" + dir.File("s.smr") + "\""), 0) << err;
+    EXPECT_NE(out.find("\"level_reference\": 1,"), std::string::npos) << out;
+    EXPECT_NEAR(Number("peak_level"), 0.0, 0.01) << out;
+}
+
+TEST_F(SpectrumTool, RefusedInputWritesNothing) {
+    // An FFT spectrum cannot be written as a SMOOTH file, and a calibration of another FFT size
+    // does not fit: both refuse before anything is written.
+    EXPECT_NE(Run("--spectrum \"" + dir.File("x.smr") + "\""), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.smr")));
+    ASSERT_EQ(Run("--fft-size 8192 --spectrum \"" + dir.File("big.mfr") + "\""), 0) << err;
+    EXPECT_NE(Run("--cal \"" + dir.File("big.mfr") + "\" --frd \"" + dir.File("c.frd") + "\""), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("c.frd")));
+    EXPECT_NE(Run("--start 500 --end 400"), 0);
+    EXPECT_NE(Run("--mode loud"), 0);
+}
+
+}  // namespace
+}  // namespace fim
