@@ -18,6 +18,7 @@
 #include "audio/platform/PortAudioDevices.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
+#include "cli/ResponseFile.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
 #include "core/MeasurementState.h"
@@ -59,18 +60,6 @@ public:
     }
     bool unknownDevice = false;
 };
-
-bool SaveResponse(const MeasurementState& state, const std::string& path, std::string& error) {
-    const double* rlp = state.buffers.RLPd();
-    const auto count = static_cast<std::size_t>(state.MlsPeriod());
-    if (Extension(path) == "mtf") return WriteTimeFile(path, state.SampleRate, rlp, count, &error);
-    std::vector<int16_t> samples(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        const double v = std::nearbyint(rlp[k] * 32766.0 / state.ImpulsePeakValue);
-        samples[k] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, v)));
-    }
-    return WriteWave16(path, state.SampleRate, 1, samples.data(), count, &error);
-}
 
 }  // namespace
 
@@ -160,8 +149,7 @@ int RunMeasure(const Args& all) {
     if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
         return Refuse("the impulse response is silent; nothing to normalise");
     }
-    std::string error;
-    if (!SaveResponse(state, out, error)) return Refuse(error.empty() ? "could not write " + out : error);
+    if (!SaveResponse(state, out)) return 1;
 
     JsonObject json;
     json.Add("input_device", controller.InputDeviceName());

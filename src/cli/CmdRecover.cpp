@@ -12,6 +12,7 @@
 #include "audio/WaveFile.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
+#include "cli/ResponseFile.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
@@ -34,21 +35,6 @@ class QuietRunView : public RunView {
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
 };
-
-bool SaveResponse(const MeasurementState& state, const std::string& path, std::string& error) {
-    const double* rlp = state.buffers.RLPd();
-    const auto count = static_cast<std::size_t>(state.MlsSize);
-    if (Extension(path) == "mtf") {
-        return WriteTimeFile(path, state.SampleRate, rlp, count, &error);
-    }
-    // The WAVE export normalises the peak to 32766.
-    std::vector<int16_t> samples(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        const double v = std::nearbyint(rlp[k] * 32766.0 / state.ImpulsePeakValue);
-        samples[k] = static_cast<int16_t>(std::fmax(-32768.0, std::fmin(32767.0, v)));
-    }
-    return WriteWave16(path, state.SampleRate, 1, samples.data(), count, &error);
-}
 
 }  // namespace
 
@@ -124,10 +110,7 @@ int RunRecover(const Args& args) {
     if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
         return Refuse("the impulse response is silent; nothing to normalise");
     }
-    std::string error;
-    if (!SaveResponse(state, out, error)) {
-        return Refuse(error.empty() ? "could not write " + out : error);
-    }
+    if (!SaveResponse(state, out)) return 1;
     return 0;
 }
 
