@@ -130,17 +130,17 @@ void PinkFilter::DesignPinkFilter(double sampleRate) {
     const LD fs = sampleRate;
     const LD T = 1.0L / fs;
     for (std::size_t i = 0; i < sections.size(); ++i) {
-        const PinkSectionSpec& spec = kPinkSectionSpecs[i];
-        const LD f = spec.frequency;
-        const LD gain = spec.gainDb;
+        const PinkSectionSpec& row = kPinkSectionSpecs[i];
+        const LD f = row.frequency;
+        const LD gain = row.gainDb;
         const LD V = std::pow(10.0L, std::fabs(gain) / 20.0L);
         const LD Vb = std::pow(10.0L, (std::fabs(gain) / 20.0L) / std::sqrt(2.0L));
         // Above fs/2 the tangent turns negative; such a section is used as computed.
         const LD W = (fs / pi) * std::tan(pi * f / fs);
         const LD omega = 2.0L * pi * W;
         LD p0, p1, p2, q0, q1, q2;
-        if (spec.type == 3) {
-            const LD half = f / (2.0L * spec.q);
+        if (row.type == 3) {
+            const LD half = f / (2.0L * row.q);
             const LD fLo = std::sqrt(f * f + half * half) - half;
             const LD WLo = (fs / pi) * std::tan(pi * fLo / fs);
             const LD B = (W * W / WLo - WLo) / W;
