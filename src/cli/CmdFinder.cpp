@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/WaveFile.h"
+#include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "finder/BandTable.h"
 #include "finder/FinderAnalysis.h"
@@ -35,34 +36,20 @@ std::string JsonString(const std::string& s) {
 }  // namespace
 
 int RunFinder(const Args& args) {
-    std::string in;
-    int32_t resolution = 1;  // NORMAL, the settings default
-    int32_t display = 1;     // EQ 15 BAND, the settings default
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (i + 1 >= args.size()) return Refuse(Msg(78) + ": " + a);
-        const std::string& v = args[++i];
-        if (a == "--in") {
-            in = v;
-        } else if (a == "--resolution") {
-            if (v == "high") {
-                resolution = 0;
-            } else if (v == "normal") {
-                resolution = 1;
-            } else if (v == "low") {
-                resolution = 2;
-            } else {
-                return Refuse(Msg(78) + ": --resolution " + v);
-            }
-        } else if (a == "--display") {
-            if (v.size() != 1 || v[0] < '0' || v[0] > '3') {
-                return Refuse(Msg(78) + ": --display " + v);
-            }
-            display = v[0] - '0';
-        } else {
-            return Refuse(Msg(78) + ": " + a);
-        }
+    ArgReader a(args, {"--in", "--resolution", "--display"}, {});
+    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
+    const std::string in = a.Text("--in");
+    const std::string res = a.Text("--resolution", "normal");  // NORMAL, the settings default
+    int32_t resolution = 1;
+    if (res == "high") {
+        resolution = 0;
+    } else if (res == "low") {
+        resolution = 2;
+    } else if (res != "normal") {
+        return Refuse(Msg(78) + ": --resolution " + res);
     }
+    const int32_t display = a.Int("--display", 1, 0, 3);  // EQ 15 BAND, the settings default
+    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
     if (in.empty()) return Refuse(Msg(78) + ": --in CAPTURE.wav");
 
     const int n = FinderCaptureLength(resolution);

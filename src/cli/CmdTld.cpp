@@ -4,13 +4,13 @@
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
+#include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "finder/WindowTable.h"
 #include "shell/Catalog.h"
@@ -29,15 +29,6 @@ int Refuse(const std::string& text) {
     return 1;
 }
 
-bool EndsWithNoCase(const std::string& s, const std::string& tail) {
-    if (s.size() < tail.size()) return false;
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        const char a = s[s.size() - tail.size() + i];
-        if (std::tolower(static_cast<unsigned char>(a)) != tail[i]) return false;
-    }
-    return true;
-}
-
 // viewStart of the 10 ms window around the peak (largest absolute sample, 1-based).
 int64_t DefaultStart(const TimeFileData& d) {
     std::size_t peak = 0;
@@ -52,28 +43,13 @@ int64_t DefaultStart(const TimeFileData& d) {
 }  // namespace
 
 int RunTld(const Args& args) {
-    std::string in;
-    std::string png;
-    int64_t start = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (i + 1 >= args.size()) return Refuse(Msg(78) + ": " + a);
-        const std::string& v = args[++i];
-        if (a == "--in") {
-            in = v;
-        } else if (a == "--png") {
-            png = v;
-        } else if (a == "--start") {
-            auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), start);
-            if (ec != std::errc() || p != v.data() + v.size() || start < 1) {
-                return Refuse(Msg(78) + ": --start " + v);
-            }
-        } else {
-            return Refuse(Msg(78) + ": " + a);
-        }
-    }
+    ArgReader a(args, {"--in", "--png", "--start"}, {});
+    int64_t start = a.Int("--start", 0, 1, 262144);
+    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
+    const std::string in = a.Text("--in");
+    const std::string png = a.Text("--png");
     if (in.empty() || png.empty()) return Refuse(Msg(78) + ": --in IR.mtf --png OUT.png");
-    if (!EndsWithNoCase(in, ".mtf")) return Refuse(Msg(78) + ": " + in);
+    if (Extension(in) != "mtf") return Refuse(Msg(78) + ": " + in);
 
     TimeFileData data;
     const TimeFileStatus status = ReadTimeFile(in, data);
