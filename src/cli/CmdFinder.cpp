@@ -9,6 +9,7 @@
 #include "audio/WaveFile.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "finder/BandTable.h"
 #include "finder/FinderAnalysis.h"
 #include "finder/WindowTable.h"
@@ -22,15 +23,6 @@ namespace {
 int Refuse(const std::string& text) {
     std::fprintf(stderr, "fimtool finder: %s\n", text.c_str());
     return 1;
-}
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\') out += '\\';
-        out += c;
-    }
-    return out + "\"";
 }
 
 }  // namespace
@@ -72,17 +64,21 @@ int RunFinder(const Args& args) {
     std::vector<double> fftInput(static_cast<std::size_t>(n));
     const FinderReading r =
         AnalyseCapture(capture, wav.format.sampleRate, display, window, bands, engine, fftInput);
+    JsonObject json;
+    json.Add("bin", r.bin);
     if (r.valid) {
-        std::printf(
-            "{\"bin\": %d, \"frequency\": %.10g, \"label\": %s, \"deviation\": %d, \"lamp\": %d}\n",
-            r.bin, r.frequency, JsonString(r.band.label).c_str(), r.band.deviation, r.lamps.lit);
+        json.Add("frequency", r.frequency);
+        json.Add("label", r.band.label);
+        json.Add("deviation", r.band.deviation);
+        json.Add("lamp", r.lamps.lit);
     } else {
         // No spectral line above bin 3: the finder shows no reading.
-        std::printf(
-            "{\"bin\": %d, \"frequency\": null, \"label\": null, \"deviation\": null, \"lamp\": "
-            "0}\n",
-            r.bin);
+        json.AddNull("frequency");
+        json.AddNull("label");
+        json.AddNull("deviation");
+        json.Add("lamp", 0);
     }
+    json.Print();
     return 0;
 }
 

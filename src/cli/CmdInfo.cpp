@@ -14,6 +14,7 @@
 #include "audio/WaveFile.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
+#include "cli/Json.h"
 #include "core/FileTexts.h"
 #include "shell/Catalog.h"
 #include "spectrum/MicCalText.h"
@@ -22,43 +23,6 @@
 namespace fim::cli {
 
 namespace {
-
-std::string Number(double v) {
-    if (!std::isfinite(v)) return "null";
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
-
-std::string Quoted(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
-class Json {
-  public:
-    void Add(const char* key, const std::string& rawValue) {
-        body_ += (body_.empty() ? "" : ", ") + Quoted(key) + ": " + rawValue;
-    }
-    void Add(const char* key, double v) { Add(key, Number(v)); }
-    void Text(const char* key, const std::string& v) { Add(key, Quoted(v)); }
-    void Print() const { std::printf("{%s}\n", body_.c_str()); }
-
-  private:
-    std::string body_;
-};
 
 int Refuse(const std::string& text) {
     std::string line = text;
@@ -79,7 +43,7 @@ std::string SpectrumRefusal(SpectrumFileStatus s) {
 }
 
 template <typename T>
-void AddPeak(Json& json, const std::vector<T>& samples) {
+void AddPeak(JsonObject& json, const std::vector<T>& samples) {
     double peak = 0.0;
     std::size_t index = 0;
     for (std::size_t k = 0; k < samples.size(); ++k) {
@@ -100,8 +64,8 @@ int InfoTime(const std::string& path) {
         return Refuse(FileMessage(FileText::CannotRead));
     if (s == TimeFileStatus::BadRate) return Refuse(FileMessage(FileText::BadTimeFileRate));
     if (s != TimeFileStatus::Ok) return Refuse(FileMessage(FileText::NotATimeFile));
-    Json j;
-    j.Text("kind", "time");
+    JsonObject j;
+    j.Add("kind", "time");
     j.Add("sample_rate", d.sampleRate);
     j.Add("samples", static_cast<double>(d.samples.size()));
     if (d.Truncated()) j.Add("samples_in_file", static_cast<double>(d.samplesInFile));
@@ -117,8 +81,8 @@ int InfoWave(const std::string& path) {
     if (s == WaveStatus::NotPcm) return Refuse(Msg(17) + ": " + Msg(16));
     if (s == WaveStatus::Not16Bit) return Refuse(Msg(19) + ": " + Msg(18));
     if (s != WaveStatus::Ok) return Refuse(Msg(WaveStatusMessage(s)));
-    Json j;
-    j.Text("kind", "wave");
+    JsonObject j;
+    j.Add("kind", "wave");
     j.Add("sample_rate", static_cast<double>(w.format.sampleRate));
     j.Add("channels", static_cast<double>(w.format.channels));
     j.Add("samples", static_cast<double>(w.framesInFile));
@@ -131,8 +95,8 @@ int InfoFft(const std::string& path, const char* kind) {
     FftSpectrumFile f;
     const SpectrumFileStatus s = ReadFftSpectrum(path, f);
     if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
-    Json j;
-    j.Text("kind", kind);
+    JsonObject j;
+    j.Add("kind", kind);
     j.Add("version", kSpectrumFileVersion);
     j.Add("fft_size", f.fftSize);
     j.Add("sample_rate", f.sampleRate);
@@ -146,8 +110,8 @@ int InfoSmooth(const std::string& path, const char* kind) {
     SmoothSpectrumFile f;
     const SpectrumFileStatus s = ReadSmoothSpectrum(path, f);
     if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
-    Json j;
-    j.Text("kind", kind);
+    JsonObject j;
+    j.Add("kind", kind);
     j.Add("version", kSpectrumFileVersion);
     j.Add("sample_rate", f.sampleRate);
     j.Add("lowest_frequency", f.lowestFrequency);
@@ -160,8 +124,8 @@ int InfoMic(const std::string& path) {
     MicCorrection m;
     const SpectrumFileStatus s = ReadMicCorrection(path, m);
     if (s != SpectrumFileStatus::Ok) return Refuse(SpectrumRefusal(s));
-    Json j;
-    j.Text("kind", "mic_correction");
+    JsonObject j;
+    j.Add("kind", "mic_correction");
     j.Add("sample_rate", m.sampleRate);
     j.Add("records", static_cast<double>(kSmoothRecords));
     j.Print();
@@ -174,8 +138,8 @@ int InfoMicText(const std::string& path) {
     if (s == MicCalStatus::CannotOpen) return Refuse(FileMessage(FileText::CannotRead));
     if (s == MicCalStatus::TooLarge) return Refuse(FileMessage(FileText::DamagedFile));
     if (s != MicCalStatus::Ok) return Refuse(FileMessage(FileText::MicCalNoData));
-    Json j;
-    j.Text("kind", "mic_calibration_text");
+    JsonObject j;
+    j.Add("kind", "mic_calibration_text");
     j.Add("records", static_cast<double>(d.points.size()));
     j.Add("lowest_frequency", d.points.front().frequency);
     j.Add("highest_frequency", d.points.back().frequency);

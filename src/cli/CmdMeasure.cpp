@@ -161,7 +161,7 @@ int RunMeasure(const Args& all) {
     json.Add("peak_value", state.ImpulsePeakValue);
     json.Add("status", view.seen);
     json.Add("file", out);
-    std::printf("%s\n", json.Text().c_str());
+    json.Print();
     return 0;
 }
 

@@ -197,7 +197,7 @@ int RunSpectrum(const Args& args) {
     json.Add("calibration", cal);
     if (!frd.empty()) json.Add("frd", frd);
     if (!specOut.empty()) json.Add("spectrum", specOut);
-    std::printf("%s\n", json.Text().c_str());
+    json.Print();
     return 0;
 }
 

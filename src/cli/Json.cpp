@@ -1,5 +1,6 @@
 #include "cli/Json.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -40,10 +41,15 @@ void JsonObject::Add(const std::string& key, double value) {
         members_.emplace_back(key, "null");
         return;
     }
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", value);
-    members_.emplace_back(key, buf);
+    // The shortest text that reads back as the same double.
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    members_.emplace_back(key, std::string(buf, r.ptr));
 }
+
+void JsonObject::AddNull(const std::string& key) { members_.emplace_back(key, "null"); }
+
+void JsonObject::Print() const { std::printf("%s\n", Text().c_str()); }
 
 void JsonObject::Add(const std::string& key, const std::vector<std::string>& values) {
     std::string list = "[";

@@ -14,7 +14,10 @@ public:
     // Non-finite numbers are written as null (JSON has no NaN).
     void Add(const std::string& key, double value);
     void Add(const std::string& key, const std::vector<std::string>& values);
+    void AddNull(const std::string& key);
     std::string Text() const;
+    // Writes Text() and a line end to stdout.
+    void Print() const;
 
     static std::string Quote(const std::string& text);
 
