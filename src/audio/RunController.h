@@ -17,6 +17,7 @@
 #include "audio/DeviceNotifier.h"
 #include "audio/WaveDevices.h"
 #include "core/RunView.h"
+#include "spectrum/AnalysisChoice.h"
 
 namespace fim {
 
@@ -44,6 +45,8 @@ public:
     // a macro run (runKind 11 … 22) first cut the macro's window around the peak and compute its
     // spectrum with the current FFT size.
     virtual void ShowFrequencyResponse(int /*runKind*/) {}
+    // A macro replay chose the analysis and files of its spectrum (before its run starts).
+    virtual void ApplyAnalysisChoice(const AnalysisChoice& /*choice*/) {}
     // Limit the analysis window to the FFT size and to the period length (ClampAnalysisWindow).
     virtual void ClampWindow(int /*fftSize*/, int /*period*/) {}
     // Whether the feedback finder window exists (its level button then mirrors the checks).
