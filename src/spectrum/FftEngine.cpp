@@ -208,100 +208,147 @@ inline SplitPair Split(double zr, double zi, double mr, double mi, double wr, do
     return {er + tr, ei + ti, er - tr, ti - ei};
 }
 
-// Magnitude and phase of a vector of bins (two or four lanes), with the same arithmetic as
-// BinMagnitude and MagnitudePhase: magnitude m·√(1 + t²) with t = s/m, phase from t by a rational
-// arctangent approximation (error within a few units in the last place of π), folded into the
-// right octant and quadrant by the signs as atan2 does, and ±π/2 where re is 0.
+// Magnitude and phase of a vector of bins (two or four lanes).
+//
+// Magnitude: √(re² + im²) in one vector square root. Where the larger part lies outside
+// 1e-150 … 1e150 the squares could overflow or lose digits below the normal range, and those
+// lanes take the scaled form m·√(1 + (s/m)²) instead.
+//
+// Phase: the angle of (|re|, |im|) in 0 … π/2 is split into three sectors around 0, π/4 and π/2,
+// each reduced by one division to atan(x) with |x| ≤ tan(π/8); a polynomial in x² then gives
+// atan(x) to about one unit in the last place, so the whole phase stays within a few units of
+// the last place of π of atan2(im, re). The signs fold it into the right quadrant as atan2 does
+// (−0.0 counts as negative), and re = 0 gives ±π/2 (−π/2 when im ≤ 0).
 using V2i = long long __attribute__((vector_size(16)));
+
+// atan(x)/x − 1 over x², for x² in 0 … tan²(π/8): Chebyshev fit, relative error below 1e-17.
+constexpr double kAtanPoly[] = {
+    -0.01917688711906226,  0.039231658295587189, -0.050854497379402598, 0.0585814891280221,
+    -0.066645114473819475, 0.076921831908260865, -0.090909045781239026, 0.11111111015256361,
+    -0.14285714284666542,  0.19999999999995521,  -0.33333333333333331};
+constexpr double kTanPi8 = 0.41421356237309503;
+// Multiples of π/4 as a double and the rest below it.
+constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
+constexpr double kPi2Hi = 1.5707963267948966, kPi2Lo = 6.123233995736766e-17;
+constexpr double k3Pi4Hi = 2.356194490192345, k3Pi4Lo = 9.184850993605148e-17;
+constexpr double kPiHi = 3.141592653589793, kPiLo = 1.2246467991473532e-16;
+
+inline V2 Sqrt(V2 v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_ia32_sqrtpd(v);
+#else
+    return V2{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four lanes, used where the processor has AVX2 (chosen once at run time). The four-lane code is
+// inlined whole into functions compiled for AVX2, so the ABI of passing such vectors never
+// matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using V4 = double __attribute__((vector_size(32)));
+using V4i = long long __attribute__((vector_size(32)));
+
+#if defined(__clang__)
+__attribute__((always_inline)) inline V4 Sqrt(V4 v) {
+    for (int i = 0; i < 4; ++i) v[i] = __builtin_sqrt(v[i]);
+    return v;
+}
+#else
+__attribute__((target("avx2"))) inline V4 Sqrt(V4 v) { return __builtin_ia32_sqrtpd256(v); }
+#endif
+#endif
 
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
-    constexpr double kPiD = std::numbers::pi;
-    constexpr int kLanes = sizeof(V) / sizeof(double);
     const Vi absMask = Vi{} + 0x7fffffffffffffffLL;
-    const V zero = V{} + 0.0, one = V{} + 1.0;
+    const V zero = V{}, one = V{} + 1.0;
     const V ax = (V)((Vi)re & absMask), ay = (V)((Vi)im & absMask);
-    const Vi swap = ay > ax;
-    const V m = swap ? ay : ax;  // the larger absolute value
-    const V s = swap ? ax : ay;
-    const V den = m == zero ? one : m;
-    const V t = s / den;  // 0 … 1
-    const V r = 1.0 + t * t;
-    V root;
-    for (int i = 0; i < kLanes; ++i) root[i] = std::sqrt(r[i]);
-    magnitude = m * root;
 
-    // atan(t): below 0.66 directly, above through atan(t) = π/4 + atan((s − m)/(s + m)).
-    const Vi big = t > 0.66;
-    const V x = big ? (s - m) / (s + m) : t;
+    magnitude = Sqrt(re * re + im * im);
+    const V m = ay > ax ? ay : ax;
+    const Vi wild = (m > 1e150) | ((m < 1e-150) & (m != zero));
+    bool anyWild = false;
+    for (int i = 0; i < static_cast<int>(sizeof(V) / sizeof(double)); ++i) anyWild |= wild[i] != 0;
+    if (anyWild) {
+        const V s = ay > ax ? ax : ay;
+        const V t = s / (m == zero ? one : m);
+        magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
+    }
+
+    // Sector 0: |im| ≤ tan(π/8)·|re|; sector 2: |re| < tan(π/8)·|im|; sector 1 between.
+    const Vi sector0 = ay <= kTanPi8 * ax;
+    const Vi sector2 = ax < kTanPi8 * ay;
+    const V num = sector0 ? ay : (sector2 ? -ax : ay - ax);
+    V den = sector0 ? ax : (sector2 ? ay : ay + ax);
+    den = den == zero ? one : den;  // both parts 0; the re = 0 rule below decides
+    const V x = num / den;
     const V z = x * x;
-    const V p = ((((-8.750608600031904122785E-1 * z) - 1.615753718733365076637E1) * z -
-                  7.500855792314704667340E1) *
-                     z -
-                 1.228866684490136173410E2) *
-                    z -
-                6.485021904942025371773E1;
-    const V q = ((((z + 2.485846490142306297962E1) * z + 1.650270098316988542046E2) * z +
-                  4.328810604912902668951E2) *
-                     z +
-                 4.853903996359136964868E2) *
-                    z +
-                1.945506571482613964425E2;
-    V a = x * (z * p / q) + x;
-    a = big ? ((V{} + kPiD / 4) + (a + 0.5 * 6.123233995736765886130E-17)) : a;
-    a = swap ? ((V{} + kPiD / 2) - a) : a;
-    a = (Vi)re < 0 ? ((V{} + kPiD) - a) : a;  // sign bits, so −0.0 counts as negative
-    a = (Vi)im < 0 ? -a : a;
-    const V rightAngle = im > zero ? V{} + kPiD / 2 : V{} - kPiD / 2;
-    phase = re == zero ? rightAngle : a;
+    V q = V{} + kAtanPoly[0];
+    for (std::size_t i = 1; i < std::size(kAtanPoly); ++i) q = q * z + kAtanPoly[i];
+    V a = x + x * (z * q);
+    // First quadrant: base + a; with re < 0: (π − base) − a.
+    const Vi left = (Vi)re < 0;
+    const V baseHi = sector0 ? (left ? V{} + kPiHi : zero)
+                             : (sector2 ? V{} + kPi2Hi : (left ? V{} + k3Pi4Hi : V{} + kPi4Hi));
+    const V baseLo = sector0 ? (left ? V{} + kPiLo : zero)
+                             : (sector2 ? V{} + kPi2Lo : (left ? V{} + k3Pi4Lo : V{} + kPi4Lo));
+    a = left ? -a : a;
+    V angle = baseHi + (a + baseLo);
+    angle = (Vi)im < 0 ? -angle : angle;
+    const V rightAngle = im > zero ? V{} + kPi2Hi : V{} - kPi2Hi;
+    phase = re == zero ? rightAngle : angle;
 }
 
 inline void MagnitudePhase2(V2 re, V2 im, V2& magnitude, V2& phase) {
     MagnitudePhaseV<V2, V2i>(re, im, magnitude, phase);
 }
 
-// Magnitude and phase of bins 0 … count − 1 of split arrays into records.
+// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `conjugate` takes the
+// bins as conjugated (the inverse transform of real data).
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
-                                                              SpectrumRecord* out, int count) {
+                                                              SpectrumRecord* out, int count,
+                                                              bool conjugate) {
     constexpr int kLanes = sizeof(V) / sizeof(double);
+    const V flip = V{} + (conjugate ? -1.0 : 1.0);
     int k = 0;
     for (; k + kLanes <= count; k += kLanes) {
         V vr, vi, m, ph;
         std::memcpy(&vr, re + k, sizeof vr);
         std::memcpy(&vi, im + k, sizeof vi);
-        MagnitudePhaseV<V, Vi>(vr, vi, m, ph);
+        MagnitudePhaseV<V, Vi>(vr, vi * flip, m, ph);
         for (int i = 0; i < kLanes; ++i) out[k + i] = {m[i], ph[i]};
     }
     for (; k < count; ++k) {
         V2 m, ph;
-        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k], 0.0}, m, ph);
+        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k] * flip[0], 0.0}, m, ph);
         out[k] = {m[0], ph[0]};
     }
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Four lanes where the processor has AVX2 (chosen once at run time); the arithmetic is the
-// same, without fused multiply-add, so both paths give identical results.
-using V4 = double __attribute__((vector_size(32)));
-using V4i = long long __attribute__((vector_size(32)));
-
-__attribute__((target("avx2"))) void MagnitudePhaseAvx2(const double* re, const double* im,
-                                                        SpectrumRecord* out, int count) {
-    MagnitudePhaseLoop<V4, V4i>(re, im, out, count);
+// The AVX2 path does the same arithmetic, without fused multiply-add, so both paths give
+// identical results.
+__attribute__((target("avx2"), flatten)) void MagnitudePhaseAvx2(const double* re, const double* im,
+                                                        SpectrumRecord* out, int count,
+                                                        bool conjugate) {
+    MagnitudePhaseLoop<V4, V4i>(re, im, out, count, conjugate);
 }
 
-void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count) {
+void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count,
+                         bool conjugate) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2) {
-        MagnitudePhaseAvx2(re, im, out, count);
+        MagnitudePhaseAvx2(re, im, out, count, conjugate);
     } else {
-        MagnitudePhaseLoop<V2, V2i>(re, im, out, count);
+        MagnitudePhaseLoop<V2, V2i>(re, im, out, count, conjugate);
     }
 }
 #else
-void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count) {
-    MagnitudePhaseLoop<V2, V2i>(re, im, out, count);
+void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count,
+                         bool conjugate) {
+    MagnitudePhaseLoop<V2, V2i>(re, im, out, count, conjugate);
 }
 #endif
 
@@ -461,7 +508,7 @@ bool FftEngine::FftPartialTransform(int n, bool inverse) {
     return FftTransform(n, inverse);
 }
 
-void FftEngine::RealForward(const double* in, int n, bool fullSpectrum) {
+void FftEngine::RealForward(const double* in, int n) {
     const int m = n / 2;
     const uint16_t* rev = tables_.BitReverse16();
     const int shift = FftTables::kMaxLog2 - Log2Of(m);
@@ -494,12 +541,6 @@ void FftEngine::RealForward(const double* in, int n, bool fullSpectrum) {
     im_[0] = 0.0;
     re_[m] = z0r - z0i;
     im_[m] = 0.0;
-    if (fullSpectrum) {
-        for (int k = 1; k < m; ++k) {
-            re_[n - k] = re_[k];
-            im_[n - k] = -im_[k];
-        }
-    }
 }
 
 double BinMagnitude(double re, double im) {
@@ -516,18 +557,15 @@ SpectrumRecord MagnitudePhase(double re, double im) {
 
 bool FftEngine::FftMagnitudePhase(const double* in, SpectrumRecord* out, int n, bool inverse) {
     if (!IsTableSize(n)) return false;
-    RealForward(in, n, true);
-    if (inverse) {
-        // The inverse transform of real data is the conjugate of the forward one.
-        for (int k = 0; k < n; ++k) im_[k] = -im_[k];
-    }
-    MagnitudePhaseBlock(re_, im_, out, n / 2 + 1);
+    RealForward(in, n);
+    // The inverse transform of real data is the conjugate of the forward one.
+    MagnitudePhaseBlock(re_, im_, out, n / 2 + 1, inverse);
     return true;
 }
 
 bool FftEngine::FftFirstBins(const double* in, std::complex<double>* out65, int n, bool inverse) {
     if (!IsTableSize(n)) return false;
-    RealForward(in, n, false);
+    RealForward(in, n);
     const double sign = inverse ? -1.0 : 1.0;
     for (int k = 0; k < kFirstBins; ++k) out65[k] = {re_[k], sign * im_[k]};
     return true;
@@ -535,7 +573,7 @@ bool FftEngine::FftFirstBins(const double* in, std::complex<double>* out65, int 
 
 int FftEngine::FftPeakBin(const double* in, int n) {
     if (!IsTableSize(n)) return 1;
-    RealForward(in, n, true);
+    RealForward(in, n);
     int best = 1;
     double bestMag = 0.0;
     for (int k = 2; k <= n / 2; ++k) {
