@@ -55,54 +55,169 @@ void* AllocOrFail(std::size_t bytes, const std::string& caption, const FftAlloca
 // Split arrays (re[], im[]) in bit-reversed order, then decimation-in-time stages taken two at a
 // time (radix 4). The factors come from the stage tables, so the results agree with the stage-by-
 // stage radix-2 definition up to rounding. Vectors of two doubles (SSE2 on x86-64, NEON on ARM)
-// carry two butterflies at once.
+// carry two butterflies at once, vectors of four where the processor has AVX2 (chosen once at
+// run time). Both do the same arithmetic without fused multiply-add, so every processor gives
+// identical results.
 
 using V2 = double __attribute__((vector_size(16)));
+using V2i = long long __attribute__((vector_size(16)));
 
-inline V2 Load(const double* p) {
-    V2 v;
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FIM_FFT_AVX2 1
+// The four-lane code is inlined whole into functions compiled for AVX2, so the ABI of passing
+// such vectors between functions never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using V4 = double __attribute__((vector_size(32)));
+using V4i = long long __attribute__((vector_size(32)));
+#endif
+
+template <typename V>
+__attribute__((always_inline)) inline V Load(const double* p) {
+    V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void Store(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
-
-// First two stages (half-lengths 1 and 2) on groups of four: all factors are ±1, ∓i.
-template <bool Inverse>
-void FirstRadix4(double* __restrict re, double* __restrict im, int n) {
-    for (int b = 0; b < n; b += 4) {
-        double a1r = re[b] + re[b + 1], a1i = im[b] + im[b + 1];
-        double b1r = re[b] - re[b + 1], b1i = im[b] - im[b + 1];
-        double c1r = re[b + 2] + re[b + 3], c1i = im[b + 2] + im[b + 3];
-        double d1r = re[b + 2] - re[b + 3], d1i = im[b + 2] - im[b + 3];
-        // Second stage: (a1, c1) with factor 1, (b1, d1) with factor −i (forward) or +i.
-        double tr = Inverse ? -d1i : d1i;
-        double ti = Inverse ? d1r : -d1r;
-        re[b] = a1r + c1r;
-        im[b] = a1i + c1i;
-        re[b + 2] = a1r - c1r;
-        im[b + 2] = a1i - c1i;
-        re[b + 1] = b1r + tr;
-        im[b + 1] = b1i + ti;
-        re[b + 3] = b1r - tr;
-        im[b + 3] = b1i - ti;
-    }
+template <typename V>
+__attribute__((always_inline)) inline void Store(double* p, V v) {
+    std::memcpy(p, &v, sizeof v);
 }
 
-// The first stage alone (half-length 1), used when log2(n) is odd.
-void FirstRadix2(double* __restrict re, double* __restrict im, int n) {
-    for (int b = 0; b < n; b += 2) {
-        double ar = re[b], ai = im[b];
-        re[b] = ar + re[b + 1];
-        im[b] = ai + im[b + 1];
-        re[b + 1] = ar - re[b + 1];
-        im[b + 1] = ai - im[b + 1];
-    }
+__attribute__((always_inline)) inline V2 Reverse(V2 v) { return __builtin_shufflevector(v, v, 1, 0); }
+
+inline V2 Sqrt(V2 v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_ia32_sqrtpd(v);
+#else
+    return V2{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
 }
 
-// Stages with half-lengths h and 2h together (h ≥ 2).
+#if FIM_FFT_AVX2
+__attribute__((always_inline)) inline V4 Reverse(V4 v) {
+    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
+#if defined(__clang__)
+__attribute__((always_inline)) inline V4 Sqrt(V4 v) {
+    for (int i = 0; i < 4; ++i) v[i] = __builtin_sqrt(v[i]);
+    return v;
+}
+#else
+__attribute__((target("avx2"))) inline V4 Sqrt(V4 v) { return __builtin_ia32_sqrtpd256(v); }
+#endif
+#endif
+
+// Whether any lane of a comparison result is set.
+inline bool AnyLane(V2i v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_ia32_movmskpd((V2)v) != 0;
+#else
+    return (v[0] | v[1]) != 0;
+#endif
+}
+#if FIM_FFT_AVX2
+#if defined(__clang__)
+__attribute__((always_inline)) inline bool AnyLane(V4i v) { return (v[0] | v[1] | v[2] | v[3]) != 0; }
+#else
+__attribute__((target("avx2"))) inline bool AnyLane(V4i v) {
+    return __builtin_ia32_movmskpd256((V4)v) != 0;
+}
+#endif
+#endif
+
+// The radix-4 butterfly of the first two stages (half-lengths 1 and 2) on four values a, b, c, d
+// in bit-reversed order: all factors are ±1, ∓i.
 template <bool Inverse>
-void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
-                const FftTables& tables) {
+__attribute__((always_inline)) inline void Butterfly4(double* re, double* im, double ar,
+                                                      double ai, double br, double bi, double cr,
+                                                      double ci, double dr, double di) {
+    double a1r = ar + br, a1i = ai + bi;
+    double b1r = ar - br, b1i = ai - bi;
+    double c1r = cr + dr, c1i = ci + di;
+    double d1r = cr - dr, d1i = ci - di;
+    // Second stage: (a1, c1) with factor 1, (b1, d1) with factor −i (forward) or +i.
+    double tr = Inverse ? -d1i : d1i;
+    double ti = Inverse ? d1r : -d1r;
+    re[0] = a1r + c1r;
+    im[0] = a1i + c1i;
+    re[2] = a1r - c1r;
+    im[2] = a1i - c1i;
+    re[1] = b1r + tr;
+    im[1] = b1i + ti;
+    re[3] = b1r - tr;
+    im[3] = b1i - ti;
+}
+
+// The first stage(s) in place on data already in bit-reversed order: two stages when
+// `twoStages`, else the first alone.
+template <bool Inverse>
+struct InPlaceFirst {
+    double* re;
+    double* im;
+    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
+        double* __restrict r = re + b;
+        double* __restrict i = im + b;
+        if (twoStages) {
+            for (int g = 0; g < count; g += 4) {
+                Butterfly4<Inverse>(r + g, i + g, r[g], i[g], r[g + 1], i[g + 1], r[g + 2],
+                                    i[g + 2], r[g + 3], i[g + 3]);
+            }
+        } else {
+            for (int g = 0; g < count; g += 2) {
+                double ar = r[g], ai = i[g];
+                r[g] = ar + r[g + 1];
+                i[g] = ai + i[g + 1];
+                r[g + 1] = ar - r[g + 1];
+                i[g + 1] = ai - i[g + 1];
+            }
+        }
+    }
+};
+
+// The first stage(s) of the half-size transform of real samples: position p of the m-point
+// sequence z[j] = in[2j] + i·in[2j + 1] in bit-reversed order is gathered straight into the
+// butterflies, so the permutation costs no pass of its own. `shift` turns the 16-bit reversal
+// table into the reversal over log2(m) bits.
+struct GatherFirst {
+    const double* in;
+    double* re;
+    double* im;
+    const uint16_t* rev;
+    int shift;
+    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
+        double* __restrict r = re + b;
+        double* __restrict i = im + b;
+        if (twoStages) {
+            for (int g = 0; g < count; g += 4) {
+                const double* a = in + 2 * (rev[b + g] >> shift);
+                const double* c = in + 2 * (rev[b + g + 1] >> shift);
+                const double* e = in + 2 * (rev[b + g + 2] >> shift);
+                const double* d = in + 2 * (rev[b + g + 3] >> shift);
+                Butterfly4<false>(r + g, i + g, a[0], a[1], c[0], c[1], e[0], e[1], d[0], d[1]);
+            }
+        } else {
+            for (int g = 0; g < count; g += 2) {
+                const double* a = in + 2 * (rev[b + g] >> shift);
+                const double* c = in + 2 * (rev[b + g + 1] >> shift);
+                r[g] = a[0] + c[0];
+                i[g] = a[1] + c[1];
+                r[g + 1] = a[0] - c[0];
+                i[g + 1] = a[1] - c[1];
+            }
+        }
+    }
+};
+
+// Stages with half-lengths h and 2h together (h ≥ 2), lanes butterflies at a time.
+template <typename V, bool Inverse>
+__attribute__((always_inline)) inline void Radix4Pass(double* __restrict re, double* __restrict im,
+                                                      int n, int h, const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    if constexpr (kLanes > 2) {
+        if (h < kLanes) {
+            Radix4Pass<V2, Inverse>(re, im, n, h, tables);
+            return;
+        }
+    }
     const double* c1t = tables.StageCos(h);
     const double* s1t = tables.StageSin(h);
     const double* c2t = tables.StageCos(2 * h);
@@ -110,23 +225,23 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
     for (int b = 0; b < n; b += 4 * h) {
         double* r0 = re + b;
         double* i0 = im + b;
-        for (int j = 0; j < h; j += 2) {
-            V2 w1r = Load(c1t + j), w1i = Load(s1t + j);
-            V2 w2r = Load(c2t + j), w2i = Load(s2t + j);
+        for (int j = 0; j < h; j += kLanes) {
+            V w1r = Load<V>(c1t + j), w1i = Load<V>(s1t + j);
+            V w2r = Load<V>(c2t + j), w2i = Load<V>(s2t + j);
             if constexpr (Inverse) {
                 w1i = -w1i;
                 w2i = -w2i;
             }
-            V2 ar = Load(r0 + j), ai = Load(i0 + j);
-            V2 br = Load(r0 + j + h), bi = Load(i0 + j + h);
-            V2 cr = Load(r0 + j + 2 * h), ci = Load(i0 + j + 2 * h);
-            V2 dr = Load(r0 + j + 3 * h), di = Load(i0 + j + 3 * h);
+            V ar = Load<V>(r0 + j), ai = Load<V>(i0 + j);
+            V br = Load<V>(r0 + j + h), bi = Load<V>(i0 + j + h);
+            V cr = Load<V>(r0 + j + 2 * h), ci = Load<V>(i0 + j + 2 * h);
+            V dr = Load<V>(r0 + j + 3 * h), di = Load<V>(i0 + j + 3 * h);
             // Stage h: (a, b) and (c, d) with w1.
-            V2 tr = w1r * br - w1i * bi, ti = w1r * bi + w1i * br;
-            V2 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+            V tr = w1r * br - w1i * bi, ti = w1r * bi + w1i * br;
+            V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
             tr = w1r * dr - w1i * di;
             ti = w1r * di + w1i * dr;
-            V2 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+            V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
             // Stage 2h: (a1, c1) with w2, (b1, d1) with w2·(−i) (forward) or w2·(+i).
             tr = w2r * c1r - w2i * c1i;
             ti = w2r * c1i + w2i * c1r;
@@ -134,7 +249,7 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
             Store(i0 + j, a1i + ti);
             Store(r0 + j + 2 * h, a1r - tr);
             Store(i0 + j + 2 * h, a1i - ti);
-            V2 ur = w2r * d1r - w2i * d1i, ui = w2r * d1i + w2i * d1r;
+            V ur = w2r * d1r - w2i * d1i, ui = w2r * d1i + w2i * d1r;
             if constexpr (Inverse) {
                 tr = -ui;
                 ti = ur;
@@ -150,42 +265,92 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
     }
 }
 
-// The stages of an n-point transform on data already in bit-reversed order. The early stages
-// work on blocks of kBlock points that stay in the first-level cache, block after block; only
-// the stages whose butterflies span more than a block sweep the whole array.
+// The stages of an n-point transform (n ≥ 4); `first` does the first stage or two on a block
+// (and brings the data into bit-reversed order if it is not already). The early stages work on
+// blocks of kBlock points that stay in the first-level cache, block after block; only the stages
+// whose butterflies span more than a block sweep the whole array.
 constexpr int kBlock = 2048;
 
-template <bool Inverse>
-void Stages(double* re, double* im, int n, const FftTables& tables) {
-    if (n < 2) return;
-    const bool oddLog = (Log2Of(n) & 1) != 0;
+template <typename V, bool Inverse, typename First>
+__attribute__((always_inline)) inline void Stages(double* re, double* im, int n,
+                                                  const FftTables& tables, const First& first) {
+    const bool twoFirst = (Log2Of(n) & 1) == 0;
     const int block = std::min(n, kBlock);
-    int h = oddLog ? 2 : 4;
+    const int h = twoFirst ? 4 : 2;
     for (int b = 0; b < n; b += block) {
-        if (oddLog) {
-            FirstRadix2(re + b, im + b, block);
-        } else {
-            FirstRadix4<Inverse>(re + b, im + b, block);
-        }
+        first(b, block, twoFirst);
         for (int hb = h; 4 * hb <= block; hb *= 4)
-            Radix4Pass<Inverse>(re + b, im + b, block, hb, tables);
+            Radix4Pass<V, Inverse>(re + b, im + b, block, hb, tables);
     }
-    while (4 * h <= block) h *= 4;
-    for (; h < n; h *= 4) Radix4Pass<Inverse>(re, im, n, h, tables);
+    int hw = h;
+    while (4 * hw <= block) hw *= 4;
+    for (; hw < n; hw *= 4) Radix4Pass<V, Inverse>(re, im, n, hw, tables);
 }
 
-void RunStages(double* re, double* im, int n, bool inverse, const FftTables& tables) {
-    if (inverse) {
-        Stages<true>(re, im, n, tables);
-    } else {
-        Stages<false>(re, im, n, tables);
-    }
+// Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
+// even/odd pairs (M = n/2): X[k] = E + W^k·O with E = (Z[k] + conj Z[M−k])/2,
+// O = (Z[k] − conj Z[M−k])/(2i), W = e^(−2πi/n). Also gives conj(E − W^k·O) = X[M − k].
+// Lane by lane on vectors of bins k … and their mirror images M − k … (in the same lane order).
+template <typename V>
+__attribute__((always_inline)) inline void Split(V zr, V zi, V mr, V mi, V wr, V wi, V& xr,
+                                                 V& xi, V& yr, V& yi) {
+    V er = 0.5 * (zr + mr), ei = 0.5 * (zi - mi);
+    V orr = 0.5 * (zi + mi), oi = -0.5 * (zr - mr);
+    V tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
+    xr = er + tr;
+    xi = ei + ti;
+    yr = er - tr;
+    yi = ti - ei;
 }
 
-void BitReversePermute(double* re, double* im, int n, const FftTables& tables) {
-    if (n < 4) return;
+// Forward transform of n = 2m real samples into re/im[0 … m].
+template <typename V>
+__attribute__((always_inline)) inline void RealForwardCore(const double* in, double* re,
+                                                           double* im, int n,
+                                                           const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    const int m = n / 2;
+    const GatherFirst first{in, re, im, tables.BitReverse16(), FftTables::kMaxLog2 - Log2Of(m)};
+    Stages<V, false>(re, im, m, tables, first);
+
+    const double* wc = tables.StageCos(m);  // e^(−2πik/n) = cos/sin(−kπ/m)
+    const double* ws = tables.StageSin(m);
+    const double z0r = re[0], z0i = im[0];
+    // Bins k and m − k come from the same pair of half-size bins and the same factor.
+    int k = 1;
+    for (; 2 * (k + kLanes - 1) < m; k += kLanes) {
+        const int q = m - k - (kLanes - 1);  // the mirror block, ascending
+        V xr, xi, yr, yi;
+        Split<V>(Load<V>(re + k), Load<V>(im + k), Reverse(Load<V>(re + q)),
+                 Reverse(Load<V>(im + q)), Load<V>(wc + k), Load<V>(ws + k), xr, xi, yr, yi);
+        Store(re + k, xr);
+        Store(im + k, xi);
+        Store(re + q, Reverse(yr));
+        Store(im + q, Reverse(yi));
+    }
+    for (; k < m - k; ++k) {
+        V2 xr, xi, yr, yi;
+        Split<V2>(V2{re[k]}, V2{im[k]}, V2{re[m - k]}, V2{im[m - k]}, V2{wc[k]}, V2{ws[k]}, xr,
+                  xi, yr, yi);
+        re[k] = xr[0];
+        im[k] = xi[0];
+        re[m - k] = yr[0];
+        im[m - k] = yi[0];
+    }
+    // Bin m/2: W^(m/2) = −i, so X = conj Z[m/2].
+    im[m / 2] = -im[m / 2];
+    re[0] = z0r + z0i;
+    im[0] = 0.0;
+    re[m] = z0r - z0i;
+    im[m] = 0.0;
+}
+
+// In-place complex transform of n ≥ 4 values.
+template <typename V>
+__attribute__((always_inline)) inline void ComplexCore(double* re, double* im, int n,
+                                                       bool inverse, const FftTables& tables) {
     const uint16_t* rev = tables.BitReverse16();
-    int shift = FftTables::kMaxLog2 - Log2Of(n);
+    const int shift = FftTables::kMaxLog2 - Log2Of(n);
     for (int i = 1; i < n - 1; ++i) {
         int r = rev[i] >> shift;
         if (i < r) {
@@ -193,19 +358,42 @@ void BitReversePermute(double* re, double* im, int n, const FftTables& tables) {
             std::swap(im[i], im[r]);
         }
     }
+    if (inverse) {
+        Stages<V, true>(re, im, n, tables, InPlaceFirst<true>{re, im});
+    } else {
+        Stages<V, false>(re, im, n, tables, InPlaceFirst<false>{re, im});
+    }
 }
 
-// Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
-// even/odd pairs (M = n/2): X[k] = E + W^k·O with E = (Z[k] + conj Z[M−k])/2,
-// O = (Z[k] − conj Z[M−k])/(2i), W = e^(−2πi/n). Also returns conj(E − W^k·O) = X[M − k].
-struct SplitPair {
-    double xr, xi, yr, yi;
-};
-inline SplitPair Split(double zr, double zi, double mr, double mi, double wr, double wi) {
-    double er = 0.5 * (zr + mr), ei = 0.5 * (zi - mi);
-    double orr = 0.5 * (zi + mi), oi = -0.5 * (zr - mr);
-    double tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
-    return {er + tr, ei + ti, er - tr, ti - ei};
+#if FIM_FFT_AVX2
+__attribute__((target("avx2"), flatten)) void RealForwardAvx2(const double* in, double* re,
+                                                              double* im, int n,
+                                                              const FftTables& tables) {
+    RealForwardCore<V4>(in, re, im, n, tables);
+}
+__attribute__((target("avx2"), flatten)) void ComplexAvx2(double* re, double* im, int n,
+                                                          bool inverse, const FftTables& tables) {
+    ComplexCore<V4>(re, im, n, inverse, tables);
+}
+bool HaveAvx2() {
+    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return avx2;
+}
+#endif
+
+void RealForwardTransform(const double* in, double* re, double* im, int n,
+                          const FftTables& tables) {
+#if FIM_FFT_AVX2
+    if (HaveAvx2()) return RealForwardAvx2(in, re, im, n, tables);
+#endif
+    RealForwardCore<V2>(in, re, im, n, tables);
+}
+
+void ComplexTransform(double* re, double* im, int n, bool inverse, const FftTables& tables) {
+#if FIM_FFT_AVX2
+    if (HaveAvx2()) return ComplexAvx2(re, im, n, inverse, tables);
+#endif
+    ComplexCore<V2>(re, im, n, inverse, tables);
 }
 
 // Magnitude and phase of a vector of bins (two or four lanes).
@@ -219,8 +407,6 @@ inline SplitPair Split(double zr, double zi, double mr, double mi, double wr, do
 // atan(x) to about one unit in the last place, so the whole phase stays within a few units of
 // the last place of π of atan2(im, re). The signs fold it into the right quadrant as atan2 does
 // (−0.0 counts as negative), and re = 0 gives ±π/2 (−π/2 when im ≤ 0).
-using V2i = long long __attribute__((vector_size(16)));
-
 // atan(x)/x − 1 over x², for x² in 0 … tan²(π/8): Chebyshev fit, relative error below 1e-17.
 constexpr double kAtanPoly[] = {
     -0.01917688711906226,  0.039231658295587189, -0.050854497379402598, 0.0585814891280221,
@@ -233,32 +419,6 @@ constexpr double kPi2Hi = 1.5707963267948966, kPi2Lo = 6.123233995736766e-17;
 constexpr double k3Pi4Hi = 2.356194490192345, k3Pi4Lo = 9.184850993605148e-17;
 constexpr double kPiHi = 3.141592653589793, kPiLo = 1.2246467991473532e-16;
 
-inline V2 Sqrt(V2 v) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    return __builtin_ia32_sqrtpd(v);
-#else
-    return V2{std::sqrt(v[0]), std::sqrt(v[1])};
-#endif
-}
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// Four lanes, used where the processor has AVX2 (chosen once at run time). The four-lane code is
-// inlined whole into functions compiled for AVX2, so the ABI of passing such vectors never
-// matters.
-#pragma GCC diagnostic ignored "-Wpsabi"
-using V4 = double __attribute__((vector_size(32)));
-using V4i = long long __attribute__((vector_size(32)));
-
-#if defined(__clang__)
-__attribute__((always_inline)) inline V4 Sqrt(V4 v) {
-    for (int i = 0; i < 4; ++i) v[i] = __builtin_sqrt(v[i]);
-    return v;
-}
-#else
-__attribute__((target("avx2"))) inline V4 Sqrt(V4 v) { return __builtin_ia32_sqrtpd256(v); }
-#endif
-#endif
-
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
     const Vi absMask = Vi{} + 0x7fffffffffffffffLL;
@@ -268,9 +428,7 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     magnitude = Sqrt(re * re + im * im);
     const V m = ay > ax ? ay : ax;
     const Vi wild = (m > 1e150) | ((m < 1e-150) & (m != zero));
-    bool anyWild = false;
-    for (int i = 0; i < static_cast<int>(sizeof(V) / sizeof(double)); ++i) anyWild |= wild[i] != 0;
-    if (anyWild) {
+    if (AnyLane(wild)) {
         const V s = ay > ax ? ax : ay;
         const V t = s / (m == zero ? one : m);
         magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
@@ -284,8 +442,17 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     den = den == zero ? one : den;  // both parts 0; the re = 0 rule below decides
     const V x = num / den;
     const V z = x * x;
-    V q = V{} + kAtanPoly[0];
-    for (std::size_t i = 1; i < std::size(kAtanPoly); ++i) q = q * z + kAtanPoly[i];
+    const auto& c = kAtanPoly;
+    V q = c[0] * z + c[1];
+    q = q * z + c[2];
+    q = q * z + c[3];
+    q = q * z + c[4];
+    q = q * z + c[5];
+    q = q * z + c[6];
+    q = q * z + c[7];
+    q = q * z + c[8];
+    q = q * z + c[9];
+    q = q * z + c[10];
     V a = x + x * (z * q);
     // First quadrant: base + a; with re < 0: (π − base) − a.
     const Vi left = (Vi)re < 0;
@@ -327,7 +494,7 @@ __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, 
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if FIM_FFT_AVX2
 // The AVX2 path does the same arithmetic, without fused multiply-add, so both paths give
 // identical results.
 __attribute__((target("avx2"), flatten)) void MagnitudePhaseAvx2(const double* re, const double* im,
@@ -338,8 +505,7 @@ __attribute__((target("avx2"), flatten)) void MagnitudePhaseAvx2(const double* r
 
 void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count,
                          bool conjugate) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (HaveAvx2()) {
         MagnitudePhaseAvx2(re, im, out, count, conjugate);
     } else {
         MagnitudePhaseLoop<V2, V2i>(re, im, out, count, conjugate);
@@ -492,8 +658,15 @@ bool FftEngine::TransformComplex(double* re, double* im, int n, bool inverse,
                                  const FftTables& tables) {
     if (!IsPowerOfTwo(n) || n > FftTables::kMaxSize) return false;
     if (n == 1) return true;
-    BitReversePermute(re, im, n, tables);
-    RunStages(re, im, n, inverse, tables);
+    if (n == 2) {
+        const double r0 = re[0], i0 = im[0];
+        re[0] = r0 + re[1];
+        im[0] = i0 + im[1];
+        re[1] = r0 - re[1];
+        im[1] = i0 - im[1];
+        return true;
+    }
+    ComplexTransform(re, im, n, inverse, tables);
     return true;
 }
 
@@ -509,38 +682,7 @@ bool FftEngine::FftPartialTransform(int n, bool inverse) {
 }
 
 void FftEngine::RealForward(const double* in, int n) {
-    const int m = n / 2;
-    const uint16_t* rev = tables_.BitReverse16();
-    const int shift = FftTables::kMaxLog2 - Log2Of(m);
-    // Even samples become the real, odd samples the imaginary parts of an m-point sequence in
-    // bit-reversed order. Gathering (sequential writes, each read pair in one cache line) is
-    // cheaper than scattering the writes.
-    for (int r = 0; r < m; ++r) {
-        const int i = rev[r] >> shift;
-        re_[r] = in[2 * i];
-        im_[r] = in[2 * i + 1];
-    }
-    RunStages(re_, im_, m, false, tables_);
-
-    const double* wc = tables_.StageCos(m);  // e^(−2πik/n) = cos/sin(−kπ/m)
-    const double* ws = tables_.StageSin(m);
-    const double z0r = re_[0], z0i = im_[0];
-    for (int k = 1; k < m - k; ++k) {
-        // Bins k and m − k come from the same pair of half-size bins and the same factor.
-        SplitPair p = Split(re_[k], im_[k], re_[m - k], im_[m - k], wc[k], ws[k]);
-        re_[k] = p.xr;
-        im_[k] = p.xi;
-        re_[m - k] = p.yr;
-        im_[m - k] = p.yi;
-    }
-    if (m >= 2) {
-        // Bin m/2: W^(m/2) = −i, so X = conj Z[m/2].
-        im_[m / 2] = -im_[m / 2];
-    }
-    re_[0] = z0r + z0i;
-    im_[0] = 0.0;
-    re_[m] = z0r - z0i;
-    im_[m] = 0.0;
+    RealForwardTransform(in, re_, im_, n, tables_);
 }
 
 double BinMagnitude(double re, double im) {
