@@ -413,24 +413,25 @@ constexpr double kAtanPoly[] = {
     -0.066645114473819475, 0.076921831908260865, -0.090909045781239026, 0.11111111015256361,
     -0.14285714284666542,  0.19999999999995521,  -0.33333333333333331};
 constexpr double kTanPi8 = 0.41421356237309503;
-// Multiples of π/4 as a double and the rest below it.
+// π/4 as a double and the rest below it; π/2 as a double.
 constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
-constexpr double kPi2Hi = 1.5707963267948966, kPi2Lo = 6.123233995736766e-17;
-constexpr double k3Pi4Hi = 2.356194490192345, k3Pi4Lo = 9.184850993605148e-17;
-constexpr double kPiHi = 3.141592653589793, kPiLo = 1.2246467991473532e-16;
+constexpr double kPi2Hi = 1.5707963267948966;
+// The smallest positive double.
+constexpr double kDenormMin = 4.9406564584124654e-324;
 
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
-    const Vi absMask = Vi{} + 0x7fffffffffffffffLL;
-    const V zero = V{}, one = V{} + 1.0;
-    const V ax = (V)((Vi)re & absMask), ay = (V)((Vi)im & absMask);
+    const Vi signBit = Vi{} + static_cast<long long>(0x8000000000000000ULL);
+    const V zero = V{};
+    const V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
 
-    magnitude = Sqrt(re * re + im * im);
-    const V m = ay > ax ? ay : ax;
-    const Vi wild = (m > 1e150) | ((m < 1e-150) & (m != zero));
-    if (AnyLane(wild)) {
+    const V squares = re * re + im * im;
+    magnitude = Sqrt(squares);
+    const Vi wild = (squares > 1e300) | (squares < 1e-300);
+    if (AnyLane(wild)) {  // also taken for zero bins, which the scaled form handles too
+        const V m = ay > ax ? ay : ax;
         const V s = ay > ax ? ax : ay;
-        const V t = s / (m == zero ? one : m);
+        const V t = s / (m == zero ? V{} + 1.0 : m);
         magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
     }
 
@@ -439,7 +440,8 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     const Vi sector2 = ax < kTanPi8 * ay;
     const V num = sector0 ? ay : (sector2 ? -ax : ay - ax);
     V den = sector0 ? ax : (sector2 ? ay : ay + ax);
-    den = den == zero ? one : den;  // both parts 0; the re = 0 rule below decides
+    // Only 0 (both parts 0) changes here; the re = 0 rule below decides that phase.
+    den = den > kDenormMin ? den : V{} + kDenormMin;
     const V x = num / den;
     const V z = x * x;
     const auto& c = kAtanPoly;
@@ -453,18 +455,17 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     q = q * z + c[8];
     q = q * z + c[9];
     q = q * z + c[10];
-    V a = x + x * (z * q);
-    // First quadrant: base + a; with re < 0: (π − base) − a.
-    const Vi left = (Vi)re < 0;
-    const V baseHi = sector0 ? (left ? V{} + kPiHi : zero)
-                             : (sector2 ? V{} + kPi2Hi : (left ? V{} + k3Pi4Hi : V{} + kPi4Hi));
-    const V baseLo = sector0 ? (left ? V{} + kPiLo : zero)
-                             : (sector2 ? V{} + kPi2Lo : (left ? V{} + k3Pi4Lo : V{} + kPi4Lo));
-    a = left ? -a : a;
-    V angle = baseHi + (a + baseLo);
-    angle = (Vi)im < 0 ? -angle : angle;
-    const V rightAngle = im > zero ? V{} + kPi2Hi : V{} - kPi2Hi;
-    phase = re == zero ? rightAngle : angle;
+    const V a = x + x * (z * q);
+    // First quadrant: k·π/4 + a with k = 0, 1, 2 for the sectors; with re < 0 (sign bit, so −0.0
+    // counts): (4 − k)·π/4 − a. k·π/4 is exact in the double kPi4Hi times k ≤ 4 plus k·kPi4Lo.
+    const Vi one = (Vi)(V{} + 1.0);
+    V k = (V)(one & ~sector0) + (V)(one & sector2);
+    const Vi reSign = (Vi)re & signBit;
+    k = reSign != 0 ? 4.0 - k : k;
+    V angle = k * kPi4Hi + ((V)((Vi)a ^ reSign) + k * kPi4Lo);
+    angle = (V)((Vi)angle ^ ((Vi)im & signBit));
+    // re = 0: +π/2 when im > 0 (which the sectors give exactly), else −π/2.
+    phase = (re == zero) & ~(im > zero) ? V{} - kPi2Hi : angle;
 }
 
 inline void MagnitudePhase2(V2 re, V2 im, V2& magnitude, V2& phase) {
