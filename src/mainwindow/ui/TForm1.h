@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ class DeviceSet;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
+class TFEATURES;
+enum class FeaturesTab;
 
 struct TForm1Options {
     // Where the settings live; null gives an empty in-memory tree that is not kept (and no
@@ -74,6 +77,10 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     bool loadFile(const std::string& path);
     // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
     void FFT1Click();
+    // The FEATURES command: the features dialog on `tab` (the tab it was last closed on when
+    // none is named), with the devices closed around it when a measurement was made.
+    void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
+    TFEATURES* featuresDialog() const { return features_.get(); }
 
     // --- RunView ---
     void SetStatusPanel(int panel, const std::string& text) override;
@@ -119,6 +126,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void offerShortcuts();
     void openHelp();
     void showAbout();
+    void createFeatures();
+    void featuresApplied();
+    void queueSoundSettings();
     QAction* addItem(QMenu* menu, const char* name, const QString& caption,
                      const QKeySequence& shortcut = {});
     QToolButton* addSpeedButton(const char* name, const QString& caption, const QString& hint,
@@ -134,6 +144,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<SpectrumComputer> spectrum_;
+    std::unique_ptr<TFEATURES> features_;
+    VirtualRoom* room_ = nullptr;
+    bool soundSettingsQueued_ = false;
 
     TimeTraceView* view_ = nullptr;
     QLabel* pUhr_ = nullptr;
