@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@ class DeviceSet;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
+class TFEATURES;
+enum class FeaturesTab;
 
 struct TForm1Options {
     // Where the settings live; null gives an empty in-memory tree that is not kept (and no
@@ -76,11 +79,13 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     bool loadFile(const std::string& path);
     // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
     void FFT1Click();
+    // The FEATURES command: the features dialog on `tab` (the tab it was last closed on when
+    // none is named), with the devices closed around it when a measurement was made.
+    void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
+    TFEATURES* featuresDialog() const { return features_.get(); }
 
-    // The twelve user macros (read at start-up, written at shutdown). After changing them,
-    // call refreshMacroCaptions.
-    UserMacroBlock& macros() { return program_.Macros; }
-    // The RUN menu's macro captions and the macro buttons' hints from the macro names.
+    // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
+    // start-up and whenever the features dialog saved a macro).
     void refreshMacroCaptions();
     // The macro summary popup while it is shown (right button held on a macro button), else null.
     TMakroinfo* macroInfo() const { return macroInfo_; }
@@ -131,6 +136,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void offerShortcuts();
     void openHelp();
     void showAbout();
+    void createFeatures();
+    void featuresApplied();
+    void queueSoundSettings();
     QAction* addItem(QMenu* menu, const char* name, const QString& caption,
                      const QKeySequence& shortcut = {});
     QToolButton* addSpeedButton(const char* name, const QString& caption, const QString& hint,
@@ -146,6 +154,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<SpectrumComputer> spectrum_;
+    std::unique_ptr<TFEATURES> features_;
+    VirtualRoom* room_ = nullptr;
+    bool soundSettingsQueued_ = false;
 
     TimeTraceView* view_ = nullptr;
     QLabel* pUhr_ = nullptr;
