@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
@@ -29,10 +30,13 @@
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "core/MeasurementState.h"
+#include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TMakroinfo.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
+#include "settings/ui/TFEATURES.h"
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
 #include "shell/ui/FimStartUp.h"
@@ -117,9 +121,12 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     lastingSettings_ = settings_ != nullptr;
     if (!settings_) settings_ = std::make_unique<MemorySettingsTree>();
 
-    // Devices: the system's cards first, the Virtual Room always.
+    // Devices: the system's cards first, the Virtual Room always (with its stored parameters).
     if (options.realDevices) backEnds_.push_back(std::make_unique<PortAudioDevices>());
-    auto room = std::make_unique<VirtualRoom>(options.room);
+    RoomParameters roomParameters = options.room;
+    roomParameters.Load(*settings_);
+    auto room = std::make_unique<VirtualRoom>(roomParameters);
+    room_ = room.get();
     backEnds_.push_back(std::move(room));
     std::vector<WaveDevices*> list;
     for (auto& b : backEnds_) list.push_back(b.get());
@@ -128,9 +135,12 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
                                                   *this, *this, wakeup_.get());
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
+    createFeatures();
 
     // 5.–8. Stored settings.
     loadSettings();
+    controller_->SetMacros(&program_.Macros);
+    refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
     // 9. Peak magnitude for the empty display.
@@ -284,16 +294,14 @@ void TForm1::buildMenus() {
     rta->setVisible(false);
     QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
     finder->setEnabled(false);  // the feedback finder window is not part of this program yet
-    const char* macroCaptions[6] = {"SPEAKER IN ROOM", "DIRECT ELECTRIC", "USER 1",
-                                    "USER 2",          "USER 3",          "USER 4"};
-    for (int i = 0; i < 12 - 2; ++i) {
+    // SPEAKER IN ROOM, DIRECT ELECTRIC, USER 1 … USER 4 on F5 … F10, then USER 5 … USER 10;
+    // their captions are the macros' names (refreshMacroCaptions).
+    for (int i = 0; i < kUserMacroCount; ++i) {
         const std::string name = "MACRO" + std::to_string(i + 1);
-        const QString caption =
-            i < 6 ? QString::fromLatin1(macroCaptions[i]) : QStringLiteral("USER %1").arg(i - 1);
-        QAction* item = addItem(runMenu_, name.c_str(), caption,
+        QAction* item = addItem(runMenu_, name.c_str(), QString(),
                                 i < 6 ? QKeySequence(Qt::Key_F5 + i) : QKeySequence());
-        // Macros run from their own module, which this window does not carry yet.
-        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this, i] { controller_->RunMacro(i + 1); });
+        macroItems_[static_cast<std::size_t>(i)] = item;
     }
 
     // SETUP: opening it stops a run in progress.
@@ -305,7 +313,7 @@ void TForm1::buildMenus() {
     QAction* level = addItem(setupMenu_, "LEVELSETUP1", M(68));
     level->setEnabled(false);  // the level monitor is not part of this program yet
     QAction* features = addItem(setupMenu_, "FEATURES1", M(69));
-    features->setEnabled(false);  // the features dialog is not part of this program yet
+    connect(features, &QAction::triggered, this, [this] { FEATURES1Click(); });
     QAction* repeat = addItem(setupMenu_, "REPEAT1", M(70));
     repeat->setCheckable(true);
     connect(repeat, &QAction::triggered, this, [this] { controller_->REPEAT1Click(); });
@@ -338,15 +346,17 @@ void TForm1::buildMenus() {
     tools->addWidget(addSpeedButton("FFTButton", QStringLiteral("FFT"), M(58), fft));
     tools->addWidget(addSpeedButton("SmoothButton", QStringLiteral("SFFT"), M(59), smooth));
     tools->addWidget(addSpeedButton("DirectButton", QStringLiteral("DIR"), M(66), direct));
-    tools->addWidget(addSpeedButton("RoomButton", QStringLiteral("SiR"), M(118), nullptr))
-        ->setEnabled(false);
-    tools->addWidget(addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr))
-        ->setEnabled(false);
-    for (int i = 1; i <= 10; ++i) {
-        const std::string name = "M" + std::to_string(i) + "Button";
-        QToolButton* b = addSpeedButton(name.c_str(), QStringLiteral("M%1").arg(i),
-                                        M(48) + QStringLiteral("USER %1").arg(i), nullptr);
-        b->setEnabled(false);
+    // The macro buttons: Measure Speaker in Room, Direct electric, M1 … M10 (macros 1 … 12). A
+    // click replays the macro; the right button held shows its summary.
+    for (int i = 0; i < kUserMacroCount; ++i) {
+        QToolButton* b =
+            i == 0   ? addSpeedButton("RoomButton", QStringLiteral("SiR"), M(118), nullptr)
+            : i == 1 ? addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr)
+                     : addSpeedButton(("M" + std::to_string(i - 1) + "Button").c_str(),
+                                      QStringLiteral("M%1").arg(i - 1), QString(), nullptr);
+        connect(b, &QToolButton::clicked, this, [this, i] { controller_->RunMacro(i + 1); });
+        b->installEventFilter(this);
+        macroButtons_[static_cast<std::size_t>(i)] = b;
         tools->addWidget(b);
     }
     tools->addWidget(label1_);
@@ -402,6 +412,8 @@ void TForm1::loadSettings() {
     if (report.firstStart) firstStart_ = firstStart_ || lastingSettings_;
     autoMinimise_ = program_.AutoMinimize;
     warnMlsChange_ = program_.WarnMlsChange;
+    // The stored pink choice is the one MLS ONLY and DIRECT come back to after a macro.
+    controller_->SavedPinkMls = meas_.PinkMls;
     changeMlsOrder(meas_.MlsOrder);
     action(QStringLiteral("AUTORESET1"))->setChecked(meas_.AutoReset);
     for (auto it = program_.RecentFiles.rbegin(); it != program_.RecentFiles.rend(); ++it) {
@@ -410,8 +422,13 @@ void TForm1::loadSettings() {
     files_->folder = program_.DataFolder;
     if (program_.FileMode == 1 || program_.FileMode == 2) files_->filterIndex = program_.FileMode;
 
-    // The devices: with none stored, the system's defaults (or the Virtual Room).
+    // The devices: with none stored, the system's defaults (or the Virtual Room). A stored
+    // device that is not there opens the features dialog once the window shows.
     StoreDefaultDevices(*settings_, *devices_);
+    if (FindInputDevice(*devices_, settings_->ReadString("INCARD").value_or("")) < 0 ||
+        FindOutputDevice(*devices_, settings_->ReadString("OUTCARD").value_or("")) < 0) {
+        queueSoundSettings();
+    }
 
     LoadLateSettings(*settings_, program_, meas_);
     view_->model().UseSettings(program_);
@@ -424,6 +441,7 @@ void TForm1::loadSettings() {
 
 void TForm1::saveSettings() {
     view_->model().StoreSettings(program_);
+    TakeSharedValues(*settings_, program_);
     program_.RecentFiles = {};
     const auto& entries = files_->recent.Entries();
     for (std::size_t i = 0; i < entries.size() && i < program_.RecentFiles.size(); ++i) {
@@ -436,20 +454,26 @@ void TForm1::saveSettings() {
     const QRect r = geometry();
     program_.Geometry = {r.width(), r.height(), r.top(), r.left()};
     const TimeTraceModel& m = view_->model();
-    if (!SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd)) {
-        // Nothing else to do while closing: the old settings file stays as it was.
-        return;
+    // A macro run still going plays its own signal; the user's choice is the one kept.
+    const bool pink = meas_.PinkMls;
+    meas_.PinkMls = controller_->SavedPinkMls;
+    // A failed save leaves the old settings file as it was; nothing else to do while closing.
+    SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd);
+    meas_.PinkMls = pink;
+}
+
+void TForm1::refreshMacroCaptions() {
+    for (std::size_t i = 0; i < macroItems_.size(); ++i) {
+        // A name is text, not a mnemonic: "R&D" shows as written.
+        QString caption = Q(MacroMenuCaption(program_.Macros[i]));
+        macroItems_[i]->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        if (i >= 2) macroButtons_[i]->setToolTip(Q(MacroButtonHint(program_.Macros[i])));
     }
 }
 
 // --- commands ----------------------------------------------------------------------------------
 
-void TForm1::selectAveraging(int count) {
-    if (count <= 0) count = 1;
-    const int index = AveragingIndex(count);
-    if (index >= 0) averagingItems_[static_cast<std::size_t>(index)]->setChecked(true);
-    controller_->SelectAveraging(count);
-}
+void TForm1::selectAveraging(int count) { controller_->SelectAveraging(count); }
 
 void TForm1::changeMlsOrder(int order) {
     // The start-up applies the stored order without asking.
@@ -579,6 +603,24 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
     if (!view_->handleKey(event)) QMainWindow::keyPressEvent(event);
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const auto it = std::find(macroButtons_.begin(), macroButtons_.end(), watched);
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (it == macroButtons_.end() || (!press && event->type() != QEvent::MouseButtonRelease) ||
+        static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    // The summary shows while the right button is held on a macro button.
+    if (macroInfo_) macroInfo_->close();
+    if (press) {
+        const auto m = static_cast<std::size_t>(it - macroButtons_.begin());
+        macroInfo_ = new TMakroinfo(program_.Macros[m], this);
+        macroInfo_->move((*it)->mapToGlobal(QPoint(0, (*it)->height())));
+        macroInfo_->show();
+    }
+    return true;
+}
+
 void TForm1::showReadouts() {
     const TimeTraceModel& m = view_->model();
     panels_[0]->setText(Q(m.modeCaption));
@@ -646,6 +688,11 @@ void TForm1::SetAveragingCaption(const std::string& caption) {
     averagingMenu_->menuAction()->setStatusTip(Q(caption));
 }
 
+void TForm1::SetAveragingCount(int count) {
+    const int index = AveragingIndex(count);
+    if (index >= 0) averagingItems_[static_cast<std::size_t>(index)]->setChecked(true);
+}
+
 void TForm1::SetBusy(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -661,17 +708,90 @@ void TForm1::RunComplete() {
     emit measurementFinished();
 }
 
+// --- features dialog ---------------------------------------------------------------------------
+
+void TForm1::createFeatures() {
+    features_ = std::make_unique<TFEATURES>(meas_, program_, *settings_, *devices_, *prompter_,
+                                            this);
+    FeaturesModel::Host& h = features_->model().host;
+    h.changeMlsOrder = [this](int order) {
+        const int before = meas_.MlsOrder;
+        changeMlsOrder(order);
+        return meas_.MlsOrder != before;
+    };
+    h.invalidateData = [this] { controller_->MarkImpulseStale(); };
+    h.reopenDevices = [this] { meas_.DevicesClosed = true; };
+    h.roomChanged = [this](const RoomParameters& p) {
+        // The room takes new parameters only while its devices are closed.
+        if (meas_.RunActive) controller_->StopRun();
+        meas_.DevicesClosed = true;
+        controller_->MIR1Click();
+        RoomParameters q = p;
+        q.realTime = room_->Parameters().realTime;
+        room_->SetParameters(q);
+    };
+    h.applied = [this] { featuresApplied(); };
+    h.refreshMacros = [this] { refreshMacroCaptions(); };
+    view_->model().host.openFeatures = [this](FeaturesPage page) {
+        switch (page) {
+            case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;
+            case FeaturesPage::UserWindow: FEATURES1Click(FeaturesTab::UserWindow); break;
+            case FeaturesPage::SoundIo: FEATURES1Click(FeaturesTab::SoundIo); break;
+            case FeaturesPage::UserMacro: FEATURES1Click(FeaturesTab::UserMacro); break;
+        }
+    };
+}
+
+void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
+    if (features_->isVisible()) {
+        features_->raise();
+        features_->activateWindow();
+        return;
+    }
+    if (measured()) {
+        if (meas_.RunActive) controller_->StopRun();
+        meas_.DevicesClosed = true;
+        controller_->MIR1Click();
+    }
+    // The dialog edits what the main window holds now.
+    view_->model().StoreSettings(program_);
+    program_.AutoMinimize = autoMinimise_;
+    program_.WarnMlsChange = warnMlsChange_;
+    features_->model().currentRoom = room_->Parameters();
+    features_->ShowOn(tab);
+    // The measurement engine again: releases what the new settings no longer fit.
+    controller_->MIR1Click();
+}
+
+void TForm1::featuresApplied() {
+    autoMinimise_ = program_.AutoMinimize;
+    warnMlsChange_ = program_.WarnMlsChange;
+    controller_->SavedPinkMls = meas_.PinkMls;
+    action(QStringLiteral("AUTORESET1"))->setChecked(meas_.AutoReset);
+    TimeTraceModel& m = view_->model();
+    m.metricUnits = program_.Metric;
+    m.quickDraw = program_.QuickDraw;
+    m.quickDelay = program_.QuickDelay;
+    m.windows[kUserWindow1] = program_.User1;
+    m.windows[kUserWindow2] = program_.User2;
+    view_->refresh();
+    showReadouts();
+}
+
+void TForm1::queueSoundSettings() {
+    if (soundSettingsQueued_) return;
+    soundSettingsQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        soundSettingsQueued_ = false;
+        FEATURES1Click(FeaturesTab::SoundIo);
+    });
+}
+
 // --- RunHost -----------------------------------------------------------------------------------
 
 void TForm1::OpenSoundSettings() {
-    // Without the settings dialog the stored names are replaced by the devices' defaults, so the
-    // next run measures instead of failing again; the user is told which devices are used.
-    settings_->DeleteValue("INCARD");
-    settings_->DeleteValue("OUTCARD");
-    StoreDefaultDevices(*settings_, *devices_);
-    prompter_->Inform(Msg(69), "INCARD: " + settings_->ReadString("INCARD").value_or("") +
-                                   "\rOUTCARD: " + settings_->ReadString("OUTCARD").value_or(""),
-                      PromptIcon::Warning);
+    // Called while the run controller sets the devices up: the dialog opens once that returned.
+    queueSoundSettings();
 }
 
 void TForm1::Terminate() {

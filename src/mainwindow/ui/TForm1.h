@@ -4,10 +4,12 @@
 // run controller and the impulse-file commands, and shows what a run reports (RunView).
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "audio/VirtualRoom.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
+#include "mainwindow/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTree.h"
 #include "shell/ScriptedPrompter.h"
@@ -35,6 +38,8 @@ class DeviceSet;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
+class TFEATURES;
+enum class FeaturesTab;
 
 struct TForm1Options {
     // Where the settings live; null gives an empty in-memory tree that is not kept (and no
@@ -74,6 +79,16 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     bool loadFile(const std::string& path);
     // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
     void FFT1Click();
+    // The FEATURES command: the features dialog on `tab` (the tab it was last closed on when
+    // none is named), with the devices closed around it when a measurement was made.
+    void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
+    TFEATURES* featuresDialog() const { return features_.get(); }
+
+    // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
+    // start-up and whenever the features dialog saved a macro).
+    void refreshMacroCaptions();
+    // The macro summary popup while it is shown (right button held on a macro button), else null.
+    TMakroinfo* macroInfo() const { return macroInfo_; }
 
     // --- RunView ---
     void SetStatusPanel(int panel, const std::string& text) override;
@@ -85,6 +100,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void SetControlChecked(RunControl control, bool checked) override;
     void SetAgainCaption(const std::string& caption) override;
     void SetAveragingCaption(const std::string& caption) override;
+    void SetAveragingCount(int count) override;
     void SetBusy(bool busy) override;
     void RepaintImpulse() override;
     void RunComplete() override;
@@ -103,6 +119,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class Wakeup;
@@ -119,6 +136,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void offerShortcuts();
     void openHelp();
     void showAbout();
+    void createFeatures();
+    void featuresApplied();
+    void queueSoundSettings();
     QAction* addItem(QMenu* menu, const char* name, const QString& caption,
                      const QKeySequence& shortcut = {});
     QToolButton* addSpeedButton(const char* name, const QString& caption, const QString& hint,
@@ -134,6 +154,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<SpectrumComputer> spectrum_;
+    std::unique_ptr<TFEATURES> features_;
+    VirtualRoom* room_ = nullptr;
+    bool soundSettingsQueued_ = false;
 
     TimeTraceView* view_ = nullptr;
     QLabel* pUhr_ = nullptr;
@@ -148,6 +171,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QAction* again_ = nullptr;
     std::array<QAction*, 8> averagingItems_{};
     std::array<QAction*, 4> recentItems_{};
+    std::array<QAction*, kUserMacroCount> macroItems_{};        // RUN menu: macros 1 … 12
+    std::array<QToolButton*, kUserMacroCount> macroButtons_{};  // Speaker in Room … M10
+    QPointer<TMakroinfo> macroInfo_;
     QTimer* watchdog_ = nullptr;
     ProgramSettings program_;
     ScriptedPrompter loadNotices_;

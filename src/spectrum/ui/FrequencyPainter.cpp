@@ -1,0 +1,217 @@
+#include "spectrum/ui/FrequencyPainter.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPen>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <cmath>
+
+namespace fim {
+
+namespace {
+
+QFont PlotFont(const QFont& base, int pixelSize) {
+    QFont f = base;
+    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+QPen Pen(uint32_t ref, int width, Qt::PenStyle style = Qt::SolidLine) {
+    QPen pen(ColourFromRef(ref));
+    pen.setWidth(std::max(1, width));
+    pen.setStyle(style);
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    return pen;
+}
+
+void Polyline(QPainter& p, const std::vector<PlotPoint>& pts, std::vector<QPoint>& buf) {
+    if (pts.size() < 2) {
+        if (pts.size() == 1) p.drawPoint(pts[0].x, pts[0].y);
+        return;
+    }
+    buf.resize(pts.size());
+    for (std::size_t i = 0; i < pts.size(); ++i) buf[i] = QPoint(pts[i].x, pts[i].y);
+    p.drawPolyline(buf.data(), static_cast<int>(buf.size()));
+}
+
+}  // namespace
+
+QColor ColourFromRef(uint32_t ref) {
+    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
+                  static_cast<int>((ref >> 16) & 0xFF));
+}
+
+DrawableCurve OverlayCurve(bool fromSmr, std::span<const SpectrumRecord> bins, int overlayFftSize,
+                           std::span<const SmoothRecord> records, double sampleRate,
+                           double lowest, double reference, int gainDb, bool invert,
+                           uint32_t colour, int penWidth) {
+    if (fromSmr) {
+        // Drawn from the lowest frequency on (a record at it included).
+        return SmoothCurve(records, reference, gainDb, std::nextafter(lowest, 0.0), invert,
+                           colour, penWidth);
+    }
+    DrawableCurve c;
+    c.colour = colour;
+    c.penWidth = penWidth;
+    if (!(reference > 0.0) || overlayFftSize <= 0 || !(sampleRate > 0.0)) return c;
+    const double width = sampleRate / overlayFftSize;
+    c.points.reserve(bins.size());
+    for (std::size_t k = 1; k < bins.size(); ++k) {
+        const double f = k * width;
+        if (f < lowest) continue;
+        const double m = bins[k].Magnitude;
+        if (!(m > 0.0)) continue;
+        const double db = LevelDb(m, reference, 0.0);
+        c.points.push_back({f, (invert ? -db : db) + gainDb});
+    }
+    return c;
+}
+
+std::string MarkerText(const FrequencyDisplay& v, const FrequencyPaintInput& in) {
+    if (!v.markerSet || !in.valid) return {};
+    const int i = v.markerIndex;
+    double mag = 0.0, phase = 0.0, f = 0.0;
+    if (v.mode == AnalysisMode::Fft) {
+        if (i < 0 || static_cast<std::size_t>(i) >= in.bins.size()) return {};
+        mag = in.bins[static_cast<std::size_t>(i)].Magnitude;
+        phase = in.bins[static_cast<std::size_t>(i)].Phase;
+        f = i * v.binWidth;
+    } else {
+        if (i < 0 || static_cast<std::size_t>(i) >= in.records.size()) return {};
+        const SmoothRecord& r = in.records[static_cast<std::size_t>(i)];
+        mag = r.Magnitude;
+        phase = r.Phase;
+        f = r.Frequency;
+    }
+    const double level = mag > 0.0 && in.levelReference > 0.0
+                             ? LevelDb(mag, in.levelReference, v.gain)
+                             : -80.0 + v.gain;
+    return MarkerReadout(f, level, phase, v.phaseShown);
+}
+
+void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& v,
+                        const FrequencyPaintInput& in) {
+    const ColorTable& c = in.colours;
+    p.save();
+    p.setClipRect(rect);
+    p.translate(rect.topLeft());
+    p.setRenderHint(QPainter::Antialiasing, false);
+
+    const QFont font = PlotFont(p.font(), std::clamp(rect.height() / 36, 10, 14));
+    p.setFont(font);
+    const QFontMetrics fm(font);
+
+    int top = 0;
+    if (!in.header.empty()) {
+        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.drawText(4, fm.ascent() + 2, QString::fromStdString(in.header));
+        top = fm.height() + 8;
+    }
+    const int W = rect.width();
+    const int H = std::max(1, rect.height() - top);
+    p.translate(0, top);
+    if (in.paintBackground) p.fillRect(0, 0, W, H, ColourFromRef(c.entries[kFreqBackground]));
+
+    const FrequencyMapper map = v.Mapper(W, H);
+    const double lower = v.EffectiveLower();
+
+    // Frequency grid.
+    p.setPen(Pen(c.entries[kFreqGrid], 1));
+    const int labelY = H - fm.descent() - 2;
+    auto label = [&](double f, const std::string& text) {
+        const QString t = QString::fromStdString(text);
+        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.drawText(map.X(f) - fm.horizontalAdvance(t) / 2, labelY, t);
+    };
+    if (v.eqStyle) {
+        std::vector<double> borders;
+        std::vector<GridLine> labels;
+        EqGrid(lower, borders, labels);
+        p.setPen(Pen(c.entries[kFreqGrid], 1));
+        for (double f : borders) p.drawLine(map.X(f), 0, map.X(f), H - 1);
+        for (const GridLine& g : labels) label(g.frequency, g.label);
+    } else {
+        const std::vector<GridLine> grid = DecadeGrid(lower);
+        p.setPen(Pen(c.entries[kFreqGrid], 1));
+        for (const GridLine& g : grid) p.drawLine(map.X(g.frequency), 0, map.X(g.frequency), H - 1);
+        for (const GridLine& g : grid)
+            if (!g.label.empty()) label(g.frequency, g.label);
+    }
+
+    // Level grid.
+    for (const LevelLine& l : LevelGrid(v.range, v.gap)) {
+        const int y = map.Y(l.db);
+        p.setPen(Pen(c.entries[kFreqGrid], 1, l.db == 0 ? Qt::SolidLine : Qt::DotLine));
+        p.drawLine(0, y, W - 1, y);
+        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.drawText(3, y - 2, QString::fromStdString(l.label));
+    }
+
+    std::vector<PlotPoint> pts;
+    std::vector<QPoint> buf;
+
+    // Stored traces under the live curve.
+    for (const DrawableCurve& t : in.traces) {
+        CurvePoints(map, t.points, pts);
+        p.setPen(Pen(t.colour, t.penWidth));
+        Polyline(p, pts, buf);
+    }
+
+    if (in.overlayShown) {
+        CurvePoints(map, in.overlay.points, pts);
+        p.setPen(Pen(in.overlay.colour, in.overlay.penWidth));
+        Polyline(p, pts, buf);
+    }
+
+    if (in.valid) {
+        if (v.phaseShown) {
+            if (v.mode == AnalysisMode::Fft)
+                FftPhasePoints(map, in.bins, v.firstBin, v.binWidth, pts);
+            else
+                SmoothPhasePoints(map, in.records, v.smoothEnd, pts);
+            p.setPen(Pen(c.entries[kFreqPhase], 1));
+            Polyline(p, pts, buf);
+        }
+        if (v.mode == AnalysisMode::Fft)
+            FftCurvePoints(map, in.bins, v.firstBin, v.binWidth, in.fftSize, in.levelReference,
+                           v.gain, false, pts);
+        else
+            SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false,
+                              pts);
+        p.setPen(Pen(c.entries[kFreqCurve], v.penWidth));
+        Polyline(p, pts, buf);
+    }
+
+    // Texts: marker read-out top left, overlay and calibration top right.
+    const std::string marker = MarkerText(v, in);
+    if (!marker.empty()) {
+        p.setPen(Pen(c.entries[kFreqMarker], 1));
+        p.drawLine(v.markerX, 0, v.markerX, H - 1);
+        p.setPen(ColourFromRef(c.entries[kFreqMarker]));
+        p.drawText(40, fm.ascent() + 4, QString::fromUtf8(marker.c_str()));
+    }
+    int textY = fm.ascent() + 4;
+    for (const std::string* s : {&in.overlayText, &in.calibrationText}) {
+        if (s->empty()) continue;
+        const QString t = QString::fromStdString(*s);
+        p.setPen(s == &in.overlayText ? ColourFromRef(in.overlay.colour)
+                                      : ColourFromRef(c.entries[kFreqStatus]));
+        p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
+        textY += fm.height();
+    }
+
+    if (v.zooming && v.zoomEnd != v.zoomStart) {
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        const int x0 = std::min(v.zoomStart, v.zoomEnd);
+        p.fillRect(x0, 0, std::abs(v.zoomEnd - v.zoomStart), H, Qt::white);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    p.restore();
+}
+
+}  // namespace fim

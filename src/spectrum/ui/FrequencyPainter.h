@@ -1,0 +1,75 @@
+#pragma once
+// Painting of the frequency-response plot: grids, main curve, phase, overlay, stored traces, the
+// "OVL:" and "CAL:" texts, the marker read-out and the zoom band. It takes a QPainter, the
+// rectangle to fill and a mapper, so the same code paints the window, the printer page, a PNG of
+// fimtool and the test images.
+//
+// Stored traces reach the painter as ready curves (frequency, dB, colour, pen width): whoever
+// owns them rebuilds the list before each paint (TFFTDISPLAY::beforePaint).
+
+#include <QColor>
+#include <QRect>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "settings/SettingsRecords.h"
+#include "spectrum/FrequencyDisplay.h"
+#include "spectrum/SpectrumTypes.h"
+
+class QPainter;
+
+namespace fim {
+
+// Colour entries of the ten-colour set the plot uses (0x00BBGGRR each).
+enum FrequencyColour : std::size_t {
+    kFreqBackground = 0,
+    kFreqGrid = 2,
+    kFreqText = 3,
+    kFreqCurve = 4,
+    kFreqPhase = 5,
+    kFreqOverlay = 7,
+    kFreqMarker = 8,
+    kFreqStatus = 9,
+};
+
+// Everything the plot shows besides the view state of FrequencyDisplay.
+struct FrequencyPaintInput {
+    bool valid = false;  // a spectrum is present
+    // Main curve: FFT mode the display bins (N/2 + 1 records), SMOOTH mode the 295 records
+    // (with the microphone correction already applied when it applies).
+    std::span<const SpectrumRecord> bins;
+    std::span<const SmoothRecord> records;
+    int fftSize = 4096;
+    double levelReference = 1.0;
+
+    // Overlay (already relative to its own reference, with gain and inversion), or none.
+    bool overlayShown = false;
+    DrawableCurve overlay;
+    std::string overlayText;      // "OVL: name" (+ " (INV)"), empty when none
+    std::string calibrationText;  // "CAL: name", empty when none
+
+    std::vector<DrawableCurve> traces;
+
+    ColorTable colours = ColorTable::Default();
+    bool paintBackground = true;  // false on a colour printout
+    std::string header;           // printout header line, empty on screen
+};
+
+QColor ColourFromRef(uint32_t ref);
+
+// The overlay as a drawable curve, from the overlay state of the calibration store's layout.
+DrawableCurve OverlayCurve(bool fromSmr, std::span<const SpectrumRecord> bins, int overlayFftSize,
+                           std::span<const SmoothRecord> records, double sampleRate,
+                           double lowest, double reference, int gainDb, bool invert,
+                           uint32_t colour, int penWidth);
+
+// Paints the plot into `rect`. `view` provides range, grids, marker and zoom band.
+void PaintFrequencyPlot(QPainter& painter, const QRect& rect, const FrequencyDisplay& view,
+                        const FrequencyPaintInput& in);
+
+// The marker read-out of the current marker, or empty when none is set.
+std::string MarkerText(const FrequencyDisplay& view, const FrequencyPaintInput& in);
+
+}  // namespace fim
