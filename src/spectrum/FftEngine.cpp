@@ -414,8 +414,6 @@ constexpr double kTanPi8 = 0.41421356237309503;
 // π/4 as a double and the rest below it; π/2 as a double.
 constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
 constexpr double kPi2Hi = 1.5707963267948966;
-// The smallest positive double.
-constexpr double kDenormMin = 4.9406564584124654e-324;
 
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
@@ -437,10 +435,8 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     const Vi sector0 = ay <= kTanPi8 * ax;
     const Vi sector2 = ax < kTanPi8 * ay;
     const V num = sector0 ? ay : (sector2 ? -ax : ay - ax);
-    V den = sector0 ? ax : (sector2 ? ay : ay + ax);
-    // Only 0 (both parts 0) changes here; the re = 0 rule below decides that phase.
-    den = den > kDenormMin ? den : V{} + kDenormMin;
-    const V x = num / den;
+    const V den = sector0 ? ax : (sector2 ? ay : ay + ax);
+    const V x = num / den;  // 0/0 (NaN) only when both parts are 0
     const V z = x * x;
     // Estrin's scheme: a short dependency chain, so that the bins of several loop iterations
     // are in flight at once.
@@ -459,34 +455,59 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     k = reSign != 0 ? 4.0 - k : k;
     V angle = k * kPi4Hi + ((V)((Vi)a ^ reSign) + k * kPi4Lo);
     angle = (V)((Vi)angle ^ ((Vi)im & signBit));
-    // re = 0: +π/2 when im > 0 (which the sectors give exactly), else −π/2.
-    phase = (re == zero) & ~(im > zero) ? V{} - kPi2Hi : angle;
+    // re = 0: the sectors give exactly +π/2 when im > 0 and −π/2 when im < 0; with both parts 0
+    // the angle is NaN, and the phase is −π/2.
+    phase = angle == angle ? angle : V{} - kPi2Hi;
 }
 
 inline void MagnitudePhase2(V2 re, V2 im, V2& magnitude, V2& phase) {
     MagnitudePhaseV<V2, V2i>(re, im, magnitude, phase);
 }
 
-// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `conjugate` takes the
+// Stores lane i of m and ph as record i.
+__attribute__((always_inline)) inline void StoreRecords(SpectrumRecord* out, V2 m, V2 ph) {
+    const V2 r0 = __builtin_shufflevector(m, ph, 0, 2), r1 = __builtin_shufflevector(m, ph, 1, 3);
+    std::memcpy(static_cast<void*>(out), &r0, sizeof r0);
+    std::memcpy(static_cast<void*>(out + 1), &r1, sizeof r1);
+}
+#if FIM_FFT_AVX2
+__attribute__((always_inline)) inline void StoreRecords(SpectrumRecord* out, V4 m, V4 ph) {
+    const V4 r01 = __builtin_shufflevector(m, ph, 0, 4, 1, 5);
+    const V4 r23 = __builtin_shufflevector(m, ph, 2, 6, 3, 7);
+    std::memcpy(static_cast<void*>(out), &r01, sizeof r01);
+    std::memcpy(static_cast<void*>(out + 2), &r23, sizeof r23);
+}
+#endif
+
+// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `Conjugate` takes the
 // bins as conjugated (the inverse transform of real data).
+template <typename V, typename Vi, bool Conjugate>
+__attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
+                                                              SpectrumRecord* out, int count) {
+    static_assert(sizeof(SpectrumRecord) == 2 * sizeof(double));
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    int k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
+        V m, ph;
+        const V vi = Load<V>(im + k);
+        MagnitudePhaseV<V, Vi>(Load<V>(re + k), Conjugate ? -vi : vi, m, ph);
+        StoreRecords(out + k, m, ph);
+    }
+    for (; k < count; ++k) {
+        V2 m, ph;
+        MagnitudePhase2(V2{re[k], 0.0}, V2{Conjugate ? -im[k] : im[k], 0.0}, m, ph);
+        out[k] = {m[0], ph[0]};
+    }
+}
+
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
                                                               SpectrumRecord* out, int count,
                                                               bool conjugate) {
-    constexpr int kLanes = sizeof(V) / sizeof(double);
-    const V flip = V{} + (conjugate ? -1.0 : 1.0);
-    int k = 0;
-    for (; k + kLanes <= count; k += kLanes) {
-        V vr, vi, m, ph;
-        std::memcpy(&vr, re + k, sizeof vr);
-        std::memcpy(&vi, im + k, sizeof vi);
-        MagnitudePhaseV<V, Vi>(vr, vi * flip, m, ph);
-        for (int i = 0; i < kLanes; ++i) out[k + i] = {m[i], ph[i]};
-    }
-    for (; k < count; ++k) {
-        V2 m, ph;
-        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k] * flip[0], 0.0}, m, ph);
-        out[k] = {m[0], ph[0]};
+    if (conjugate) {
+        MagnitudePhaseLoop<V, Vi, true>(re, im, out, count);
+    } else {
+        MagnitudePhaseLoop<V, Vi, false>(re, im, out, count);
     }
 }
 

@@ -182,6 +182,12 @@ TEST(FftMagnitudePhaseTest, ImpulsesAndPhaseRules) {
     EXPECT_EQ(MagnitudePhase(0.0, 2.0).Phase, kPi / 2);
     EXPECT_EQ(MagnitudePhase(0.0, -2.0).Phase, -kPi / 2);
     EXPECT_EQ(MagnitudePhase(0.0, 0.0).Phase, -kPi / 2);
+    for (double re : {0.0, -0.0}) {  // both signs of zero
+        EXPECT_EQ(MagnitudePhase(re, -0.0).Phase, -kPi / 2);
+        EXPECT_EQ(MagnitudePhase(re, 0.0).Phase, -kPi / 2);
+        EXPECT_EQ(MagnitudePhase(re, 1e-300).Phase, kPi / 2);
+        EXPECT_EQ(MagnitudePhase(re, -5e-324).Phase, -kPi / 2);
+    }
     EXPECT_EQ(MagnitudePhase(0.0, 0.0).Magnitude, 0.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 4.0).Magnitude, 5.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 0.0).Magnitude, 3.0);
