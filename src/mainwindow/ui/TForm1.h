@@ -35,6 +35,7 @@ class DeviceSet;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
+class TFFTDISPLAY;
 
 struct TForm1Options {
     // Where the settings live; null gives an empty in-memory tree that is not kept (and no
@@ -72,8 +73,13 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
 
     // Loads a time or wave file as the command line or a recent item does; false when refused.
     bool loadFile(const std::string& path);
-    // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
+    // The FFT command: refuses a window wider than the FFT size, else computes the spectrum and
+    // shows it in the frequency-response window.
     void FFT1Click();
+    // SMOOTH FFT: the same with the smoothed analysis.
+    void SMOOTHFFT1Click();
+    // The frequency-response window, created on the first spectrum request; null before.
+    TFFTDISPLAY* frequencyWindow() const { return fftWindow_.get(); }
 
     // --- RunView ---
     void SetStatusPanel(int panel, const std::string& text) override;
@@ -94,6 +100,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void Terminate() override;
     void Beep() override;
     PeakQuestion* PeakQuestioner() override;
+    void ShowFrequencyResponse(int runKind) override;
+    void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
 
   signals:
     // A run finished with a new impulse response.
@@ -115,6 +123,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void changeMlsOrder(int order);
     void showRecentFiles();
     void afterResponseChanged();
+    TFFTDISPLAY& ensureFrequencyWindow();
+    bool openSpectrum(AnalysisMode mode);
     void showReadouts();
     void offerShortcuts();
     void openHelp();
@@ -133,7 +143,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<RunController> controller_;
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
-    std::unique_ptr<SpectrumComputer> spectrum_;
+    std::unique_ptr<TFFTDISPLAY> fftWindow_;
+    AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
 
     TimeTraceView* view_ = nullptr;
     QLabel* pUhr_ = nullptr;

@@ -46,30 +46,35 @@ QColor ColourFromRef(uint32_t ref) {
                   static_cast<int>((ref >> 16) & 0xFF));
 }
 
-DrawableCurve OverlayCurve(bool fromSmr, std::span<const SpectrumRecord> bins, int overlayFftSize,
-                           std::span<const SmoothRecord> records, double sampleRate,
-                           double lowest, double reference, int gainDb, bool invert,
-                           uint32_t colour, int penWidth) {
-    if (fromSmr) {
-        // Drawn from the lowest frequency on (a record at it included).
-        return SmoothCurve(records, reference, gainDb, std::nextafter(lowest, 0.0), invert,
-                           colour, penWidth);
+FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
+                                  const FrequencyDisplay& view, const ColorTable& colours,
+                                  std::vector<SmoothRecord>& micScratch) {
+    FrequencyPaintInput in;
+    in.colours = colours;
+    in.valid = c.DataValid();
+    in.fftSize = c.FftSize();
+    in.levelReference = c.LevelReference();
+    if (c.Mode() == AnalysisMode::Fft) {
+        in.bins = c.DisplaySpectrum();
+    } else if (store.MicCorrectionApplies(c.SampleRate()) &&
+               c.SmoothDisplay().size() == static_cast<std::size_t>(kSmoothRecords)) {
+        micScratch = c.SmoothDisplay();
+        ApplyMicCorrection(store.Mic(), micScratch.data());
+        in.records = micScratch;
+    } else {
+        in.records = c.SmoothDisplay();
     }
-    DrawableCurve c;
-    c.colour = colour;
-    c.penWidth = penWidth;
-    if (!(reference > 0.0) || overlayFftSize <= 0 || !(sampleRate > 0.0)) return c;
-    const double width = sampleRate / overlayFftSize;
-    c.points.reserve(bins.size());
-    for (std::size_t k = 1; k < bins.size(); ++k) {
-        const double f = k * width;
-        if (f < lowest) continue;
-        const double m = bins[k].Magnitude;
-        if (!(m > 0.0)) continue;
-        const double db = LevelDb(m, reference, 0.0);
-        c.points.push_back({f, (invert ? -db : db) + gainDb});
+    const CalibrationStore::Overlay& o = store.CurrentOverlay();
+    in.overlayShown = o.loaded && o.shown;
+    if (in.overlayShown) {
+        in.overlay = OverlayCurve(o, c.SampleRate() > 0.0 ? c.SampleRate() : view.sampleRate,
+                                  view.overlayGain, colours.entries[kFreqOverlay],
+                                  view.overlayPenWidth);
+        in.overlayText = "OVL: " + o.name + (o.inverted ? " (INV)" : "");
     }
-    return c;
+    if (store.CalibrationInUse(c.Mode()))
+        in.calibrationText = "CAL: " + store.CalibrationName(c.Mode());
+    return in;
 }
 
 std::string MarkerText(const FrequencyDisplay& v, const FrequencyPaintInput& in) {
