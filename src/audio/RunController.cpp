@@ -161,6 +161,7 @@ void RunController::Teardown() {
 }
 
 bool RunController::SetupSound() {
+    pinkRestored_ = false;  // the signal is built anew from PinkMls
     view_.SetBusy(true);
     view_.ShowPleaseWait(true);
     state_.RecomputeDerived();
@@ -406,17 +407,20 @@ void RunController::StopRun() {
     InputLock lock(*this);
     StopRunHeld();
     lock.Release();
-    if (state_.PinkMls != SavedPinkMls) {
-        // A macro had switched the signal: back to the user's choice.
-        state_.PinkMls = SavedPinkMls;
-        SetupSound();
-    }
+    // A macro had switched the signal: build the user's again.
+    if (pinkRestored_) SetupSound();
 }
 
 void RunController::StopRunHeld() {
     MeasurementState& s = state_;
     StopRequested.store(true, std::memory_order_release);
     if (s.AutoReset) s.AveragesTarget = 1;
+    // Every way a run ends gives the user's pink choice back, so an idle controller always
+    // holds it in PinkMls (and the next macro remembers that, not its predecessor's).
+    if (s.PinkMls != SavedPinkMls) {
+        s.PinkMls = SavedPinkMls;
+        pinkRestored_ = true;
+    }
     devices_.ResetOutput();
     devices_.ResetInput();
     periodInFlight_ = false;
@@ -558,10 +562,7 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
     if (!Repeat) {
         StopRunHeld();
         lock.Release();
-        if (s.PinkMls != SavedPinkMls) {
-            s.PinkMls = SavedPinkMls;
-            SetupSound();
-        }
+        if (pinkRestored_) SetupSound();
     } else if (RestartAfterResult) {
         RestartAfterResult = false;
         SingleShot = false;
@@ -680,6 +681,8 @@ void RunController::AGAIN1Click() {
         NORMALClick();
     } else if (RunKind == 1) {
         DIRECT1Click();
+    } else if (RunKind > 10 && RunKind <= 10 + kUserMacroCount) {
+        RunMacro(RunKind - 10);
     }
 }
 
@@ -705,6 +708,7 @@ void RunController::SelectAveraging(int count) {
     state_.AveragesDone = 0;
     view_.SetStatusPanel(1, "1/" + std::to_string(count));
     view_.SetAveragingCaption(Msg(63) + ": " + std::to_string(count));
+    view_.SetAveragingCount(count);
 }
 
 void RunController::ChangeMlsOrder(int order, bool warn) {
@@ -721,6 +725,56 @@ void RunController::MIR1Click() {
     SoundMode = kModeIdle;
     StopRequested.store(false);
     SetupSound();
+}
+
+AnalysisChoice MacroAnalysisChoice(const UserMacro& macro) {
+    AnalysisChoice c;
+    c.mode = macro.UsesSmoothFft() ? AnalysisMode::Smooth : AnalysisMode::Fft;
+    c.smoothingWidth = 2 * macro.smoothing + 1;
+    c.useCalibration = macro.useCal;
+    c.useMicCorrection = macro.UsesSmoothFft() && macro.useMic;
+    c.useOverlay = macro.useOverlay;
+    c.overlayOption2 = macro.overlayOption2;
+    c.calibrationPath = macro.calFile;
+    c.micPath = macro.micFile;
+    c.overlayPath = macro.overlayFile;
+    return c;
+}
+
+void RunController::RunMacro(int m) {
+    if (macros_ == nullptr || m < 1 || m > kUserMacroCount) return;
+    if (state_.RunActive) {
+        StopRun();
+        return;
+    }
+    MeasurementState& s = state_;
+    // A record edited into nonsense must not select an MLS order the buffers cannot hold.
+    UserMacro macro = (*macros_)[static_cast<std::size_t>(m - 1)];
+    SanitizeUserMacro(macro);
+
+    s.AveragesDone = 0;
+    Repeat = macro.repeat;
+    view_.SetControlChecked(RunControl::REPEAT1, Repeat);
+    SavedPinkMls = s.PinkMls;
+    s.PinkMls = macro.pinkMls;
+    RunKind = static_cast<uint8_t>(10 + m);
+    s.AtcMode = macro.atc ? 1 : 0;
+    SelectAveraging(macro.averaging);
+    // Codes 0 … 4 choose the plain FFT's size, 99 and above the smoothed FFT at 32768; code 5
+    // is refused with a message and leaves the size.
+    s.SelectFftSize(macro.UsesSmoothFft() ? 100 : macro.fftCode, prompter_);
+    s.SetMlsOrder(macro.mlsOrder);
+    host_.ApplyAnalysisChoice(MacroAnalysisChoice(macro));
+
+    SoundMode = kModeMls;
+    SingleShot = true;
+    if (!SetupSound()) {
+        // No run: the user's signal choice stands again.
+        s.PinkMls = SavedPinkMls;
+        return;
+    }
+    view_.SetStatusPanel(5, macro.name);
+    StartRun();
 }
 
 }  // namespace fim

@@ -17,6 +17,7 @@
 #include "audio/DeviceNotifier.h"
 #include "audio/WaveDevices.h"
 #include "core/RunView.h"
+#include "settings/UserMacro.h"
 #include "spectrum/AnalysisChoice.h"
 
 namespace fim {
@@ -68,6 +69,12 @@ LevelVerdict JudgeLevels(const MeasurementState& state, int32_t peak, bool compl
 // Largest absolute right-channel sample of frames N … 2N−1 of Sampleresult.
 int32_t SecondPeriodPeak(const MeasurementState& state);
 
+// The analysis and files a macro's spectrum uses: the smoothed FFT for codes from 99 on, the
+// smoothing width 2v + 1, and the macro's calibration, microphone and overlay choices.
+// Microphone correction is a correction of the smoothed curve, so it is taken only with the
+// smoothed FFT.
+AnalysisChoice MacroAnalysisChoice(const UserMacro& macro);
+
 class RunController {
 public:
     enum SoundModes { kModeMls = 0, kModeLevelSetup = 1, kModeFinder = 4, kModeIdle = 5 };
@@ -115,6 +122,12 @@ public:
     void ChangeMlsOrder(int order, bool warn);
     // Releases the devices (sound mode 5).
     void MIR1Click();
+    // Replays macro m (1 … 12) of the block given to SetMacros: applies its set-up and starts
+    // a run of kind 10 + m; at its end the host cuts the macro's window and shows the spectrum.
+    // While a run is active it stops that run instead.
+    void RunMacro(int m);
+    // The macro block replays read (owned by the caller, which keeps it alive; null: none).
+    void SetMacros(const UserMacroBlock* macros) { macros_ = macros; }
 
     // --- state the windows read ---
     int SoundMode = kModeMls;
@@ -170,6 +183,10 @@ private:
     std::array<WaveHeader, HeaderCount> headers_;
 
     bool impulseStale_ = false;
+    const UserMacroBlock* macros_ = nullptr;
+    // A stop gave the user's pink choice back after a macro had switched it: the output buffer
+    // still holds the macro's signal until the next SetupSound.
+    bool pinkRestored_ = false;
     bool mutexHeld_ = false;        // this thread holds the input mutex (the checks stop runs)
     bool retryRequested_ = false;   // Retry was pressed in a level box: repeat after the period
     bool periodInFlight_ = false;   // a period is playing and its notification is due

@@ -126,6 +126,11 @@ void RoomParameters::Load(const SettingsTree& tree) {
     if (auto v = tree.ReadInteger("VirtualRoom Seed")) seed = static_cast<uint32_t>(*v);
 }
 
+void RoomParameters::Store(SettingsTree& tree) const {
+    for (const auto& r : kRanges) tree.WriteFloat(r.settingsName, this->*r.field);
+    tree.WriteInteger("VirtualRoom Seed", static_cast<int32_t>(seed));
+}
+
 std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate) {
     const double fs = rate;
     const double c = p.SoundSpeed();

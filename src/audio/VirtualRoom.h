@@ -49,6 +49,8 @@ struct RoomParameters {
     // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
     // "… Noise", "… Gain", "… Latency", "… Temperature", "… Seed"); values out of range are ignored.
     void Load(const SettingsTree& tree);
+    // Writes every parameter under the names Load reads.
+    void Store(SettingsTree& tree) const;
 };
 
 // The room's response from the loudspeaker input to the microphone, without the latency: direct

@@ -45,6 +45,8 @@ public:
     virtual void SetAgainCaption(const std::string& /*caption*/) {}
     // Caption of the averaging menu ("AVERAGING: 8").
     virtual void SetAveragingCaption(const std::string& /*caption*/) {}
+    // The averaging entry whose count is chosen (1, 2, 4 … 128) gets the menu's check mark.
+    virtual void SetAveragingCount(int /*count*/) {}
     // Hourglass cursor on or off.
     virtual void SetBusy(bool /*busy*/) {}
     // The "please wait" box while the devices and the signal are prepared.

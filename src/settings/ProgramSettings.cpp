@@ -304,12 +304,22 @@ bool SaveProgramSettings(SettingsTree& t, const ProgramSettings& s, const Measur
     t.WriteInteger("STIFTBREITE Overlay", s.OverlayPenWidth);
     t.WriteInteger("MITTELUNG", state.AveragesTarget);
 
+    t.WriteString("Mic Cal Data", s.MicCalData);
     t.WriteString("FILES", s.DataFolder);
     for (int i = 0; i < kRecentTimeFiles; ++i) {
         t.WriteString("FILE" + std::to_string(i + 1), s.RecentFiles[static_cast<std::size_t>(i)]);
     }
     t.WriteInteger("FILEMODE", s.FileMode);
+    // No name chosen yet: nothing to keep, and an empty value would hide a stored one.
+    if (!s.InputDevice.empty()) t.WriteString("INCARD", s.InputDevice);
+    if (!s.OutputDevice.empty()) t.WriteString("OUTCARD", s.OutputDevice);
     return t.Flush();
+}
+
+void TakeSharedValues(const SettingsTree& t, ProgramSettings& s) {
+    s.MicCalData = Str(t, "Mic Cal Data", s.MicCalData);
+    s.InputDevice = Str(t, "INCARD", s.InputDevice);
+    s.OutputDevice = Str(t, "OUTCARD", s.OutputDevice);
 }
 
 void WriteDeviceNames(SettingsTree& tree, const std::string& input, const std::string& output) {

@@ -121,8 +121,15 @@ SettingsLoadReport LoadProgramSettings(SettingsTree& tree, ProgramSettings& sett
 
 // Shutdown: writes every value in the save order, with "ABSWIN" carrying the current analysis
 // window, then makes the writes durable. Returns false when they could not be stored.
+// "Mic Cal Data" goes with the strings before "FILES" (its place in the reading order); the
+// device names ("INCARD", "OUTCARD") come last, each only when one is chosen.
 bool SaveProgramSettings(SettingsTree& tree, const ProgramSettings& settings,
                          const MeasurementState& state, int32_t viewStart, int32_t viewEnd);
+
+// Takes the values that other windows write into the tree at once while the program runs (the
+// microphone-correction file when one is loaded, the device names when they are chosen), so
+// the save at shutdown stores the current ones rather than what start-up read.
+void TakeSharedValues(const SettingsTree& tree, ProgramSettings& settings);
 
 void WriteDeviceNames(SettingsTree& tree, const std::string& input, const std::string& output);
 

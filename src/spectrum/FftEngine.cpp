@@ -8,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <numbers>
+#include <vector>
 
 #include "shell/Catalog.h"
 
@@ -346,17 +347,27 @@ std::unique_ptr<FftTables> FftTables::Create(const FftAllocator& alloc,
     if (!t->bitrev_) return nullptr;
 
     // Stage s (half-length h = 2^s) contributes h entries, angle −j·π/h, one stage after another.
+    // Every stage's angles are angles of the largest stage: −j·π/h = −(j·H/h)·π/H with H/h a
+    // power of two, and scaling by powers of two is exact, so the largest stage is evaluated once
+    // and every table is filled from it with the very same values.
+    const int top = kMaxSize / 2;
+    std::vector<double> topCos(static_cast<std::size_t>(top)), topSin(static_cast<std::size_t>(top));
+    const long double step = std::numbers::pi_v<long double> / top;
+    for (int j = 0; j < top; ++j) {
+        long double angle = -static_cast<long double>(j) * step;
+        double c = static_cast<double>(std::cos(angle));
+        double s = static_cast<double>(std::sin(angle));
+        topCos[static_cast<std::size_t>(j)] = std::fabs(c) < kTwiddleCut ? 0.0 : c;
+        topSin[static_cast<std::size_t>(j)] = std::fabs(s) < kTwiddleCut ? 0.0 : s;
+    }
     for (int i = 0; i < kSizeCount; ++i) {
         int size = kMinSize << i;
         int pos = 0;
         for (int h = 1; h < size; h *= 2) {
-            long double step = std::numbers::pi_v<long double> / h;
+            const int stride = top / h;
             for (int j = 0; j < h; ++j, ++pos) {
-                long double angle = -static_cast<long double>(j) * step;
-                double c = static_cast<double>(std::cos(angle));
-                double s = static_cast<double>(std::sin(angle));
-                t->cos_[i][pos] = std::fabs(c) < kTwiddleCut ? 0.0 : c;
-                t->sin_[i][pos] = std::fabs(s) < kTwiddleCut ? 0.0 : s;
+                t->cos_[i][pos] = topCos[static_cast<std::size_t>(j * stride)];
+                t->sin_[i][pos] = topSin[static_cast<std::size_t>(j * stride)];
             }
         }
         t->cos_[i][size - 1] = 0.0;  // the stages use N − 1 entries; the last is unused

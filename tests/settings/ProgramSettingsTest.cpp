@@ -179,9 +179,30 @@ TEST(ProgramSettingsSave, WritesEveryValueOnceAndFillsEmptySlots) {
     EXPECT_EQ(tree.ReadString("Overfile8"), "**");
     EXPECT_EQ(tree.ReadInteger("Samplerate"), 32000);  // written as "SAMPLERATE"
     EXPECT_EQ(LeBlock(*tree.ReadBinary("ABSWIN")).I32(4), 900);
-    // 16 list slots, 8 blocks, 18 booleans, 1 float, 20 integers, 5 strings; no VERSION.
-    EXPECT_EQ(tree.Count(), 68u);
+    // 16 list slots, 8 blocks, 18 booleans, 1 float, 20 integers, 6 strings; no VERSION, and
+    // no device names while none is chosen.
+    EXPECT_EQ(tree.Count(), 69u);
     EXPECT_FALSE(tree.HasValue("VERSION"));
+    EXPECT_FALSE(tree.HasValue("INCARD"));
+}
+
+TEST(ProgramSettingsSave, MicCorrectionAndDevicesSurviveARestart) {
+    MemorySettingsTree tree;
+    tree.WriteInteger("VERSION", kSettingsVersion);
+    Start first(tree);
+    EXPECT_EQ(first.settings.MicCalData, "");
+    // While the program runs, other windows store a correction file and a device choice.
+    tree.WriteString("MIC CAL DATA", "/mic/k.smc");
+    WriteDeviceNames(tree, "USB In", "USB Out");
+    TakeSharedValues(tree, first.settings);
+    tree.Clear();  // the save alone must carry them
+    ASSERT_TRUE(SaveProgramSettings(tree, first.settings, first.state, 1, 1024));
+
+    Start second(tree);
+    EXPECT_EQ(second.settings.MicCalData, "/mic/k.smc");
+    EXPECT_EQ(second.settings.InputDevice, "USB In");
+    EXPECT_EQ(second.settings.OutputDevice, "USB Out");
+    EXPECT_EQ(second.settings, first.settings);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
+#include <mutex>
 
 #include "core/MeasurementState.h"
 
@@ -130,9 +132,33 @@ void StreamFinished(void* user) {
 
 }  // namespace
 
+namespace {
+
+std::mutex startUpMutex;
+std::future<PaError> startUp;  // PortAudio's start, begun by BeginStartUp and not yet taken
+
+// Pa_Initialize, or the result of the start BeginStartUp began.
+PaError Initialise() {
+    std::unique_lock lock(startUpMutex);
+    if (startUp.valid()) {
+        std::future<PaError> started = std::move(startUp);
+        lock.unlock();
+        return started.get();
+    }
+    lock.unlock();
+    return Pa_Initialize();
+}
+
+}  // namespace
+
+void PortAudioDevices::BeginStartUp() {
+    std::lock_guard lock(startUpMutex);
+    if (!startUp.valid()) startUp = std::async(std::launch::async, [] { return Pa_Initialize(); });
+}
+
 PortAudioDevices::PortAudioDevices() {
     in_.input = true;
-    if (Pa_Initialize() != paNoError) return;
+    if (Initialise() != paNoError) return;
     initialised_ = true;
     const int count = Pa_GetDeviceCount();
     for (int i = 0; i < count; ++i) {

@@ -16,6 +16,10 @@ namespace fim {
 class PortAudioDevices : public WaveDevices {
 public:
     PortAudioDevices();
+    // Starts PortAudio on a helper thread. Its start probes every host API and card, which takes
+    // a few hundred milliseconds, so the program starts it early and builds its windows
+    // meanwhile; the first PortAudioDevices then only waits for what is left.
+    static void BeginStartUp();
     ~PortAudioDevices() override;
     PortAudioDevices(const PortAudioDevices&) = delete;
     PortAudioDevices& operator=(const PortAudioDevices&) = delete;

@@ -33,6 +33,7 @@
 #include "mainwindow/ui/PeakQuestionDialog.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
+#include "settings/ui/TFEATURES.h"
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
 #include "shell/ui/FimStartUp.h"
@@ -117,9 +118,12 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     lastingSettings_ = settings_ != nullptr;
     if (!settings_) settings_ = std::make_unique<MemorySettingsTree>();
 
-    // Devices: the system's cards first, the Virtual Room always.
+    // Devices: the system's cards first, the Virtual Room always (with its stored parameters).
     if (options.realDevices) backEnds_.push_back(std::make_unique<PortAudioDevices>());
-    auto room = std::make_unique<VirtualRoom>(options.room);
+    RoomParameters roomParameters = options.room;
+    roomParameters.Load(*settings_);
+    auto room = std::make_unique<VirtualRoom>(roomParameters);
+    room_ = room.get();
     backEnds_.push_back(std::move(room));
     std::vector<WaveDevices*> list;
     for (auto& b : backEnds_) list.push_back(b.get());
@@ -128,6 +132,7 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
                                                   *this, *this, wakeup_.get());
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
+    createFeatures();
 
     // 5.–8. Stored settings.
     loadSettings();
@@ -304,7 +309,7 @@ void TForm1::buildMenus() {
     QAction* level = addItem(setupMenu_, "LEVELSETUP1", M(68));
     level->setEnabled(false);  // the level monitor is not part of this program yet
     QAction* features = addItem(setupMenu_, "FEATURES1", M(69));
-    features->setEnabled(false);  // the features dialog is not part of this program yet
+    connect(features, &QAction::triggered, this, [this] { FEATURES1Click(); });
     QAction* repeat = addItem(setupMenu_, "REPEAT1", M(70));
     repeat->setCheckable(true);
     connect(repeat, &QAction::triggered, this, [this] { controller_->REPEAT1Click(); });
@@ -421,8 +426,14 @@ void TForm1::loadSettings() {
     files_->folder = program_.DataFolder;
     if (program_.FileMode == 1 || program_.FileMode == 2) files_->filterIndex = program_.FileMode;
 
-    // The devices: with none stored, the system's defaults (or the Virtual Room).
+    // The devices: with none stored, the system's defaults (or the Virtual Room). A stored
+    // device that is not there opens the features dialog once the window shows.
     StoreDefaultDevices(*settings_, *devices_);
+    controller_->SavedPinkMls = meas_.PinkMls;
+    if (FindInputDevice(*devices_, settings_->ReadString("INCARD").value_or("")) < 0 ||
+        FindOutputDevice(*devices_, settings_->ReadString("OUTCARD").value_or("")) < 0) {
+        queueSoundSettings();
+    }
 
     LoadLateSettings(*settings_, program_, meas_);
     view_->model().UseSettings(program_);
@@ -542,6 +553,7 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
         activateWindow();
     };
     hooks.help = [this] { openHelp(); };
+    hooks.features = [this] { FEATURES1Click(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
     return *fftWindow_;
 }
@@ -742,17 +754,89 @@ void TForm1::RunComplete() {
     emit measurementFinished();
 }
 
+// --- features dialog ---------------------------------------------------------------------------
+
+void TForm1::createFeatures() {
+    features_ = std::make_unique<TFEATURES>(meas_, program_, *settings_, *devices_, *prompter_,
+                                            this);
+    FeaturesModel::Host& h = features_->model().host;
+    h.changeMlsOrder = [this](int order) {
+        const int before = meas_.MlsOrder;
+        changeMlsOrder(order);
+        return meas_.MlsOrder != before;
+    };
+    h.invalidateData = [this] { controller_->MarkImpulseStale(); };
+    h.reopenDevices = [this] { meas_.DevicesClosed = true; };
+    h.roomChanged = [this](const RoomParameters& p) {
+        // The room takes new parameters only while its devices are closed.
+        if (meas_.RunActive) controller_->StopRun();
+        meas_.DevicesClosed = true;
+        controller_->MIR1Click();
+        RoomParameters q = p;
+        q.realTime = room_->Parameters().realTime;
+        room_->SetParameters(q);
+    };
+    h.applied = [this] { featuresApplied(); };
+    view_->model().host.openFeatures = [this](FeaturesPage page) {
+        switch (page) {
+            case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;
+            case FeaturesPage::UserWindow: FEATURES1Click(FeaturesTab::UserWindow); break;
+            case FeaturesPage::SoundIo: FEATURES1Click(FeaturesTab::SoundIo); break;
+            case FeaturesPage::UserMacro: FEATURES1Click(FeaturesTab::UserMacro); break;
+        }
+    };
+}
+
+void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
+    if (features_->isVisible()) {
+        features_->raise();
+        features_->activateWindow();
+        return;
+    }
+    if (measured()) {
+        if (meas_.RunActive) controller_->StopRun();
+        meas_.DevicesClosed = true;
+        controller_->MIR1Click();
+    }
+    // The dialog edits what the main window holds now.
+    view_->model().StoreSettings(program_);
+    program_.AutoMinimize = autoMinimise_;
+    program_.WarnMlsChange = warnMlsChange_;
+    features_->model().currentRoom = room_->Parameters();
+    features_->ShowOn(tab);
+    // The measurement engine again: releases what the new settings no longer fit.
+    controller_->MIR1Click();
+}
+
+void TForm1::featuresApplied() {
+    autoMinimise_ = program_.AutoMinimize;
+    warnMlsChange_ = program_.WarnMlsChange;
+    controller_->SavedPinkMls = meas_.PinkMls;
+    action(QStringLiteral("AUTORESET1"))->setChecked(meas_.AutoReset);
+    TimeTraceModel& m = view_->model();
+    m.metricUnits = program_.Metric;
+    m.quickDraw = program_.QuickDraw;
+    m.quickDelay = program_.QuickDelay;
+    m.windows[kUserWindow1] = program_.User1;
+    m.windows[kUserWindow2] = program_.User2;
+    view_->refresh();
+    showReadouts();
+}
+
+void TForm1::queueSoundSettings() {
+    if (soundSettingsQueued_) return;
+    soundSettingsQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        soundSettingsQueued_ = false;
+        FEATURES1Click(FeaturesTab::SoundIo);
+    });
+}
+
 // --- RunHost -----------------------------------------------------------------------------------
 
 void TForm1::OpenSoundSettings() {
-    // Without the settings dialog the stored names are replaced by the devices' defaults, so the
-    // next run measures instead of failing again; the user is told which devices are used.
-    settings_->DeleteValue("INCARD");
-    settings_->DeleteValue("OUTCARD");
-    StoreDefaultDevices(*settings_, *devices_);
-    prompter_->Inform(Msg(69), "INCARD: " + settings_->ReadString("INCARD").value_or("") +
-                                   "\rOUTCARD: " + settings_->ReadString("OUTCARD").value_or(""),
-                      PromptIcon::Warning);
+    // Called while the run controller sets the devices up: the dialog opens once that returned.
+    queueSoundSettings();
 }
 
 void TForm1::Terminate() {

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
 class TFFTDISPLAY;
+class TFEATURES;
+enum class FeaturesTab;
 
 struct TForm1Options {
     // Where the settings live; null gives an empty in-memory tree that is not kept (and no
@@ -80,6 +83,10 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void SMOOTHFFT1Click();
     // The frequency-response window, created on the first spectrum request; null before.
     TFFTDISPLAY* frequencyWindow() const { return fftWindow_.get(); }
+    // The FEATURES command: the features dialog on `tab` (the tab it was last closed on when
+    // none is named), with the devices closed around it when a measurement was made.
+    void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
+    TFEATURES* featuresDialog() const { return features_.get(); }
 
     // --- RunView ---
     void SetStatusPanel(int panel, const std::string& text) override;
@@ -129,6 +136,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void offerShortcuts();
     void openHelp();
     void showAbout();
+    void createFeatures();
+    void featuresApplied();
+    void queueSoundSettings();
     QAction* addItem(QMenu* menu, const char* name, const QString& caption,
                      const QKeySequence& shortcut = {});
     QToolButton* addSpeedButton(const char* name, const QString& caption, const QString& hint,
@@ -145,6 +155,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<TFFTDISPLAY> fftWindow_;
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
+    std::unique_ptr<TFEATURES> features_;
+    VirtualRoom* room_ = nullptr;
+    bool soundSettingsQueued_ = false;
 
     TimeTraceView* view_ = nullptr;
     QLabel* pUhr_ = nullptr;

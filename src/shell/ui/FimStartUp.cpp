@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
+#include "audio/platform/PortAudioDevices.h"
 #include "core/MeasurementState.h"
 #include "shell/Catalog.h"
 #include "shell/FatalMemory.h"
@@ -26,6 +27,9 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     // opens no device.
     SingleInstance instance;
     if (instance.Start() == SingleInstance::Role::Activated) return 0;
+
+    // The sound cards are probed while the rest starts; the main window waits for them.
+    PortAudioDevices::BeginStartUp();
 
     // A failed allocation here or in the FFT tables shows its box and ends the process.
     QtPrompter prompter;

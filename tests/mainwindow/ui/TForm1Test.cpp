@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QButtonGroup>
 #include <QPushButton>
 #include <QTimer>
 #include <QFile>
@@ -24,6 +25,8 @@
 #include "mainwindow/ui/PeakQuestionDialog.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TimeTraceView.h"
+#include "settings/FeaturesModel.h"
+#include "settings/ui/TFEATURES.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/ProgramSettings.h"
 #include "settings/platform/QSettingsTree.h"
@@ -181,7 +184,7 @@ TEST_F(TForm1Test, LayoutMenusAndCaptions) {
     EXPECT_EQ(form->action("MACRO6")->shortcut(), QKeySequence(Qt::Key_F10));
     EXPECT_FALSE(form->action("RTA1")->isVisible());
     EXPECT_FALSE(form->action("TIMELEVEL1")->isVisible());
-    EXPECT_FALSE(form->action("FEATURES1")->isEnabled());
+    EXPECT_TRUE(form->action("FEATURES1")->isEnabled());
     // Nothing measured yet: no spectrum of nothing.
     EXPECT_FALSE(form->action("FFT1")->isEnabled());
     EXPECT_FALSE(form->speedButton("FFTButton")->isEnabled());
@@ -247,8 +250,7 @@ TEST_F(TForm1Test, MeasureInTheVirtualRoomThenRestart) {
     RoomParameters p;
     const double expected = p.DirectDelaySamples(meas.SampleRate) + 215;
     EXPECT_NEAR(meas.ImpulsePeakIndex, expected, 2.0);
-    // The marker on peak shows the peak position in the status bar.
-    QTest::keyClick(form.get(), Qt::Key_M);
+    // The marker read-out shows a position in the status bar.
     EXPECT_FALSE(Panel(2).isEmpty());
 
     // The FFT of the default window shows the spectrum's peak.
@@ -375,6 +377,43 @@ TEST(PeakQuestionDialogTest, ButtonsDecideThePeriod) {
     // Closed without a choice: the period is dropped.
     QTimer::singleShot(0, &d, [&d] { d.reject(); });
     EXPECT_EQ(d.AskPeakMismatch(500, 510), PeakQuestion::Answer::Discard);
+}
+
+TEST_F(TForm1Test, FeaturesOpensOnTheCallersTabAndChangesTheMlsSize) {
+    Open();
+    // The letter keys name the tab; an untouched dialog closes with Cancel at once.
+    std::vector<int> shown;
+    auto cancelWhenShown = [&] {
+        QTimer::singleShot(0, form.get(), [&] {
+            TFEATURES* d = form->featuresDialog();
+            shown.push_back(d->tabs()->currentIndex());
+            d->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        });
+    };
+    for (Qt::Key key : {Qt::Key_D, Qt::Key_W, Qt::Key_S, Qt::Key_M}) {
+        cancelWhenShown();
+        QTest::keyClick(form.get(), key);
+    }
+    EXPECT_EQ(shown, (std::vector<int>{int(FeaturesTab::Data), int(FeaturesTab::UserWindow),
+                                       int(FeaturesTab::SoundIo), int(FeaturesTab::UserMacro)}));
+
+    // FEATURES opens on the tab last closed; a new MLS size goes through the main window's
+    // question and lasts over a restart.
+    QTimer::singleShot(0, form.get(), [&] {
+        TFEATURES* d = form->featuresDialog();
+        shown.push_back(d->tabs()->currentIndex());
+        d->radioGroup(QStringLiteral("RadioGroup1"))->button(2)->click();
+        d->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    });
+    prompter->answers = {PromptAnswer::Yes};
+    form->action("FEATURES1")->trigger();
+    EXPECT_EQ(shown.back(), int(FeaturesTab::UserMacro));
+    EXPECT_EQ(prompter->Last()->text, Msg(12));
+    EXPECT_EQ(meas.MlsOrder, 14);
+    Close();
+    meas.MlsOrder = 12;
+    Open();
+    EXPECT_EQ(meas.MlsOrder, 14);
 }
 
 }  // namespace
