@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
@@ -29,8 +30,10 @@
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "core/MeasurementState.h"
+#include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TMakroinfo.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/ui/TFEATURES.h"
@@ -136,6 +139,8 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 
     // 5.–8. Stored settings.
     loadSettings();
+    controller_->SetMacros(&program_.Macros);
+    refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
     // 9. Peak magnitude for the empty display.
@@ -288,16 +293,14 @@ void TForm1::buildMenus() {
     rta->setVisible(false);
     QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
     finder->setEnabled(false);  // the feedback finder window is not part of this program yet
-    const char* macroCaptions[6] = {"SPEAKER IN ROOM", "DIRECT ELECTRIC", "USER 1",
-                                    "USER 2",          "USER 3",          "USER 4"};
-    for (int i = 0; i < 12 - 2; ++i) {
+    // SPEAKER IN ROOM, DIRECT ELECTRIC, USER 1 … USER 4 on F5 … F10, then USER 5 … USER 10;
+    // their captions are the macros' names (refreshMacroCaptions).
+    for (int i = 0; i < kUserMacroCount; ++i) {
         const std::string name = "MACRO" + std::to_string(i + 1);
-        const QString caption =
-            i < 6 ? QString::fromLatin1(macroCaptions[i]) : QStringLiteral("USER %1").arg(i - 1);
-        QAction* item = addItem(runMenu_, name.c_str(), caption,
+        QAction* item = addItem(runMenu_, name.c_str(), QString(),
                                 i < 6 ? QKeySequence(Qt::Key_F5 + i) : QKeySequence());
-        // Macros run from their own module, which this window does not carry yet.
-        item->setEnabled(false);
+        connect(item, &QAction::triggered, this, [this, i] { controller_->RunMacro(i + 1); });
+        macroItems_[static_cast<std::size_t>(i)] = item;
     }
 
     // SETUP: opening it stops a run in progress.
@@ -354,15 +357,17 @@ void TForm1::buildMenus() {
     tools->addWidget(addSpeedButton("FFTButton", QStringLiteral("FFT"), M(58), fft));
     tools->addWidget(addSpeedButton("SmoothButton", QStringLiteral("SFFT"), M(59), smooth));
     tools->addWidget(addSpeedButton("DirectButton", QStringLiteral("DIR"), M(66), direct));
-    tools->addWidget(addSpeedButton("RoomButton", QStringLiteral("SiR"), M(118), nullptr))
-        ->setEnabled(false);
-    tools->addWidget(addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr))
-        ->setEnabled(false);
-    for (int i = 1; i <= 10; ++i) {
-        const std::string name = "M" + std::to_string(i) + "Button";
-        QToolButton* b = addSpeedButton(name.c_str(), QStringLiteral("M%1").arg(i),
-                                        M(48) + QStringLiteral("USER %1").arg(i), nullptr);
-        b->setEnabled(false);
+    // The macro buttons: Measure Speaker in Room, Direct electric, M1 … M10 (macros 1 … 12). A
+    // click replays the macro; the right button held shows its summary.
+    for (int i = 0; i < kUserMacroCount; ++i) {
+        QToolButton* b =
+            i == 0   ? addSpeedButton("RoomButton", QStringLiteral("SiR"), M(118), nullptr)
+            : i == 1 ? addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr)
+                     : addSpeedButton(("M" + std::to_string(i - 1) + "Button").c_str(),
+                                      QStringLiteral("M%1").arg(i - 1), QString(), nullptr);
+        connect(b, &QToolButton::clicked, this, [this, i] { controller_->RunMacro(i + 1); });
+        b->installEventFilter(this);
+        macroButtons_[static_cast<std::size_t>(i)] = b;
         tools->addWidget(b);
     }
     tools->addWidget(label1_);
@@ -418,6 +423,8 @@ void TForm1::loadSettings() {
     if (report.firstStart) firstStart_ = firstStart_ || lastingSettings_;
     autoMinimise_ = program_.AutoMinimize;
     warnMlsChange_ = program_.WarnMlsChange;
+    // The stored pink choice is the one MLS ONLY and DIRECT come back to after a macro.
+    controller_->SavedPinkMls = meas_.PinkMls;
     changeMlsOrder(meas_.MlsOrder);
     action(QStringLiteral("AUTORESET1"))->setChecked(meas_.AutoReset);
     for (auto it = program_.RecentFiles.rbegin(); it != program_.RecentFiles.rend(); ++it) {
@@ -429,7 +436,6 @@ void TForm1::loadSettings() {
     // The devices: with none stored, the system's defaults (or the Virtual Room). A stored
     // device that is not there opens the features dialog once the window shows.
     StoreDefaultDevices(*settings_, *devices_);
-    controller_->SavedPinkMls = meas_.PinkMls;
     if (FindInputDevice(*devices_, settings_->ReadString("INCARD").value_or("")) < 0 ||
         FindOutputDevice(*devices_, settings_->ReadString("OUTCARD").value_or("")) < 0) {
         queueSoundSettings();
@@ -446,6 +452,7 @@ void TForm1::loadSettings() {
 
 void TForm1::saveSettings() {
     view_->model().StoreSettings(program_);
+    TakeSharedValues(*settings_, program_);
     program_.RecentFiles = {};
     const auto& entries = files_->recent.Entries();
     for (std::size_t i = 0; i < entries.size() && i < program_.RecentFiles.size(); ++i) {
@@ -458,20 +465,26 @@ void TForm1::saveSettings() {
     const QRect r = geometry();
     program_.Geometry = {r.width(), r.height(), r.top(), r.left()};
     const TimeTraceModel& m = view_->model();
-    if (!SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd)) {
-        // Nothing else to do while closing: the old settings file stays as it was.
-        return;
+    // A macro run still going plays its own signal; the user's choice is the one kept.
+    const bool pink = meas_.PinkMls;
+    meas_.PinkMls = controller_->SavedPinkMls;
+    // A failed save leaves the old settings file as it was; nothing else to do while closing.
+    SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd);
+    meas_.PinkMls = pink;
+}
+
+void TForm1::refreshMacroCaptions() {
+    for (std::size_t i = 0; i < macroItems_.size(); ++i) {
+        // A name is text, not a mnemonic: "R&D" shows as written.
+        QString caption = Q(MacroMenuCaption(program_.Macros[i]));
+        macroItems_[i]->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        if (i >= 2) macroButtons_[i]->setToolTip(Q(MacroButtonHint(program_.Macros[i])));
     }
 }
 
 // --- commands ----------------------------------------------------------------------------------
 
-void TForm1::selectAveraging(int count) {
-    if (count <= 0) count = 1;
-    const int index = AveragingIndex(count);
-    if (index >= 0) averagingItems_[static_cast<std::size_t>(index)]->setChecked(true);
-    controller_->SelectAveraging(count);
-}
+void TForm1::selectAveraging(int count) { controller_->SelectAveraging(count); }
 
 void TForm1::changeMlsOrder(int order) {
     // The start-up applies the stored order without asking.
@@ -669,6 +682,24 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
     if (!view_->handleKey(event)) QMainWindow::keyPressEvent(event);
 }
 
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const auto it = std::find(macroButtons_.begin(), macroButtons_.end(), watched);
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    if (it == macroButtons_.end() || (!press && event->type() != QEvent::MouseButtonRelease) ||
+        static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    // The summary shows while the right button is held on a macro button.
+    if (macroInfo_) macroInfo_->close();
+    if (press) {
+        const auto m = static_cast<std::size_t>(it - macroButtons_.begin());
+        macroInfo_ = new TMakroinfo(program_.Macros[m], this);
+        macroInfo_->move((*it)->mapToGlobal(QPoint(0, (*it)->height())));
+        macroInfo_->show();
+    }
+    return true;
+}
+
 void TForm1::showReadouts() {
     const TimeTraceModel& m = view_->model();
     panels_[0]->setText(Q(m.modeCaption));
@@ -739,6 +770,11 @@ void TForm1::SetAveragingCaption(const std::string& caption) {
     averagingMenu_->menuAction()->setStatusTip(Q(caption));
 }
 
+void TForm1::SetAveragingCount(int count) {
+    const int index = AveragingIndex(count);
+    if (index >= 0) averagingItems_[static_cast<std::size_t>(index)]->setChecked(true);
+}
+
 void TForm1::SetBusy(bool busy) {
     if (busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -777,6 +813,7 @@ void TForm1::createFeatures() {
         room_->SetParameters(q);
     };
     h.applied = [this] { featuresApplied(); };
+    h.refreshMacros = [this] { refreshMacroCaptions(); };
     view_->model().host.openFeatures = [this](FeaturesPage page) {
         switch (page) {
             case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;

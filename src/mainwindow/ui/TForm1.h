@@ -4,6 +4,7 @@
 // run controller and the impulse-file commands, and shows what a run reports (RunView).
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <atomic>
@@ -16,6 +17,7 @@
 #include "audio/VirtualRoom.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
+#include "mainwindow/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
 #include "settings/SettingsTree.h"
 #include "shell/ScriptedPrompter.h"
@@ -88,6 +90,12 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
     TFEATURES* featuresDialog() const { return features_.get(); }
 
+    // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
+    // start-up and whenever the features dialog saved a macro).
+    void refreshMacroCaptions();
+    // The macro summary popup while it is shown (right button held on a macro button), else null.
+    TMakroinfo* macroInfo() const { return macroInfo_; }
+
     // --- RunView ---
     void SetStatusPanel(int panel, const std::string& text) override;
     std::string StatusPanel(int panel) const override;
@@ -98,6 +106,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void SetControlChecked(RunControl control, bool checked) override;
     void SetAgainCaption(const std::string& caption) override;
     void SetAveragingCaption(const std::string& caption) override;
+    void SetAveragingCount(int count) override;
     void SetBusy(bool busy) override;
     void RepaintImpulse() override;
     void RunComplete() override;
@@ -118,6 +127,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class Wakeup;
@@ -172,6 +182,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QAction* again_ = nullptr;
     std::array<QAction*, 8> averagingItems_{};
     std::array<QAction*, 4> recentItems_{};
+    std::array<QAction*, kUserMacroCount> macroItems_{};        // RUN menu: macros 1 … 12
+    std::array<QToolButton*, kUserMacroCount> macroButtons_{};  // Speaker in Room … M10
+    QPointer<TMakroinfo> macroInfo_;
     QTimer* watchdog_ = nullptr;
     ProgramSettings program_;
     ScriptedPrompter loadNotices_;
