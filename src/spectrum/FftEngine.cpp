@@ -419,7 +419,7 @@ template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
     const Vi signBit = Vi{} + static_cast<long long>(0x8000000000000000ULL);
     const V zero = V{};
-    const V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
+    V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
 
     const V squares = re * re + im * im;
     magnitude = Sqrt(squares);
@@ -429,6 +429,10 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
         const V s = ay > ax ? ax : ay;
         const V t = s / (m == zero ? V{} + 1.0 : m);
         magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
+        // The phase below needs parts well inside the normal range: scale by a power of two.
+        const V scale = wild ? (m < 1.0 ? V{} + 0x1p600 : V{} + 0x1p-600) : V{} + 1.0;
+        ax *= scale;
+        ay *= scale;
     }
 
     // Sector 0: |im| ≤ tan(π/8)·|re|; sector 2: |re| < tan(π/8)·|im|; sector 1 between.
