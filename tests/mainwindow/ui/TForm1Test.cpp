@@ -368,12 +368,13 @@ TEST_F(TForm1Test, FirstStartAsksForShortcutsOnce) {
     }
 }
 
-TEST_F(TForm1Test, MacroCaptionsHintsAndSummaryPopup) {
+TEST_F(TForm1Test, MacroCaptionsSummaryAndKeys) {
+    tree.WriteBool("PMLS", true);  // the user measures pink; the factory macros do not
+    recording = true;
     Open();
-    // No stored macros: the factory set, whose user macros are User 1 … User 10.
+    // No stored macros: the factory set, whose user macros are User 1 … User 10. A name saved
+    // in the features dialog shows at once, as text (no mnemonic).
     EXPECT_EQ(form->action("MACRO3")->text(), QStringLiteral("Macro: User 1"));
-    EXPECT_EQ(form->speedButton("M1Button")->toolTip(), QStringLiteral("Use Macro: User 1"));
-    // A name saved in the features dialog shows at once, as text (no mnemonic).
     FeaturesModel& features = form->featuresDialog()->model();
     features.SelectMacro(12);
     features.v.macro.name = "R&D";
@@ -381,9 +382,9 @@ TEST_F(TForm1Test, MacroCaptionsHintsAndSummaryPopup) {
     EXPECT_EQ(form->action("MACRO12")->text(), QStringLiteral("Macro: R&&D"));
     EXPECT_EQ(form->speedButton("M10Button")->toolTip(), QStringLiteral("Use Macro: R&D"));
 
-    // The summary shows while the right button is held, and a closed one is discarded.
+    // The summary shows while the right button is held; a closed one is discarded.
     form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     QToolButton* room = form->speedButton("RoomButton");
     QTest::mousePress(room, Qt::RightButton);
     QPointer<TMakroinfo> info = form->macroInfo();
@@ -393,15 +394,8 @@ TEST_F(TForm1Test, MacroCaptionsHintsAndSummaryPopup) {
     QTest::mouseRelease(room, Qt::RightButton);
     QApplication::processEvents();
     EXPECT_FALSE(info);
-    EXPECT_FALSE(meas.RunActive);
-}
 
-TEST_F(TForm1Test, MacroKeysRunTheirMacrosAndKeepThePinkChoice) {
-    tree.WriteBool("PMLS", true);  // the user measures pink; the factory macros do not
-    recording = true;
-    Open();
-    form->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // F5: Speaker in Room, plain, after which MLS ONLY's pink choice is back.
     form->action("MLSONLY1")->trigger();
     EXPECT_TRUE(meas.PinkMls);
     WaitForRun();
@@ -414,7 +408,7 @@ TEST_F(TForm1Test, MacroKeysRunTheirMacrosAndKeepThePinkChoice) {
     EXPECT_TRUE(form->action("AVERAGE8")->isChecked());
     EXPECT_TRUE(meas.PinkMls);
 
-    // Direct Electric repeats until stopped; a close meanwhile stores the user's choice.
+    // F6: Direct Electric repeats until stopped; a close meanwhile stores the user's choice.
     QTest::keyClick(form.get(), Qt::Key_F6);
     QElapsedTimer t;
     t.start();
