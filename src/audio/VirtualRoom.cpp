@@ -82,6 +82,37 @@ constexpr Range kRanges[] = {
 
 constexpr double kDirectAtOneMetre = 0.35;
 
+// One played frame into the room's 16-bit samples: 2-byte samples as they are, 4-byte samples
+// by their top 16 bits.
+void CopyFrameIn(int16_t* to, const std::byte* from, int channels, std::size_t align) {
+    if (align == std::size_t(2 * channels)) {
+        std::memcpy(to, from, align);
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const auto* b = reinterpret_cast<const uint8_t*>(from) + 4 * c;
+        const uint32_t u = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                           uint32_t(b[3]) << 24;
+        to[c] = static_cast<int16_t>(static_cast<int32_t>(u) >> 16);
+    }
+}
+
+// One recorded frame from the room's 16-bit samples into the device format.
+void CopyFrameOut(std::byte* to, const int16_t* from, int channels, std::size_t align) {
+    if (align == std::size_t(2 * channels)) {
+        std::memcpy(to, from, align);
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const uint32_t u = static_cast<uint32_t>(int32_t{from[c]}) << 16;
+        auto* b = reinterpret_cast<uint8_t*>(to) + 4 * c;
+        b[0] = uint8_t(u);
+        b[1] = uint8_t(u >> 8);
+        b[2] = uint8_t(u >> 16);
+        b[3] = uint8_t(u >> 24);
+    }
+}
+
 }  // namespace
 
 int RoomParameters::LatencySamples(uint32_t rate) const {
@@ -281,9 +312,14 @@ std::string VirtualRoom::InputName(int index) const { return index == 0 ? kVirtu
 std::string VirtualRoom::OutputName(int index) const { return index == 0 ? kVirtualRoomName : ""; }
 
 bool VirtualRoom::Supports(const DeviceFormat& f) const {
-    return f.formatTag == 1 && f.bitsPerSample == 16 && (f.channels == 1 || f.channels == 2) &&
-           f.samplesPerSec >= 8000 && f.samplesPerSec <= 192000 &&
-           f.blockAlign == 2 * f.channels;
+    // 16 bits in 2-byte samples; 20 and 24 bits in 4-byte containers (full scale 2^31), which
+    // the room renders at 16-bit resolution.
+    const bool wide = f.bitsPerSample == 20 || f.bitsPerSample == 24;
+    const int bytes = wide ? 4 : 2;
+    return f.formatTag == 1 && (f.bitsPerSample == 16 || wide) &&
+           (f.channels == 1 || f.channels == 2) && f.samplesPerSec >= 8000 &&
+           f.samplesPerSec <= 192000 && f.blockAlign == bytes * f.channels &&
+           f.avgBytesPerSec == f.blockAlign * f.samplesPerSec;
 }
 
 bool VirtualRoom::InputSupports(int index, const DeviceFormat& f) const {
@@ -479,7 +515,8 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = out_.queue.Front();
             if (h == nullptr) break;
-            std::memcpy(play + i * outChannels, h->data + out_.queue.position, outAlign);
+            CopyFrameIn(play + i * outChannels, h->data + out_.queue.position, outChannels,
+                        outAlign);
             out_.queue.position += outAlign;
             if (out_.queue.position + outAlign > h->bufferLength) {
                 MarkDone(*h);
@@ -501,7 +538,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = in_.queue.Front();
             if (h == nullptr) break;  // nothing queued: the frames are lost, as on a sound card
-            std::memcpy(h->data + in_.queue.position, rec + i * inChannels, inAlign);
+            CopyFrameOut(h->data + in_.queue.position, rec + i * inChannels, inChannels, inAlign);
             in_.queue.position += inAlign;
             h->bytesRecorded.store(static_cast<uint32_t>(in_.queue.position),
                                    std::memory_order_release);

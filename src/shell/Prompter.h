@@ -2,6 +2,7 @@
 // Message boxes and file dialogs, behind one interface so every handler runs in tests with
 // scripted answers (ScriptedPrompter), in the GUI (QtPrompter) and in fimtool (ConsolePrompter).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,15 @@ class Prompter {
     virtual std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) = 0;
     // A save-file dialog; nullopt when cancelled.
     virtual std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) = 0;
+
+    // A colour dialog offering solid colours (no custom-colour panel), starting at `initial`;
+    // colours are 0x00BBGGRR. Nullopt when cancelled. A prompter without a person to choose
+    // (fimtool) answers "cancelled", as for its file dialogs.
+    virtual std::optional<uint32_t> ChooseColour(const std::string& title, uint32_t initial) {
+        (void)title;
+        (void)initial;
+        return std::nullopt;
+    }
 
     // A box with only OK.
     void Inform(const std::string& caption, const std::string& text,

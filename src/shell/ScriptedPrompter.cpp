@@ -42,4 +42,13 @@ std::optional<std::string> ScriptedPrompter::ChooseSaveFile(const FileDialogRequ
     return ChooseOpenFile(request);
 }
 
+std::optional<uint32_t> ScriptedPrompter::ChooseColour(const std::string& /*title*/,
+                                                       uint32_t initial) {
+    colourRequests.push_back(initial);
+    if (colours.empty()) return std::nullopt;
+    const uint32_t c = colours.front();
+    colours.pop_front();
+    return c;
+}
+
 }  // namespace fim

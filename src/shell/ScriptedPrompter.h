@@ -25,6 +25,11 @@ class ScriptedPrompter : public Prompter {
     // File names returned in order by the file dialogs; an empty string means "cancelled".
     std::deque<std::string> files;
 
+    // Colours returned in order by the colour dialog; an empty script means "cancelled".
+    std::deque<uint32_t> colours;
+    // Initial colours the colour dialog was opened with.
+    std::vector<uint32_t> colourRequests;
+
     std::vector<Shown> shown;
     std::vector<FileDialogRequest> fileRequests;
 
@@ -32,6 +37,7 @@ class ScriptedPrompter : public Prompter {
                      PromptIcon icon) override;
     std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+    std::optional<uint32_t> ChooseColour(const std::string& title, uint32_t initial) override;
 
     const Shown* Last() const { return shown.empty() ? nullptr : &shown.back(); }
 };

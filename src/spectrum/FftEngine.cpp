@@ -56,54 +56,169 @@ void* AllocOrFail(std::size_t bytes, const std::string& caption, const FftAlloca
 // Split arrays (re[], im[]) in bit-reversed order, then decimation-in-time stages taken two at a
 // time (radix 4). The factors come from the stage tables, so the results agree with the stage-by-
 // stage radix-2 definition up to rounding. Vectors of two doubles (SSE2 on x86-64, NEON on ARM)
-// carry two butterflies at once.
+// carry two butterflies at once, vectors of four where the processor has AVX2 (chosen once at
+// run time). Both do the same arithmetic without fused multiply-add, so every processor gives
+// identical results.
 
 using V2 = double __attribute__((vector_size(16)));
+using V2i = long long __attribute__((vector_size(16)));
 
-inline V2 Load(const double* p) {
-    V2 v;
+#if defined(__x86_64__) && defined(__GNUC__)
+#define FIM_FFT_AVX2 1
+// The four-lane code is inlined whole into functions compiled for AVX2, so the ABI of passing
+// such vectors between functions never matters.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using V4 = double __attribute__((vector_size(32)));
+using V4i = long long __attribute__((vector_size(32)));
+#endif
+
+template <typename V>
+__attribute__((always_inline)) inline V Load(const double* p) {
+    V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
-inline void Store(double* p, V2 v) { std::memcpy(p, &v, sizeof v); }
-
-// First two stages (half-lengths 1 and 2) on groups of four: all factors are ±1, ∓i.
-template <bool Inverse>
-void FirstRadix4(double* __restrict re, double* __restrict im, int n) {
-    for (int b = 0; b < n; b += 4) {
-        double a1r = re[b] + re[b + 1], a1i = im[b] + im[b + 1];
-        double b1r = re[b] - re[b + 1], b1i = im[b] - im[b + 1];
-        double c1r = re[b + 2] + re[b + 3], c1i = im[b + 2] + im[b + 3];
-        double d1r = re[b + 2] - re[b + 3], d1i = im[b + 2] - im[b + 3];
-        // Second stage: (a1, c1) with factor 1, (b1, d1) with factor −i (forward) or +i.
-        double tr = Inverse ? -d1i : d1i;
-        double ti = Inverse ? d1r : -d1r;
-        re[b] = a1r + c1r;
-        im[b] = a1i + c1i;
-        re[b + 2] = a1r - c1r;
-        im[b + 2] = a1i - c1i;
-        re[b + 1] = b1r + tr;
-        im[b + 1] = b1i + ti;
-        re[b + 3] = b1r - tr;
-        im[b + 3] = b1i - ti;
-    }
+template <typename V>
+__attribute__((always_inline)) inline void Store(double* p, V v) {
+    std::memcpy(p, &v, sizeof v);
 }
 
-// The first stage alone (half-length 1), used when log2(n) is odd.
-void FirstRadix2(double* __restrict re, double* __restrict im, int n) {
-    for (int b = 0; b < n; b += 2) {
-        double ar = re[b], ai = im[b];
-        re[b] = ar + re[b + 1];
-        im[b] = ai + im[b + 1];
-        re[b + 1] = ar - re[b + 1];
-        im[b + 1] = ai - im[b + 1];
-    }
+__attribute__((always_inline)) inline V2 Reverse(V2 v) { return __builtin_shufflevector(v, v, 1, 0); }
+
+inline V2 Sqrt(V2 v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_ia32_sqrtpd(v);
+#else
+    return V2{std::sqrt(v[0]), std::sqrt(v[1])};
+#endif
 }
 
-// Stages with half-lengths h and 2h together (h ≥ 2).
+#if FIM_FFT_AVX2
+__attribute__((always_inline)) inline V4 Reverse(V4 v) {
+    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
+#if defined(__clang__)
+__attribute__((always_inline)) inline V4 Sqrt(V4 v) {
+    for (int i = 0; i < 4; ++i) v[i] = __builtin_sqrt(v[i]);
+    return v;
+}
+#else
+__attribute__((target("avx2"))) inline V4 Sqrt(V4 v) { return __builtin_ia32_sqrtpd256(v); }
+#endif
+#endif
+
+// Whether any lane of a comparison result is set.
+inline bool AnyLane(V2i v) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_ia32_movmskpd((V2)v) != 0;
+#else
+    return (v[0] | v[1]) != 0;
+#endif
+}
+#if FIM_FFT_AVX2
+#if defined(__clang__)
+__attribute__((always_inline)) inline bool AnyLane(V4i v) { return (v[0] | v[1] | v[2] | v[3]) != 0; }
+#else
+__attribute__((target("avx2"))) inline bool AnyLane(V4i v) {
+    return __builtin_ia32_movmskpd256((V4)v) != 0;
+}
+#endif
+#endif
+
+// The radix-4 butterfly of the first two stages (half-lengths 1 and 2) on four values a, b, c, d
+// in bit-reversed order: all factors are ±1, ∓i.
 template <bool Inverse>
-void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
-                const FftTables& tables) {
+__attribute__((always_inline)) inline void Butterfly4(double* re, double* im, double ar,
+                                                      double ai, double br, double bi, double cr,
+                                                      double ci, double dr, double di) {
+    double a1r = ar + br, a1i = ai + bi;
+    double b1r = ar - br, b1i = ai - bi;
+    double c1r = cr + dr, c1i = ci + di;
+    double d1r = cr - dr, d1i = ci - di;
+    // Second stage: (a1, c1) with factor 1, (b1, d1) with factor −i (forward) or +i.
+    double tr = Inverse ? -d1i : d1i;
+    double ti = Inverse ? d1r : -d1r;
+    re[0] = a1r + c1r;
+    im[0] = a1i + c1i;
+    re[2] = a1r - c1r;
+    im[2] = a1i - c1i;
+    re[1] = b1r + tr;
+    im[1] = b1i + ti;
+    re[3] = b1r - tr;
+    im[3] = b1i - ti;
+}
+
+// The first stage(s) in place on data already in bit-reversed order: two stages when
+// `twoStages`, else the first alone.
+template <bool Inverse>
+struct InPlaceFirst {
+    double* re;
+    double* im;
+    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
+        double* __restrict r = re + b;
+        double* __restrict i = im + b;
+        if (twoStages) {
+            for (int g = 0; g < count; g += 4) {
+                Butterfly4<Inverse>(r + g, i + g, r[g], i[g], r[g + 1], i[g + 1], r[g + 2],
+                                    i[g + 2], r[g + 3], i[g + 3]);
+            }
+        } else {
+            for (int g = 0; g < count; g += 2) {
+                double ar = r[g], ai = i[g];
+                r[g] = ar + r[g + 1];
+                i[g] = ai + i[g + 1];
+                r[g + 1] = ar - r[g + 1];
+                i[g + 1] = ai - i[g + 1];
+            }
+        }
+    }
+};
+
+// The first stage(s) of the half-size transform of real samples: position p of the m-point
+// sequence z[j] = in[2j] + i·in[2j + 1] in bit-reversed order is gathered straight into the
+// butterflies, so the permutation costs no pass of its own. `shift` turns the 16-bit reversal
+// table into the reversal over log2(m) bits.
+struct GatherFirst {
+    const double* in;
+    double* re;
+    double* im;
+    const uint16_t* rev;
+    int shift;
+    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
+        double* __restrict r = re + b;
+        double* __restrict i = im + b;
+        if (twoStages) {
+            for (int g = 0; g < count; g += 4) {
+                const double* a = in + 2 * (rev[b + g] >> shift);
+                const double* c = in + 2 * (rev[b + g + 1] >> shift);
+                const double* e = in + 2 * (rev[b + g + 2] >> shift);
+                const double* d = in + 2 * (rev[b + g + 3] >> shift);
+                Butterfly4<false>(r + g, i + g, a[0], a[1], c[0], c[1], e[0], e[1], d[0], d[1]);
+            }
+        } else {
+            for (int g = 0; g < count; g += 2) {
+                const double* a = in + 2 * (rev[b + g] >> shift);
+                const double* c = in + 2 * (rev[b + g + 1] >> shift);
+                r[g] = a[0] + c[0];
+                i[g] = a[1] + c[1];
+                r[g + 1] = a[0] - c[0];
+                i[g + 1] = a[1] - c[1];
+            }
+        }
+    }
+};
+
+// Stages with half-lengths h and 2h together (h ≥ 2), lanes butterflies at a time.
+template <typename V, bool Inverse>
+__attribute__((always_inline)) inline void Radix4Pass(double* __restrict re, double* __restrict im,
+                                                      int n, int h, const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    if constexpr (kLanes > 2) {
+        if (h < kLanes) {
+            Radix4Pass<V2, Inverse>(re, im, n, h, tables);
+            return;
+        }
+    }
     const double* c1t = tables.StageCos(h);
     const double* s1t = tables.StageSin(h);
     const double* c2t = tables.StageCos(2 * h);
@@ -111,23 +226,23 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
     for (int b = 0; b < n; b += 4 * h) {
         double* r0 = re + b;
         double* i0 = im + b;
-        for (int j = 0; j < h; j += 2) {
-            V2 w1r = Load(c1t + j), w1i = Load(s1t + j);
-            V2 w2r = Load(c2t + j), w2i = Load(s2t + j);
+        for (int j = 0; j < h; j += kLanes) {
+            V w1r = Load<V>(c1t + j), w1i = Load<V>(s1t + j);
+            V w2r = Load<V>(c2t + j), w2i = Load<V>(s2t + j);
             if constexpr (Inverse) {
                 w1i = -w1i;
                 w2i = -w2i;
             }
-            V2 ar = Load(r0 + j), ai = Load(i0 + j);
-            V2 br = Load(r0 + j + h), bi = Load(i0 + j + h);
-            V2 cr = Load(r0 + j + 2 * h), ci = Load(i0 + j + 2 * h);
-            V2 dr = Load(r0 + j + 3 * h), di = Load(i0 + j + 3 * h);
+            V ar = Load<V>(r0 + j), ai = Load<V>(i0 + j);
+            V br = Load<V>(r0 + j + h), bi = Load<V>(i0 + j + h);
+            V cr = Load<V>(r0 + j + 2 * h), ci = Load<V>(i0 + j + 2 * h);
+            V dr = Load<V>(r0 + j + 3 * h), di = Load<V>(i0 + j + 3 * h);
             // Stage h: (a, b) and (c, d) with w1.
-            V2 tr = w1r * br - w1i * bi, ti = w1r * bi + w1i * br;
-            V2 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+            V tr = w1r * br - w1i * bi, ti = w1r * bi + w1i * br;
+            V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
             tr = w1r * dr - w1i * di;
             ti = w1r * di + w1i * dr;
-            V2 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+            V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
             // Stage 2h: (a1, c1) with w2, (b1, d1) with w2·(−i) (forward) or w2·(+i).
             tr = w2r * c1r - w2i * c1i;
             ti = w2r * c1i + w2i * c1r;
@@ -135,7 +250,7 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
             Store(i0 + j, a1i + ti);
             Store(r0 + j + 2 * h, a1r - tr);
             Store(i0 + j + 2 * h, a1i - ti);
-            V2 ur = w2r * d1r - w2i * d1i, ui = w2r * d1i + w2i * d1r;
+            V ur = w2r * d1r - w2i * d1i, ui = w2r * d1i + w2i * d1r;
             if constexpr (Inverse) {
                 tr = -ui;
                 ti = ur;
@@ -151,42 +266,92 @@ void Radix4Pass(double* __restrict re, double* __restrict im, int n, int h,
     }
 }
 
-// The stages of an n-point transform on data already in bit-reversed order. The early stages
-// work on blocks of kBlock points that stay in the first-level cache, block after block; only
-// the stages whose butterflies span more than a block sweep the whole array.
+// The stages of an n-point transform (n ≥ 4); `first` does the first stage or two on a block
+// (and brings the data into bit-reversed order if it is not already). The early stages work on
+// blocks of kBlock points that stay in the first-level cache, block after block; only the stages
+// whose butterflies span more than a block sweep the whole array.
 constexpr int kBlock = 2048;
 
-template <bool Inverse>
-void Stages(double* re, double* im, int n, const FftTables& tables) {
-    if (n < 2) return;
-    const bool oddLog = (Log2Of(n) & 1) != 0;
+template <typename V, bool Inverse, typename First>
+__attribute__((always_inline)) inline void Stages(double* re, double* im, int n,
+                                                  const FftTables& tables, const First& first) {
+    const bool twoFirst = (Log2Of(n) & 1) == 0;
     const int block = std::min(n, kBlock);
-    int h = oddLog ? 2 : 4;
+    const int h = twoFirst ? 4 : 2;
     for (int b = 0; b < n; b += block) {
-        if (oddLog) {
-            FirstRadix2(re + b, im + b, block);
-        } else {
-            FirstRadix4<Inverse>(re + b, im + b, block);
-        }
+        first(b, block, twoFirst);
         for (int hb = h; 4 * hb <= block; hb *= 4)
-            Radix4Pass<Inverse>(re + b, im + b, block, hb, tables);
+            Radix4Pass<V, Inverse>(re + b, im + b, block, hb, tables);
     }
-    while (4 * h <= block) h *= 4;
-    for (; h < n; h *= 4) Radix4Pass<Inverse>(re, im, n, h, tables);
+    int hw = h;
+    while (4 * hw <= block) hw *= 4;
+    for (; hw < n; hw *= 4) Radix4Pass<V, Inverse>(re, im, n, hw, tables);
 }
 
-void RunStages(double* re, double* im, int n, bool inverse, const FftTables& tables) {
-    if (inverse) {
-        Stages<true>(re, im, n, tables);
-    } else {
-        Stages<false>(re, im, n, tables);
-    }
+// Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
+// even/odd pairs (M = n/2): X[k] = E + W^k·O with E = (Z[k] + conj Z[M−k])/2,
+// O = (Z[k] − conj Z[M−k])/(2i), W = e^(−2πi/n). Also gives conj(E − W^k·O) = X[M − k].
+// Lane by lane on vectors of bins k … and their mirror images M − k … (in the same lane order).
+template <typename V>
+__attribute__((always_inline)) inline void Split(V zr, V zi, V mr, V mi, V wr, V wi, V& xr,
+                                                 V& xi, V& yr, V& yi) {
+    V er = 0.5 * (zr + mr), ei = 0.5 * (zi - mi);
+    V orr = 0.5 * (zi + mi), oi = -0.5 * (zr - mr);
+    V tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
+    xr = er + tr;
+    xi = ei + ti;
+    yr = er - tr;
+    yi = ti - ei;
 }
 
-void BitReversePermute(double* re, double* im, int n, const FftTables& tables) {
-    if (n < 4) return;
+// Forward transform of n = 2m real samples into re/im[0 … m].
+template <typename V>
+__attribute__((always_inline)) inline void RealForwardCore(const double* in, double* re,
+                                                           double* im, int n,
+                                                           const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    const int m = n / 2;
+    const GatherFirst first{in, re, im, tables.BitReverse16(), FftTables::kMaxLog2 - Log2Of(m)};
+    Stages<V, false>(re, im, m, tables, first);
+
+    const double* wc = tables.StageCos(m);  // e^(−2πik/n) = cos/sin(−kπ/m)
+    const double* ws = tables.StageSin(m);
+    const double z0r = re[0], z0i = im[0];
+    // Bins k and m − k come from the same pair of half-size bins and the same factor.
+    int k = 1;
+    for (; 2 * (k + kLanes - 1) < m; k += kLanes) {
+        const int q = m - k - (kLanes - 1);  // the mirror block, ascending
+        V xr, xi, yr, yi;
+        Split<V>(Load<V>(re + k), Load<V>(im + k), Reverse(Load<V>(re + q)),
+                 Reverse(Load<V>(im + q)), Load<V>(wc + k), Load<V>(ws + k), xr, xi, yr, yi);
+        Store(re + k, xr);
+        Store(im + k, xi);
+        Store(re + q, Reverse(yr));
+        Store(im + q, Reverse(yi));
+    }
+    for (; k < m - k; ++k) {
+        V2 xr, xi, yr, yi;
+        Split<V2>(V2{re[k]}, V2{im[k]}, V2{re[m - k]}, V2{im[m - k]}, V2{wc[k]}, V2{ws[k]}, xr,
+                  xi, yr, yi);
+        re[k] = xr[0];
+        im[k] = xi[0];
+        re[m - k] = yr[0];
+        im[m - k] = yi[0];
+    }
+    // Bin m/2: W^(m/2) = −i, so X = conj Z[m/2].
+    im[m / 2] = -im[m / 2];
+    re[0] = z0r + z0i;
+    im[0] = 0.0;
+    re[m] = z0r - z0i;
+    im[m] = 0.0;
+}
+
+// In-place complex transform of n ≥ 4 values.
+template <typename V>
+__attribute__((always_inline)) inline void ComplexCore(double* re, double* im, int n,
+                                                       bool inverse, const FftTables& tables) {
     const uint16_t* rev = tables.BitReverse16();
-    int shift = FftTables::kMaxLog2 - Log2Of(n);
+    const int shift = FftTables::kMaxLog2 - Log2Of(n);
     for (int i = 1; i < n - 1; ++i) {
         int r = rev[i] >> shift;
         if (i < r) {
@@ -194,115 +359,164 @@ void BitReversePermute(double* re, double* im, int n, const FftTables& tables) {
             std::swap(im[i], im[r]);
         }
     }
+    if (inverse) {
+        Stages<V, true>(re, im, n, tables, InPlaceFirst<true>{re, im});
+    } else {
+        Stages<V, false>(re, im, n, tables, InPlaceFirst<false>{re, im});
+    }
 }
 
-// Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
-// even/odd pairs (M = n/2): X[k] = E + W^k·O with E = (Z[k] + conj Z[M−k])/2,
-// O = (Z[k] − conj Z[M−k])/(2i), W = e^(−2πi/n). Also returns conj(E − W^k·O) = X[M − k].
-struct SplitPair {
-    double xr, xi, yr, yi;
-};
-inline SplitPair Split(double zr, double zi, double mr, double mi, double wr, double wi) {
-    double er = 0.5 * (zr + mr), ei = 0.5 * (zi - mi);
-    double orr = 0.5 * (zi + mi), oi = -0.5 * (zr - mr);
-    double tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
-    return {er + tr, ei + ti, er - tr, ti - ei};
+#if FIM_FFT_AVX2
+__attribute__((target("avx2"), flatten)) void RealForwardAvx2(const double* in, double* re,
+                                                              double* im, int n,
+                                                              const FftTables& tables) {
+    RealForwardCore<V4>(in, re, im, n, tables);
+}
+__attribute__((target("avx2"), flatten)) void ComplexAvx2(double* re, double* im, int n,
+                                                          bool inverse, const FftTables& tables) {
+    ComplexCore<V4>(re, im, n, inverse, tables);
+}
+bool HaveAvx2() {
+    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return avx2;
+}
+#endif
+
+void RealForwardTransform(const double* in, double* re, double* im, int n,
+                          const FftTables& tables) {
+#if FIM_FFT_AVX2
+    if (HaveAvx2()) return RealForwardAvx2(in, re, im, n, tables);
+#endif
+    RealForwardCore<V2>(in, re, im, n, tables);
 }
 
-// Magnitude and phase of a vector of bins (two or four lanes), with the same arithmetic as
-// BinMagnitude and MagnitudePhase: magnitude m·√(1 + t²) with t = s/m, phase from t by a rational
-// arctangent approximation (error within a few units in the last place of π), folded into the
-// right octant and quadrant by the signs as atan2 does, and ±π/2 where re is 0.
-using V2i = long long __attribute__((vector_size(16)));
+void ComplexTransform(double* re, double* im, int n, bool inverse, const FftTables& tables) {
+#if FIM_FFT_AVX2
+    if (HaveAvx2()) return ComplexAvx2(re, im, n, inverse, tables);
+#endif
+    ComplexCore<V2>(re, im, n, inverse, tables);
+}
+
+// Magnitude and phase of a vector of bins (two or four lanes).
+//
+// Magnitude: √(re² + im²) in one vector square root. Where the larger part lies outside
+// 1e-150 … 1e150 the squares could overflow or lose digits below the normal range, and those
+// lanes take the scaled form m·√(1 + (s/m)²) instead.
+//
+// Phase: the angle of (|re|, |im|) in 0 … π/2 is split into three sectors around 0, π/4 and π/2,
+// each reduced by one division to atan(x) with |x| ≤ tan(π/8); a polynomial in x² then gives
+// atan(x) to about one unit in the last place, so the whole phase stays within a few units of
+// the last place of π of atan2(im, re). The signs fold it into the right quadrant as atan2 does
+// (−0.0 counts as negative), and re = 0 gives ±π/2 (−π/2 when im ≤ 0).
+// atan(x)/x − 1 over x², for x² in 0 … tan²(π/8): Chebyshev fit, relative error below 1e-17.
+constexpr double kAtanPoly[] = {
+    -0.01917688711906226,  0.039231658295587189, -0.050854497379402598, 0.0585814891280221,
+    -0.066645114473819475, 0.076921831908260865, -0.090909045781239026, 0.11111111015256361,
+    -0.14285714284666542,  0.19999999999995521,  -0.33333333333333331};
+constexpr double kTanPi8 = 0.41421356237309503;
+// π/4 as a double and the rest below it; π/2 as a double.
+constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
+constexpr double kPi2Hi = 1.5707963267948966;
+// The smallest positive double.
+constexpr double kDenormMin = 4.9406564584124654e-324;
 
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
-    constexpr double kPiD = std::numbers::pi;
-    constexpr int kLanes = sizeof(V) / sizeof(double);
-    const Vi absMask = Vi{} + 0x7fffffffffffffffLL;
-    const V zero = V{} + 0.0, one = V{} + 1.0;
-    const V ax = (V)((Vi)re & absMask), ay = (V)((Vi)im & absMask);
-    const Vi swap = ay > ax;
-    const V m = swap ? ay : ax;  // the larger absolute value
-    const V s = swap ? ax : ay;
-    const V den = m == zero ? one : m;
-    const V t = s / den;  // 0 … 1
-    const V r = 1.0 + t * t;
-    V root;
-    for (int i = 0; i < kLanes; ++i) root[i] = std::sqrt(r[i]);
-    magnitude = m * root;
+    const Vi signBit = Vi{} + static_cast<long long>(0x8000000000000000ULL);
+    const V zero = V{};
+    const V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
 
-    // atan(t): below 0.66 directly, above through atan(t) = π/4 + atan((s − m)/(s + m)).
-    const Vi big = t > 0.66;
-    const V x = big ? (s - m) / (s + m) : t;
+    const V squares = re * re + im * im;
+    magnitude = Sqrt(squares);
+    const Vi wild = (squares > 1e300) | (squares < 1e-300);
+    if (AnyLane(wild)) {  // also taken for zero bins, which the scaled form handles too
+        const V m = ay > ax ? ay : ax;
+        const V s = ay > ax ? ax : ay;
+        const V t = s / (m == zero ? V{} + 1.0 : m);
+        magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
+    }
+
+    // Sector 0: |im| ≤ tan(π/8)·|re|; sector 2: |re| < tan(π/8)·|im|; sector 1 between.
+    const Vi sector0 = ay <= kTanPi8 * ax;
+    const Vi sector2 = ax < kTanPi8 * ay;
+    const V num = sector0 ? ay : (sector2 ? -ax : ay - ax);
+    V den = sector0 ? ax : (sector2 ? ay : ay + ax);
+    // Only 0 (both parts 0) changes here; the re = 0 rule below decides that phase.
+    den = den > kDenormMin ? den : V{} + kDenormMin;
+    const V x = num / den;
     const V z = x * x;
-    const V p = ((((-8.750608600031904122785E-1 * z) - 1.615753718733365076637E1) * z -
-                  7.500855792314704667340E1) *
-                     z -
-                 1.228866684490136173410E2) *
-                    z -
-                6.485021904942025371773E1;
-    const V q = ((((z + 2.485846490142306297962E1) * z + 1.650270098316988542046E2) * z +
-                  4.328810604912902668951E2) *
-                     z +
-                 4.853903996359136964868E2) *
-                    z +
-                1.945506571482613964425E2;
-    V a = x * (z * p / q) + x;
-    a = big ? ((V{} + kPiD / 4) + (a + 0.5 * 6.123233995736765886130E-17)) : a;
-    a = swap ? ((V{} + kPiD / 2) - a) : a;
-    a = (Vi)re < 0 ? ((V{} + kPiD) - a) : a;  // sign bits, so −0.0 counts as negative
-    a = (Vi)im < 0 ? -a : a;
-    const V rightAngle = im > zero ? V{} + kPiD / 2 : V{} - kPiD / 2;
-    phase = re == zero ? rightAngle : a;
+    const auto& c = kAtanPoly;
+    V q = c[0] * z + c[1];
+    q = q * z + c[2];
+    q = q * z + c[3];
+    q = q * z + c[4];
+    q = q * z + c[5];
+    q = q * z + c[6];
+    q = q * z + c[7];
+    q = q * z + c[8];
+    q = q * z + c[9];
+    q = q * z + c[10];
+    const V a = x + x * (z * q);
+    // First quadrant: k·π/4 + a with k = 0, 1, 2 for the sectors; with re < 0 (sign bit, so −0.0
+    // counts): (4 − k)·π/4 − a. k·π/4 is exact in the double kPi4Hi times k ≤ 4 plus k·kPi4Lo.
+    const Vi one = (Vi)(V{} + 1.0);
+    V k = (V)(one & ~sector0) + (V)(one & sector2);
+    const Vi reSign = (Vi)re & signBit;
+    k = reSign != 0 ? 4.0 - k : k;
+    V angle = k * kPi4Hi + ((V)((Vi)a ^ reSign) + k * kPi4Lo);
+    angle = (V)((Vi)angle ^ ((Vi)im & signBit));
+    // re = 0: +π/2 when im > 0 (which the sectors give exactly), else −π/2.
+    phase = (re == zero) & ~(im > zero) ? V{} - kPi2Hi : angle;
 }
 
 inline void MagnitudePhase2(V2 re, V2 im, V2& magnitude, V2& phase) {
     MagnitudePhaseV<V2, V2i>(re, im, magnitude, phase);
 }
 
-// Magnitude and phase of bins 0 … count − 1 of split arrays into records.
+// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `conjugate` takes the
+// bins as conjugated (the inverse transform of real data).
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
-                                                              SpectrumRecord* out, int count) {
+                                                              SpectrumRecord* out, int count,
+                                                              bool conjugate) {
     constexpr int kLanes = sizeof(V) / sizeof(double);
+    const V flip = V{} + (conjugate ? -1.0 : 1.0);
     int k = 0;
     for (; k + kLanes <= count; k += kLanes) {
         V vr, vi, m, ph;
         std::memcpy(&vr, re + k, sizeof vr);
         std::memcpy(&vi, im + k, sizeof vi);
-        MagnitudePhaseV<V, Vi>(vr, vi, m, ph);
+        MagnitudePhaseV<V, Vi>(vr, vi * flip, m, ph);
         for (int i = 0; i < kLanes; ++i) out[k + i] = {m[i], ph[i]};
     }
     for (; k < count; ++k) {
         V2 m, ph;
-        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k], 0.0}, m, ph);
+        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k] * flip[0], 0.0}, m, ph);
         out[k] = {m[0], ph[0]};
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-// Four lanes where the processor has AVX2 (chosen once at run time); the arithmetic is the
-// same, without fused multiply-add, so both paths give identical results.
-using V4 = double __attribute__((vector_size(32)));
-using V4i = long long __attribute__((vector_size(32)));
-
-__attribute__((target("avx2"))) void MagnitudePhaseAvx2(const double* re, const double* im,
-                                                        SpectrumRecord* out, int count) {
-    MagnitudePhaseLoop<V4, V4i>(re, im, out, count);
+#if FIM_FFT_AVX2
+// The AVX2 path does the same arithmetic, without fused multiply-add, so both paths give
+// identical results.
+__attribute__((target("avx2"), flatten)) void MagnitudePhaseAvx2(const double* re, const double* im,
+                                                        SpectrumRecord* out, int count,
+                                                        bool conjugate) {
+    MagnitudePhaseLoop<V4, V4i>(re, im, out, count, conjugate);
 }
 
-void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
-        MagnitudePhaseAvx2(re, im, out, count);
+void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count,
+                         bool conjugate) {
+    if (HaveAvx2()) {
+        MagnitudePhaseAvx2(re, im, out, count, conjugate);
     } else {
-        MagnitudePhaseLoop<V2, V2i>(re, im, out, count);
+        MagnitudePhaseLoop<V2, V2i>(re, im, out, count, conjugate);
     }
 }
 #else
-void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count) {
-    MagnitudePhaseLoop<V2, V2i>(re, im, out, count);
+void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out, int count,
+                         bool conjugate) {
+    MagnitudePhaseLoop<V2, V2i>(re, im, out, count, conjugate);
 }
 #endif
 
@@ -456,8 +670,15 @@ bool FftEngine::TransformComplex(double* re, double* im, int n, bool inverse,
                                  const FftTables& tables) {
     if (!IsPowerOfTwo(n) || n > FftTables::kMaxSize) return false;
     if (n == 1) return true;
-    BitReversePermute(re, im, n, tables);
-    RunStages(re, im, n, inverse, tables);
+    if (n == 2) {
+        const double r0 = re[0], i0 = im[0];
+        re[0] = r0 + re[1];
+        im[0] = i0 + im[1];
+        re[1] = r0 - re[1];
+        im[1] = i0 - im[1];
+        return true;
+    }
+    ComplexTransform(re, im, n, inverse, tables);
     return true;
 }
 
@@ -472,45 +693,8 @@ bool FftEngine::FftPartialTransform(int n, bool inverse) {
     return FftTransform(n, inverse);
 }
 
-void FftEngine::RealForward(const double* in, int n, bool fullSpectrum) {
-    const int m = n / 2;
-    const uint16_t* rev = tables_.BitReverse16();
-    const int shift = FftTables::kMaxLog2 - Log2Of(m);
-    // Even samples become the real, odd samples the imaginary parts of an m-point sequence in
-    // bit-reversed order. Gathering (sequential writes, each read pair in one cache line) is
-    // cheaper than scattering the writes.
-    for (int r = 0; r < m; ++r) {
-        const int i = rev[r] >> shift;
-        re_[r] = in[2 * i];
-        im_[r] = in[2 * i + 1];
-    }
-    RunStages(re_, im_, m, false, tables_);
-
-    const double* wc = tables_.StageCos(m);  // e^(−2πik/n) = cos/sin(−kπ/m)
-    const double* ws = tables_.StageSin(m);
-    const double z0r = re_[0], z0i = im_[0];
-    for (int k = 1; k < m - k; ++k) {
-        // Bins k and m − k come from the same pair of half-size bins and the same factor.
-        SplitPair p = Split(re_[k], im_[k], re_[m - k], im_[m - k], wc[k], ws[k]);
-        re_[k] = p.xr;
-        im_[k] = p.xi;
-        re_[m - k] = p.yr;
-        im_[m - k] = p.yi;
-    }
-    if (m >= 2) {
-        // Bin m/2: W^(m/2) = −i, so X = conj Z[m/2].
-        im_[m / 2] = -im_[m / 2];
-    }
-    re_[0] = z0r + z0i;
-    im_[0] = 0.0;
-    re_[m] = z0r - z0i;
-    im_[m] = 0.0;
-    if (fullSpectrum) {
-        for (int k = 1; k < m; ++k) {
-            re_[n - k] = re_[k];
-            im_[n - k] = -im_[k];
-        }
-    }
+void FftEngine::RealForward(const double* in, int n) {
+    RealForwardTransform(in, re_, im_, n, tables_);
 }
 
 double BinMagnitude(double re, double im) {
@@ -527,18 +711,15 @@ SpectrumRecord MagnitudePhase(double re, double im) {
 
 bool FftEngine::FftMagnitudePhase(const double* in, SpectrumRecord* out, int n, bool inverse) {
     if (!IsTableSize(n)) return false;
-    RealForward(in, n, true);
-    if (inverse) {
-        // The inverse transform of real data is the conjugate of the forward one.
-        for (int k = 0; k < n; ++k) im_[k] = -im_[k];
-    }
-    MagnitudePhaseBlock(re_, im_, out, n / 2 + 1);
+    RealForward(in, n);
+    // The inverse transform of real data is the conjugate of the forward one.
+    MagnitudePhaseBlock(re_, im_, out, n / 2 + 1, inverse);
     return true;
 }
 
 bool FftEngine::FftFirstBins(const double* in, std::complex<double>* out65, int n, bool inverse) {
     if (!IsTableSize(n)) return false;
-    RealForward(in, n, false);
+    RealForward(in, n);
     const double sign = inverse ? -1.0 : 1.0;
     for (int k = 0; k < kFirstBins; ++k) out65[k] = {re_[k], sign * im_[k]};
     return true;
@@ -546,7 +727,7 @@ bool FftEngine::FftFirstBins(const double* in, std::complex<double>* out65, int 
 
 int FftEngine::FftPeakBin(const double* in, int n) {
     if (!IsTableSize(n)) return 1;
-    RealForward(in, n, true);
+    RealForward(in, n);
     int best = 1;
     double bestMag = 0.0;
     for (int k = 2; k <= n / 2; ++k) {

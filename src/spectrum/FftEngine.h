@@ -116,8 +116,9 @@ class FftEngine {
     bool FftPartialTransform(int n, bool inverse);
 
     // Transform of n real samples `in`; `out` receives n/2 + 1 records (bin 0 … Nyquist) with
-    // the magnitude m·√(1 + (s/m)²) and the phase of MagnitudePhase(). Afterwards Re/Im hold the
-    // full n-point transform. False (nothing written) when n is not a table size.
+    // the magnitude m·√(1 + (s/m)²) and the phase of MagnitudePhase(). Afterwards Re/Im[0 … n/2]
+    // hold bins 0 … n/2 of the forward transform (the inverse's are their conjugates). False
+    // (nothing written) when n is not a table size.
     bool FftMagnitudePhase(const double* in, SpectrumRecord* out, int n, bool inverse);
     // Bins 0 … 64 of the transform of n real samples (n a table size).
     bool FftFirstBins(const double* in, std::complex<double>* out65, int n, bool inverse);
@@ -143,9 +144,9 @@ class FftEngine {
   private:
     FftEngine(const FftTables& tables, double* re, double* im, double* smooth, double* window,
               bool ownedByMalloc);
-    // Transform of n real samples into Re/Im[0 … n/2] (forward); mirrors into the upper half when
-    // `fullSpectrum`.
-    void RealForward(const double* in, int n, bool fullSpectrum);
+    // Forward transform of n real samples into Re/Im[0 … n/2] (the upper half, its mirror image,
+    // is not written).
+    void RealForward(const double* in, int n);
 
     const FftTables& tables_;
     double* re_;
@@ -157,8 +158,8 @@ class FftEngine {
 
 // Magnitude and phase of one bin: magnitude m·√(1 + (s/m)²) with m the larger and s the smaller
 // of |re|, |im| (m itself when s is 0); phase +π/2 when re is 0 and im > 0, −π/2 when re is 0 and
-// im ≤ 0, else atan2(im, re) (evaluated by a rational approximation within 1e-15 of the library
-// function, so that whole spectra vectorise).
+// im ≤ 0, else atan2(im, re) (evaluated by range reduction and a polynomial within a few units in
+// the last place of the library function, so that whole spectra vectorise).
 SpectrumRecord MagnitudePhase(double re, double im);
 double BinMagnitude(double re, double im);
 

@@ -189,11 +189,47 @@ TEST(VirtualRoomDevice, FastModeRecordsWhatItPlays) {
     EXPECT_EQ(room.CloseOutput(), kWaveOk);
 }
 
+TEST(VirtualRoomDevice, WideSamplesTravelInFourByteContainers) {
+    RoomParameters p = Quiet();
+    p.latencyMs = 1.0;
+    VirtualRoom room(p);
+    Recorder rec;
+    const DeviceFormat f = MakePcmFormat(2, 48000, 24);
+    ASSERT_TRUE(room.InputSupports(0, f));
+    ASSERT_EQ(room.OpenInput(0, f, &rec.in), kWaveOk);
+    ASSERT_EQ(room.OpenOutput(0, f, &rec.out), kWaveOk);
+    constexpr std::size_t kFrames = 400;
+    std::vector<int32_t> play(2 * kFrames);
+    // The room hears the top 16 bits; the low bits below them are dropped.
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        play[2 * i] = play[2 * i + 1] = -int32_t(i) * 65536 + 0x7FFF;
+    }
+    std::vector<int32_t> captured(2 * kFrames + 2, 0x5A5A5A5A);
+    WaveHeader o, in;
+    o.Setup(reinterpret_cast<std::byte*>(play.data()), kFrames * 8, 1);
+    in.Setup(reinterpret_cast<std::byte*>(captured.data()), kFrames * 8, 1);
+    ASSERT_EQ(room.PrepareOutput(o), kWaveOk);
+    ASSERT_EQ(room.PrepareInput(in), kWaveOk);
+    ASSERT_EQ(room.AddInputBuffer(in), kWaveOk);
+    ASSERT_EQ(room.StartInput(), kWaveOk);
+    ASSERT_EQ(room.WriteOutput(o), kWaveOk);
+    rec.WaitFor(2);
+    ASSERT_TRUE(in.Done());
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        const int32_t expected = i < 48 ? 0 : -int32_t(i - 48) * 65536;  // 1 ms at 48 kHz
+        ASSERT_EQ(captured[2 * i], expected) << i;
+    }
+    EXPECT_EQ(captured[2 * kFrames], 0x5A5A5A5A);
+    room.ResetInput();
+    EXPECT_EQ(room.CloseInput(), kWaveOk);
+    EXPECT_EQ(room.CloseOutput(), kWaveOk);
+}
+
 TEST(VirtualRoomDevice, RefusesWhatASoundCardWould) {
     VirtualRoom room(Quiet());
     WaveHeader h;
     EXPECT_EQ(room.OpenInput(1, MakePcmFormat(2, 44100, 16), nullptr), kWaveBadDeviceId);
-    EXPECT_EQ(room.OpenInput(0, MakePcmFormat(2, 44100, 24), nullptr), kWaveBadFormat);
+    EXPECT_EQ(room.OpenInput(0, MakePcmFormat(2, 44100, 8), nullptr), kWaveBadFormat);
     EXPECT_EQ(room.OpenInput(0, MakePcmFormat(2, 44100, 16), nullptr), kWaveOk);
     EXPECT_EQ(room.OpenInput(0, MakePcmFormat(2, 44100, 16), nullptr), kWaveAllocated);
     EXPECT_EQ(room.OpenOutput(0, MakePcmFormat(2, 48000, 16), nullptr), kWaveBadFormat);
@@ -207,6 +243,10 @@ TEST(VirtualRoomDevice, RefusesWhatASoundCardWould) {
     EXPECT_EQ(room.CloseInput(), kWaveOk);
     EXPECT_TRUE(room.InputSupports(0, MakePcmFormat(1, 8000, 16)));
     EXPECT_FALSE(room.OutputSupports(0, MakePcmFormat(2, 44100, 8)));
+    DeviceFormat packed = MakePcmFormat(2, 44100, 24);
+    packed.blockAlign = 6;  // 24 bits are taken in 4-byte containers only
+    packed.avgBytesPerSec = 6 * 44100;
+    EXPECT_FALSE(room.InputSupports(0, packed));
 }
 
 TEST(VirtualRoomDevice, UnpluggedDeviceReportsAndRefuses) {

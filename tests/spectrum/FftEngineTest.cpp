@@ -185,17 +185,37 @@ TEST(FftMagnitudePhaseTest, ImpulsesAndPhaseRules) {
     EXPECT_EQ(MagnitudePhase(0.0, 0.0).Magnitude, 0.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 4.0).Magnitude, 5.0);
     EXPECT_EQ(MagnitudePhase(-3.0, 0.0).Magnitude, 3.0);
-    // Elsewhere the phase is atan2's, in every octant and quadrant and for signed zeros.
+    // Elsewhere the phase is atan2's, in every quadrant, on both sides of the reduction borders
+    // (multiples of π/8 and π/4), for tiny parts and over the whole exponent range, where the
+    // magnitude must neither overflow nor lose digits.
     std::mt19937 gen(9);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (int i = 0; i < 200000; ++i) {
+    const double tanPi8 = std::tan(kPi / 8);
+    for (int i = 0; i < 400000; ++i) {
         double re = u(gen), im = u(gen);
-        if (i % 4 == 1) im = re * (1.0 + 1e-9 * u(gen));  // near the octant borders
-        if (i % 4 == 2) im *= 1e-12;
-        if (i % 4 == 3) re *= 1e-12;
-        ASSERT_NEAR(MagnitudePhase(re, im).Phase, std::atan2(im, re), 1e-15) << re << " " << im;
-        ASSERT_NEAR(MagnitudePhase(re, im).Magnitude, std::hypot(re, im), 1e-15);
+        switch (i % 8) {
+            case 1: im = re * (1.0 + 1e-9 * u(gen)); break;
+            case 2: im = re * tanPi8 * (1.0 + 1e-9 * u(gen)); break;
+            case 3: re = im * tanPi8 * (1.0 + 1e-9 * u(gen)); break;
+            case 4: im *= 1e-12; break;
+            case 5: re *= 1e-12; break;
+            case 6: {
+                const double scale = std::ldexp(1.0, static_cast<int>(1000 * u(gen)));
+                re *= scale;
+                im *= scale;
+                break;
+            }
+            case 7: re *= std::ldexp(1.0, static_cast<int>(1020 * u(gen))); break;
+        }
+        const SpectrumRecord r = MagnitudePhase(re, im);
+        ASSERT_NEAR(r.Phase, std::atan2(im, re), 1e-15) << re << " " << im;
+        const double h = std::hypot(re, im);
+        ASSERT_NEAR(r.Magnitude, h, 4e-16 * h) << re << " " << im;
     }
+    EXPECT_DOUBLE_EQ(MagnitudePhase(3e200, 4e200).Magnitude, 5e200);
+    EXPECT_DOUBLE_EQ(MagnitudePhase(-3e-200, 4e-200).Magnitude, 5e-200);
+    EXPECT_EQ(MagnitudePhase(0.0, -1e-310).Magnitude, 1e-310);
+    EXPECT_EQ(MagnitudePhase(1e-310, 1e-310).Phase, kPi / 4);
     EXPECT_EQ(MagnitudePhase(-2.0, -0.0).Phase, -kPi);
     EXPECT_EQ(MagnitudePhase(-2.0, 0.0).Phase, kPi);
     EXPECT_EQ(MagnitudePhase(1.0, 1.0).Phase, kPi / 4);
@@ -223,10 +243,12 @@ TEST(FftFastPathTest, MatchesLiteralTransformAtEverySize) {
 
             std::vector<SpectrumRecord> out(n / 2 + 1);
             ASSERT_TRUE(fft.FftMagnitudePhase(x.data(), out.data(), n, inverse));
+            // The work arrays keep the forward bins (the inverse's are their conjugates).
+            const double sign = inverse ? -1.0 : 1.0;
             double worst = 0.0;
-            for (int k = 0; k < n; ++k) {
+            for (int k = 0; k <= n / 2; ++k) {
                 worst = std::max(worst, std::fabs(fft.Re()[k] - static_cast<double>(rr[k])));
-                worst = std::max(worst, std::fabs(fft.Im()[k] - static_cast<double>(ri[k])));
+                worst = std::max(worst, std::fabs(sign * fft.Im()[k] - static_cast<double>(ri[k])));
             }
             EXPECT_LE(worst, tol) << "n=" << n << " inverse=" << inverse;
             for (int k = 0; k <= n / 2; ++k) {

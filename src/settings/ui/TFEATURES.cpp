@@ -75,6 +75,7 @@ TFEATURES::TFEATURES(MeasurementState& meas, ProgramSettings& settings, Settings
     auto* layout = new QVBoxLayout(this);
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("PageControl1"));
+    tabs_->setUsesScrollButtons(false);  // all eight tabs in view
     layout->addWidget(tabs_);
     buildDataTab();
     buildUserWindowTab();
@@ -199,6 +200,9 @@ void TFEATURES::buildDataTab() {
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
     bl->addStretch();
     l->addWidget(box, 1, 1);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(53));
 }
 
@@ -236,6 +240,9 @@ void TFEATURES::buildUserWindowTab() {
            &v.post1, kPost1Range, kPresetUser1);
     window(117, "Edit1", name2_, &v.name2, "SpinEdit4", &v.pre2, kUser2Range, "SpinEdit5",
            &v.post2, kUser2Range, kPresetUser2);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, QStringLiteral("USER WINDOW"));
 }
 
@@ -244,7 +251,7 @@ void TFEATURES::buildSoundTab() {
     page->setObjectName(QStringLiteral("SoundPage"));
     auto* l = new QVBoxLayout(page);
     auto combo = [&](int title, const char* name) {
-        auto* box = new QGroupBox(M(title), page);
+        auto* box = new QGroupBox(title > 0 ? M(title) : QString(), page);
         auto* bl = new QVBoxLayout(box);
         auto* c = new QComboBox(box);
         c->setObjectName(QString::fromLatin1(name));
@@ -254,7 +261,8 @@ void TFEATURES::buildSoundTab() {
     };
     cbsoundin_ = combo(98, "cbsoundin");
     cbSoundOut_ = combo(99, "cbSoundOut");
-    cbsample_ = combo(89, "cbsample");
+    cbsample_ = combo(0, "cbsample");
+    static_cast<QGroupBox*>(cbsample_->parentWidget())->setTitle(QStringLiteral("SAMPLE FORMAT"));
     auto deviceChanged = [this] {
         if (loading_) return;
         model_->v.input = cbsoundin_->currentIndex();
@@ -314,6 +322,9 @@ void TFEATURES::buildSoundTab() {
     f->addRow(QStringLiteral("Noise seed"), roomSeed_);
     l->addWidget(roomGroup_);
     l->addStretch();
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(100));
 }
 
@@ -366,6 +377,9 @@ void TFEATURES::buildFeaturesTab() {
     tl->addWidget(temperatureUnit_);
     tl->addStretch();
     l->addWidget(temp, 1, 1);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(101));
 }
 
@@ -392,6 +406,9 @@ void TFEATURES::buildOtherTab() {
     fl->addWidget(addCheck(files, "CheckBox14", M(247), &v.overwritePrompt));
     fl->addStretch();
     l->addWidget(files, 1, 2);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(102));
 }
 
@@ -490,6 +507,9 @@ void TFEATURES::buildMacroTab() {
     side->addStretch();
     side->addWidget(save);
     l->addLayout(side, 1, 1);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(105));
 }
 
@@ -521,6 +541,9 @@ void TFEATURES::buildFinderTab() {
     l->addWidget(addRadioGroup(page, "RadioGroup12", M(264), {"-10 dB", "-20 dB"},
                                &v.restartStep),
                  1, 0);
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, M(254));
 }
 
@@ -551,6 +574,9 @@ void TFEATURES::buildSamplingTab() {
     connect(cbra, &QCheckBox::toggled, syncControls_, &QWidget::setEnabled);
     outer->addWidget(box);
     outer->addStretch();
+    if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
+        grid->setRowStretch(grid->rowCount(), 1);
+    }
     tabs_->addTab(page, QStringLiteral("SAMPLING"));
 }
 

@@ -1,5 +1,6 @@
 #include "shell/ui/QtPrompter.h"
 
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -200,6 +201,20 @@ std::optional<std::string> QtPrompter::ChooseOpenFile(const FileDialogRequest& r
 
 std::optional<std::string> QtPrompter::ChooseSaveFile(const FileDialogRequest& request) {
     return RunFileDialog(request, true);
+}
+
+std::optional<uint32_t> QtPrompter::ChooseColour(const std::string& title, uint32_t initial) {
+    // 0x00BBGGRR in and out; the dialog works in RGB.
+    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
+                       static_cast<int>((initial >> 16) & 0xFF));
+    QColorDialog dialog(start, parent_);
+    dialog.setWindowTitle(DisplayText(title));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QColor c = dialog.selectedColor();
+    if (!c.isValid()) return std::nullopt;
+    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+           (static_cast<uint32_t>(c.blue()) << 16);
 }
 
 }  // namespace fim

@@ -23,6 +23,7 @@ class QtPrompter : public Prompter {
                      PromptIcon icon) override;
     std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+    std::optional<uint32_t> ChooseColour(const std::string& title, uint32_t initial) override;
 
     // UTF-8 catalog text to display text: "\r\n" and "\r" become "\n".
     static QString DisplayText(const std::string& text);
