@@ -1,9 +1,16 @@
 // fimtool spectrum: the frequency response of an analysis window of an impulse response, as the
 // frequency window computes it (FFT or SMOOTH analysis, calibration, microphone correction,
-// smoothing), with optional text export and spectrum file. Prints a JSON summary.
+// smoothing), with optional text export, spectrum file and a PNG of the plot as the window paints
+// it (with overlay and calibration when given). Prints a JSON summary.
 
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "audio/ImpulseFiles.h"
@@ -15,6 +22,9 @@
 #include "shell/Catalog.h"
 #include "shell/FatalMemory.h"
 #include "spectrum/AsciiExport.h"
+#include "spectrum/CalibrationStore.h"
+#include "spectrum/FrequencyDisplay.h"
+#include "spectrum/ui/FrequencyPainter.h"
 #include "spectrum/MicCalText.h"
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
@@ -29,6 +39,16 @@ int Refuse(const std::string& text) {
     return 1;
 }
 
+// Painting text needs a GUI application; fimtool runs without a display.
+std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
+    if (QCoreApplication::instance()) return nullptr;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fimtool";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
 bool IsFftSize(int n) {
     return n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
 }
@@ -38,7 +58,8 @@ bool IsFftSize(int n) {
 int RunSpectrum(const Args& args) {
     ArgReader a(args,
                 {"--in", "--start", "--end", "--mode", "--fft-size", "--smoothing", "--cal",
-                 "--mic", "--frd", "--spectrum", "--ascii-offset", "--gain"},
+                 "--mic", "--frd", "--spectrum", "--ascii-offset", "--gain", "--png", "--width",
+                 "--height", "--overlay"},
                 {"--use-gain"});
     if (!a.Ok()) return Refuse(a.Error());
     const std::string in = a.Text("--in");
@@ -52,6 +73,8 @@ int RunSpectrum(const Args& args) {
     const int gain = a.Int("--gain", 0, -200, 200);
     const int startArg = a.Int("--start", 0, 1, 262144);
     const int endArg = a.Int("--end", 0, 2, 262145);
+    const int pngWidth = a.Int("--width", 1000, 200, 8000);
+    const int pngHeight = a.Int("--height", 600, 150, 8000);
     if (!a.Ok()) return Refuse(a.Error());
     if (!IsFftSize(fftSize)) return Refuse(Msg(78) + ": --fft-size " + std::to_string(fftSize));
     if (a.Has("--start") != a.Has("--end")) return Refuse(Msg(78) + ": --start S --end E");
@@ -67,6 +90,11 @@ int RunSpectrum(const Args& args) {
                                                      : " (SMOOTH spectra are *.SMR)"));
         }
     }
+
+    const std::string png = a.Text("--png");
+    if (!png.empty() && Extension(png) != "png") return Refuse(Msg(78) + ": --png " + png);
+    const std::string overlayPath = a.Text("--overlay");
+    if (!overlayPath.empty() && png.empty()) return Refuse(Msg(78) + ": --overlay needs --png");
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
@@ -156,6 +184,39 @@ int RunSpectrum(const Args& args) {
         haveMic = true;
     }
 
+    // The plot, rendered before any file is written so a refusal leaves them all untouched.
+    QImage image;
+    if (!png.empty()) {
+        const auto app = EnsureGuiApplication();
+        CalibrationStore store(prompter);
+        if (!overlayPath.empty()) {
+            if (!store.LoadOverlay(overlayPath, rate)) {
+                return Refuse(store.OverlayCaption() + ": " + overlayPath);
+            }
+            store.CurrentOverlay().shown = true;
+        }
+        if (!cal.empty() && store.LoadCalibrationFile(cal, fftSize, rate)) {
+            store.SetUseCalibration(mode, true);
+        }
+        if (haveMic) {
+            store.SetMicCorrection(mic, micPath);
+            store.micApplied = true;
+        }
+        FrequencyDisplay view;
+        view.TakeSpectrum(computer);
+        view.Fit();
+        view.gain = computer.GainOffset();
+        view.smoothingValue = smoothing;
+        view.calibrationInUse = store.CalibrationInUse(mode);
+        view.calibrationLowest = store.CalibrationLowestFrequency();
+        std::vector<SmoothRecord> scratch;
+        const FrequencyPaintInput paint =
+            PaintInputFor(computer, store, view, ColorTable::Default(), scratch);
+        image = QImage(pngWidth, pngHeight, QImage::Format_RGB32);
+        QPainter painter(&image);
+        PaintFrequencyPlot(painter, image.rect(), view, paint);
+    }
+
     const double offset = FrdLevelOffset(asciiOffset, a.Has("--use-gain"),
                                          a.Has("--gain") ? gain : computer.GainOffset());
     if (!frd.empty()) {
@@ -183,6 +244,13 @@ int RunSpectrum(const Args& args) {
         if (!ok) return Refuse(Msg(39) + ": " + specOut + " " + error);
     }
 
+    if (!png.empty()) {
+        QSaveFile file(QString::fromStdString(png));
+        if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+            return Refuse(Msg(39) + ": " + png);
+        }
+    }
+
     JsonObject json;
     json.Add("mode", modeText);
     json.Add("fft_size", computer.FftSize());
@@ -197,6 +265,7 @@ int RunSpectrum(const Args& args) {
     json.Add("calibration", cal);
     if (!frd.empty()) json.Add("frd", frd);
     if (!specOut.empty()) json.Add("spectrum", specOut);
+    if (!png.empty()) json.Add("png", png);
     json.Print();
     return 0;
 }

@@ -6,6 +6,8 @@
 #include <numbers>
 
 #include "settings/SettingsTree.h"
+#include "settings/UserMacro.h"
+#include "spectrum/SpectrumComputer.h"
 
 namespace fim {
 
@@ -84,6 +86,30 @@ DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double referenc
         if (!(r.Magnitude > 0.0)) continue;
         const double db = LevelDb(r.Magnitude, reference, 0.0);
         c.points.push_back({r.Frequency, (invert ? -db : db) + offsetDb});
+    }
+    return c;
+}
+
+DrawableCurve OverlayCurve(const CalibrationStore::Overlay& o, double sampleRate, int gainDb,
+                           uint32_t colour, int penWidth) {
+    if (o.kind == 1) {
+        // Drawn from the lowest frequency on, a record at it included.
+        return SmoothCurve(o.records, o.levelReference, gainDb,
+                           std::nextafter(o.lowestFrequency, 0.0), o.inverted, colour, penWidth);
+    }
+    DrawableCurve c;
+    c.colour = colour;
+    c.penWidth = penWidth;
+    if (!(o.levelReference > 0.0) || o.fftSize <= 0 || !(sampleRate > 0.0)) return c;
+    const double width = sampleRate / o.fftSize;
+    c.points.reserve(o.bins.size());
+    for (std::size_t k = 1; k < o.bins.size(); ++k) {
+        const double f = k * width;
+        if (f < o.lowestFrequency) continue;
+        const double m = o.bins[k].Magnitude;
+        if (!(m > 0.0)) continue;
+        const double db = LevelDb(m, o.levelReference, 0.0);
+        c.points.push_back({f, (o.inverted ? -db : db) + gainDb});
     }
     return c;
 }
@@ -325,6 +351,48 @@ std::vector<int> GapChoices(int rangeDb) {
         out.push_back(g);
     }
     return out;
+}
+
+void AssignSnapshot(UserMacro& m, const SnapshotSource& s) {
+    if (s.mode == AnalysisMode::Smooth) {
+        m.fftCode = UserMacro::kSmoothFftCode;
+    } else {
+        uint8_t code = 0;
+        while (code < 4 && (2048 << code) < s.fftSize) ++code;
+        m.fftCode = code;
+    }
+    m.smoothing = std::clamp(s.smoothingValue, 0, 10);
+    m.calFile = s.calFile;
+    m.micFile = s.micFile;
+    m.overlayFile = s.overlayFile;
+    m.useCal = s.useCal && !s.calFile.empty();
+    m.useMic = s.useMic && !s.micFile.empty();
+    m.useOverlay = s.useOverlay && !s.overlayFile.empty();
+    if (s.sampleRate > 0.0 && s.viewEnd > s.viewStart) {
+        const double usPerSample = 1e6 / s.sampleRate;
+        const int64_t before = std::max<int64_t>(0, s.peakIndex - s.viewStart);
+        const int64_t after = std::max<int64_t>(1, s.viewEnd - s.peakIndex);
+        m.window.name = "Snap";
+        m.window.timeBefore = RoundInt(before * usPerSample);
+        m.window.timeAfter = RoundInt(after * usPerSample);
+        m.window.samplesBefore = static_cast<int32_t>(before);
+        m.window.samplesAfter = static_cast<int32_t>(after);
+    }
+}
+
+void FrequencyDisplay::TakeSpectrum(const SpectrumComputer& c) {
+    mode = c.Mode();
+    sampleRate = c.SampleRate();
+    lowestValid = c.LowestValidFrequency();
+    binWidth = c.BinWidth();
+    binCount = c.BinCount();
+    firstBin = c.FirstBin();
+    smoothEnd = c.SmoothRangeEnd();
+    smoothRecords = c.SmoothDisplay();
+    if (markerSet) {
+        const int last = mode == AnalysisMode::Fft ? binCount : smoothEnd - 1;
+        markerIndex = std::clamp(markerIndex, 0, std::max(0, last));
+    }
 }
 
 double FrequencyDisplay::EffectiveLower() const {

@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "spectrum/CalibrationStore.h"
 #include "spectrum/SpectrumTypes.h"
 
 namespace fim {
 
 class SettingsTree;
+class SpectrumComputer;
+struct UserMacro;
 
 // Maps frequency (log axis) and level to pixel positions inside a plot of width × height.
 class FrequencyMapper {
@@ -74,6 +77,11 @@ double LevelDb(double magnitude, double reference, double offsetDb);
 DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double reference,
                           double offsetDb, double lowest, bool invert, uint32_t colour,
                           int penWidth);
+
+// The overlay as a curve: level = 20·log10(magnitude / its level reference) + overlay gain, from
+// its lowest frequency on; inverted overlays are mirrored around 0 dB before the gain.
+DrawableCurve OverlayCurve(const CalibrationStore::Overlay& overlay, double sampleRate,
+                           int gainDb, uint32_t colour, int penWidth);
 
 // Main curve, FFT mode: bins k ≥ firstBin of `bins` whose frequency k · binWidth lies inside the
 // mapper's span. A point on the same pixel as the one before is skipped; from FFT size 4096 on
@@ -160,6 +168,20 @@ struct FrequencyViewSettings {
 FrequencyViewSettings ReadFrequencyViewSettings(const SettingsTree& tree);
 void WriteFrequencyViewSettings(SettingsTree& tree, const FrequencyViewSettings& s);
 
+// A "Snap" entry: the current analysis set-up becomes the macro's (FFT size or SMOOTH,
+// smoothing, the calibration, microphone and overlay files with their flags, and the analysis
+// window as times before and after the impulse peak).
+struct SnapshotSource {
+    AnalysisMode mode = AnalysisMode::Fft;
+    int fftSize = 4096;
+    int smoothingValue = 0;
+    std::string calFile, micFile, overlayFile;
+    bool useCal = false, useMic = false, useOverlay = false;
+    int64_t viewStart = 1, viewEnd = 1, peakIndex = 1;
+    double sampleRate = 44100.0;
+};
+void AssignSnapshot(UserMacro& macro, const SnapshotSource& s);
+
 class FrequencyDisplay {
   public:
     // --- view state ---
@@ -197,6 +219,8 @@ class FrequencyDisplay {
     int zoomStart = 0;
     int zoomEnd = 0;
 
+    // Takes what a spectrum computation published (mode, rate, bins, display range).
+    void TakeSpectrum(const SpectrumComputer& c);
     double EffectiveLower() const;
     FrequencyMapper Mapper(int width, int height) const;
 

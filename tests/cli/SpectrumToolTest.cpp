@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "../audio/FileTestUtil.h"
+#include <QImage>
+
 #include "audio/TimeFile.h"
+#include "settings/SettingsRecords.h"
 #include "spectrum/SpectrumFiles.h"
 
 namespace fim {
@@ -98,6 +101,32 @@ TEST_F(SpectrumTool, RefusedInputWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("c.frd")));
     EXPECT_NE(Run("--start 500 --end 400"), 0);
     EXPECT_NE(Run("--mode loud"), 0);
+}
+
+TEST_F(SpectrumTool, PngPaintsTheFlatResponseOnTheCentreLineWithItsOverlay) {
+    ASSERT_EQ(Run("--mode smooth --spectrum \"" + dir.File("s.smr") + "\""), 0) << err;
+    const std::string png = dir.File("plot.png");
+    ASSERT_EQ(Run("--mode smooth --overlay \"" + dir.File("s.smr") + "\" --png \"" + png +
+                  "\" --width 640 --height 360"),
+              0)
+        << err;
+    QImage img(QString::fromStdString(png));
+    ASSERT_EQ(img.size(), QSize(640, 360));
+    // The curve is drawn last, on the centre line (0 dB) across the plot.
+    const ColorTable colours = ColorTable::Default();
+    const uint32_t ref = colours.entries[4];
+    const QRgb curve = qRgb(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+    int onCentre = 0;
+    for (int x = 100; x < 600; ++x) onCentre += img.pixel(x, 180) == curve;
+    EXPECT_GT(onCentre, 450);
+
+    // An overlay that is no spectrum file refuses the command and writes nothing.
+    EXPECT_NE(Run("--overlay \"" + dir.File("ir.mtf") + "\" --png \"" + dir.File("n.png") +
+                  "\" --frd \"" + dir.File("n.frd") + "\""),
+              0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("n.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("n.frd")));
+    EXPECT_NE(Run("--png \"" + dir.File("n.jpg") + "\""), 0);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@
 #include "shell/Prompter.h"
 #include "shell/ui/FimStartUp.h"
 #include "spectrum/SpectrumComputer.h"
+#include "spectrum/ui/TFFTDISPLAY.h"
 
 static void InitMainWindowResources() { Q_INIT_RESOURCE(mainwindow); }
 
@@ -113,7 +114,6 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     buildMenus();
     buildStatusBar();
     peakQuestion_ = std::make_unique<PeakQuestionDialog>([this] { openHelp(); }, this);
-    spectrum_ = std::make_unique<SpectrumComputer>();
     connect(view_, &TimeTraceView::readoutsChanged, this, &TForm1::showReadouts);
 
     // 4. The settings store; an empty one marks the first start.
@@ -250,8 +250,7 @@ void TForm1::buildMenus() {
     QAction* fft = addItem(process, "FFT1", M(58), QKeySequence(Qt::CTRL | Qt::Key_F));
     connect(fft, &QAction::triggered, this, &TForm1::FFT1Click);
     QAction* smooth = addItem(process, "SMOOTHFFT1", M(59));
-    // The smoothed response is shown by the frequency-response window; without it the item
-    // stays disabled.
+    connect(smooth, &QAction::triggered, this, &TForm1::SMOOTHFFT1Click);
     smooth->setEnabled(false);
     QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
     diagram->setVisible(false);
@@ -327,10 +326,22 @@ void TForm1::buildMenus() {
     again_->setVisible(false);
     connect(again_, &QAction::triggered, this, [this] { controller_->AGAIN1Click(); });
 
-    // FFT &WINDOW: the frequency-response window does not exist yet.
+    // FFT &WINDOW: brings the frequency-response window forward (computing the spectrum when
+    // there is none yet).
     QAction* fftWindow = bar->addAction(M(73));
     fftWindow->setObjectName(QStringLiteral("FFTWINDOW1"));
     fftWindow->setEnabled(false);
+    connect(fftWindow, &QAction::triggered, this, [this] {
+        if (fftWindow_ && fftWindow_->computer().DataValid()) {
+            fftWindow_->showNormal();
+            fftWindow_->raise();
+            fftWindow_->activateWindow();
+        } else if (lastAnalysis_ == AnalysisMode::Smooth) {
+            SMOOTHFFT1Click();
+        } else {
+            FFT1Click();
+        }
+    });
 
     // HELP
     QMenu* help = bar->addMenu(M(50));
@@ -499,6 +510,8 @@ void TForm1::afterResponseChanged() {
     }
     m.measured = true;
     action(QStringLiteral("FFT1"))->setEnabled(true);
+    action(QStringLiteral("SMOOTHFFT1"))->setEnabled(true);
+    action(QStringLiteral("FFTWINDOW1"))->setEnabled(true);
     view_->refresh();
 }
 
@@ -517,18 +530,82 @@ void TForm1::FFT1Click() {
         prompter_->Inform(Msg(11), Msg(10), PromptIcon::Information);
         return;
     }
-    if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return;
-    SpectrumInput in;
-    in.impulse = meas_.buffers.RLPd();
-    in.impulseCount = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
-    in.viewStart = m.viewStart;
-    in.viewEnd = m.viewEnd;
-    in.fftSize = meas_.FftSize;
-    in.sampleRate = meas_.SampleRate;
-    in.pinkMls = meas_.PinkMls;
-    if (!spectrum_->ComputeSpectrum(in, prompter_.get())) return;
+    openSpectrum(AnalysisMode::Fft);
+}
+
+void TForm1::SMOOTHFFT1Click() {
+    const TimeTraceModel& m = view_->model();
+    if (!WindowFitsFft(m.viewStart, m.viewEnd, kSmoothFftSize)) {
+        prompter_->Inform(Msg(11), Msg(10), PromptIcon::Information);
+        return;
+    }
+    openSpectrum(AnalysisMode::Smooth);
+}
+
+TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
+    if (fftWindow_) return *fftWindow_;
+    FrequencyWindowHooks hooks;
+    hooks.input = [this](SpectrumInput& in) {
+        if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return false;
+        const TimeTraceModel& m = view_->model();
+        in.impulse = meas_.buffers.RLPd();
+        in.impulseCount = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+        in.viewStart = m.viewStart;
+        in.viewEnd = m.viewEnd;
+        in.fftSize = meas_.FftSize;
+        in.sampleRate = meas_.SampleRate;
+        in.pinkMls = meas_.PinkMls;
+        return true;
+    };
+    hooks.peakIndex = [this] { return static_cast<int64_t>(meas_.ImpulsePeakIndex); };
+    hooks.stopOrAgain = [this] { controller_->AGAIN1Click(); };
+    hooks.repeating = [this] { return meas_.RunActive && controller_->Repeat; };
+    hooks.bringMainForward = [this] {
+        showNormal();
+        raise();
+        activateWindow();
+    };
+    hooks.help = [this] { openHelp(); };
+    hooks.features = [this] { FEATURES1Click(); };
+    fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
+    return *fftWindow_;
+}
+
+bool TForm1::openSpectrum(AnalysisMode mode) {
+    TFFTDISPLAY& w = ensureFrequencyWindow();
+    if (!w.ShowSpectrum(mode)) return false;
+    lastAnalysis_ = mode;
+    const SpectrumComputer& c = w.computer();
+    SetStatusPanel(6, SpectrumPeakText(c.PeakFrequency(), c.PeakLevel()));
     if (autoMinimise_ && !isMinimized()) showMinimized();
-    SetStatusPanel(6, SpectrumPeakText(spectrum_->PeakFrequency(), spectrum_->PeakLevel()));
+    return true;
+}
+
+void TForm1::ShowFrequencyResponse(int runKind) {
+    afterResponseChanged();
+    AnalysisMode mode = lastAnalysis_;
+    if (runKind >= 11 && runKind <= 22) {
+        // A macro run: its window is cut around the peak, no wider than the FFT size.
+        const UserMacro& macro = program_.Macros[static_cast<std::size_t>(runKind - 11)];
+        mode = macro.UsesSmoothFft() ? AnalysisMode::Smooth : AnalysisMode::Fft;
+        const int fft = mode == AnalysisMode::Smooth ? kSmoothFftSize : meas_.FftSize;
+        const int before = std::max(0, TimeWindow::SamplesFor(macro.window.timeBefore, meas_.SampleRate));
+        const int after = std::max(1, TimeWindow::SamplesFor(macro.window.timeAfter, meas_.SampleRate));
+        const int peak = meas_.ImpulsePeakIndex;
+        int start = peak > before ? peak - before : 1;
+        int end = peak + after;
+        ClampAnalysisWindow(start, end, fft, std::max(2, meas_.MlsSize - 1));
+        TimeTraceModel& m = view_->model();
+        m.viewStart = start;
+        m.viewEnd = end;
+        view_->refresh();
+    }
+    openSpectrum(mode);
+}
+
+void TForm1::ApplyAnalysisChoice(const AnalysisChoice& choice) {
+    ensureFrequencyWindow().ApplyAnalysisChoice(choice);
+    lastAnalysis_ = choice.mode;
 }
 
 void TForm1::openHelp() {
@@ -592,6 +669,8 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // The frequency window writes its values (and its recent lists) before the main window's.
+    if (fftWindow_ && fftWindow_->isVisible()) fftWindow_->close();
     saveSettings();
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close
@@ -666,7 +745,10 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             action(QStringLiteral("AUTORESET1"))->setEnabled(enabled);
             break;
         case RunControl::ImpulseButtons:
-        case RunControl::FFT1: action(QStringLiteral("FFT1"))->setEnabled(enabled); break;
+        case RunControl::FFT1:
+            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1"})
+                action(QString::fromLatin1(name))->setEnabled(enabled);
+            break;
         case RunControl::DEFAULT1:
         case RunControl::OVERLAY1: break;  // items of windows this program does not carry yet
     }

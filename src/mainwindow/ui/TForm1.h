@@ -38,6 +38,7 @@ class DeviceSet;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
+class TFFTDISPLAY;
 class TFEATURES;
 enum class FeaturesTab;
 
@@ -77,8 +78,13 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
 
     // Loads a time or wave file as the command line or a recent item does; false when refused.
     bool loadFile(const std::string& path);
-    // The FFT command: refuses a window wider than the FFT size, else computes the spectrum.
+    // The FFT command: refuses a window wider than the FFT size, else computes the spectrum and
+    // shows it in the frequency-response window.
     void FFT1Click();
+    // SMOOTH FFT: the same with the smoothed analysis.
+    void SMOOTHFFT1Click();
+    // The frequency-response window, created on the first spectrum request; null before.
+    TFFTDISPLAY* frequencyWindow() const { return fftWindow_.get(); }
     // The FEATURES command: the features dialog on `tab` (the tab it was last closed on when
     // none is named), with the devices closed around it when a measurement was made.
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
@@ -110,6 +116,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void Terminate() override;
     void Beep() override;
     PeakQuestion* PeakQuestioner() override;
+    void ShowFrequencyResponse(int runKind) override;
+    void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
 
   signals:
     // A run finished with a new impulse response.
@@ -132,6 +140,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void changeMlsOrder(int order);
     void showRecentFiles();
     void afterResponseChanged();
+    TFFTDISPLAY& ensureFrequencyWindow();
+    bool openSpectrum(AnalysisMode mode);
     void showReadouts();
     void offerShortcuts();
     void openHelp();
@@ -153,7 +163,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<RunController> controller_;
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
-    std::unique_ptr<SpectrumComputer> spectrum_;
+    std::unique_ptr<TFFTDISPLAY> fftWindow_;
+    AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
     std::unique_ptr<TFEATURES> features_;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;

@@ -20,23 +20,34 @@ QFont PlotFont(const QFont& base, int pixelSize) {
     return f;
 }
 
-QPen Pen(uint32_t ref, int width, Qt::PenStyle style = Qt::SolidLine) {
+// Thin cosmetic pens take the raster engine's fast line path; wide curves are drawn as several
+// thin polylines side by side (see WidePolyline), which is far cheaper than stroking outlines.
+QPen Pen(uint32_t ref, Qt::PenStyle style = Qt::SolidLine) {
     QPen pen(ColourFromRef(ref));
-    pen.setWidth(std::max(1, width));
+    pen.setWidth(1);
+    pen.setCosmetic(true);
     pen.setStyle(style);
-    pen.setCapStyle(Qt::FlatCap);
-    pen.setJoinStyle(Qt::RoundJoin);
     return pen;
 }
 
-void Polyline(QPainter& p, const std::vector<PlotPoint>& pts, std::vector<QPoint>& buf) {
+void Polyline(QPainter& p, const std::vector<PlotPoint>& pts, std::vector<QPoint>& buf,
+              int dy = 0) {
     if (pts.size() < 2) {
-        if (pts.size() == 1) p.drawPoint(pts[0].x, pts[0].y);
+        if (pts.size() == 1) p.drawPoint(pts[0].x, pts[0].y + dy);
         return;
     }
     buf.resize(pts.size());
-    for (std::size_t i = 0; i < pts.size(); ++i) buf[i] = QPoint(pts[i].x, pts[i].y);
+    for (std::size_t i = 0; i < pts.size(); ++i) buf[i] = QPoint(pts[i].x, pts[i].y + dy);
     p.drawPolyline(buf.data(), static_cast<int>(buf.size()));
+}
+
+// A curve `width` pixels thick: one-pixel polylines stacked vertically around the points.
+void WidePolyline(QPainter& p, uint32_t ref, int width, const std::vector<PlotPoint>& pts,
+                  std::vector<QPoint>& buf) {
+    p.setPen(Pen(ref));
+    width = std::max(1, width);
+    const int first = -(width - 1) / 2;
+    for (int dy = first; dy < first + width; ++dy) Polyline(p, pts, buf, dy);
 }
 
 }  // namespace
@@ -46,30 +57,35 @@ QColor ColourFromRef(uint32_t ref) {
                   static_cast<int>((ref >> 16) & 0xFF));
 }
 
-DrawableCurve OverlayCurve(bool fromSmr, std::span<const SpectrumRecord> bins, int overlayFftSize,
-                           std::span<const SmoothRecord> records, double sampleRate,
-                           double lowest, double reference, int gainDb, bool invert,
-                           uint32_t colour, int penWidth) {
-    if (fromSmr) {
-        // Drawn from the lowest frequency on (a record at it included).
-        return SmoothCurve(records, reference, gainDb, std::nextafter(lowest, 0.0), invert,
-                           colour, penWidth);
+FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
+                                  const FrequencyDisplay& view, const ColorTable& colours,
+                                  std::vector<SmoothRecord>& micScratch) {
+    FrequencyPaintInput in;
+    in.colours = colours;
+    in.valid = c.DataValid();
+    in.fftSize = c.FftSize();
+    in.levelReference = c.LevelReference();
+    if (c.Mode() == AnalysisMode::Fft) {
+        in.bins = c.DisplaySpectrum();
+    } else if (store.MicCorrectionApplies(c.SampleRate()) &&
+               c.SmoothDisplay().size() == static_cast<std::size_t>(kSmoothRecords)) {
+        micScratch = c.SmoothDisplay();
+        ApplyMicCorrection(store.Mic(), micScratch.data());
+        in.records = micScratch;
+    } else {
+        in.records = c.SmoothDisplay();
     }
-    DrawableCurve c;
-    c.colour = colour;
-    c.penWidth = penWidth;
-    if (!(reference > 0.0) || overlayFftSize <= 0 || !(sampleRate > 0.0)) return c;
-    const double width = sampleRate / overlayFftSize;
-    c.points.reserve(bins.size());
-    for (std::size_t k = 1; k < bins.size(); ++k) {
-        const double f = k * width;
-        if (f < lowest) continue;
-        const double m = bins[k].Magnitude;
-        if (!(m > 0.0)) continue;
-        const double db = LevelDb(m, reference, 0.0);
-        c.points.push_back({f, (invert ? -db : db) + gainDb});
+    const CalibrationStore::Overlay& o = store.CurrentOverlay();
+    in.overlayShown = o.loaded && o.shown;
+    if (in.overlayShown) {
+        in.overlay = OverlayCurve(o, c.SampleRate() > 0.0 ? c.SampleRate() : view.sampleRate,
+                                  view.overlayGain, colours.entries[kFreqOverlay],
+                                  view.overlayPenWidth);
+        in.overlayText = "OVL: " + o.name + (o.inverted ? " (INV)" : "");
     }
-    return c;
+    if (store.CalibrationInUse(c.Mode()))
+        in.calibrationText = "CAL: " + store.CalibrationName(c.Mode());
+    return in;
 }
 
 std::string MarkerText(const FrequencyDisplay& v, const FrequencyPaintInput& in) {
@@ -121,7 +137,7 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     const double lower = v.EffectiveLower();
 
     // Frequency grid.
-    p.setPen(Pen(c.entries[kFreqGrid], 1));
+    p.setPen(Pen(c.entries[kFreqGrid]));
     const int labelY = H - fm.descent() - 2;
     auto label = [&](double f, const std::string& text) {
         const QString t = QString::fromStdString(text);
@@ -132,12 +148,12 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         std::vector<double> borders;
         std::vector<GridLine> labels;
         EqGrid(lower, borders, labels);
-        p.setPen(Pen(c.entries[kFreqGrid], 1));
+        p.setPen(Pen(c.entries[kFreqGrid]));
         for (double f : borders) p.drawLine(map.X(f), 0, map.X(f), H - 1);
         for (const GridLine& g : labels) label(g.frequency, g.label);
     } else {
         const std::vector<GridLine> grid = DecadeGrid(lower);
-        p.setPen(Pen(c.entries[kFreqGrid], 1));
+        p.setPen(Pen(c.entries[kFreqGrid]));
         for (const GridLine& g : grid) p.drawLine(map.X(g.frequency), 0, map.X(g.frequency), H - 1);
         for (const GridLine& g : grid)
             if (!g.label.empty()) label(g.frequency, g.label);
@@ -146,10 +162,12 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     // Level grid.
     for (const LevelLine& l : LevelGrid(v.range, v.gap)) {
         const int y = map.Y(l.db);
-        p.setPen(Pen(c.entries[kFreqGrid], 1, l.db == 0 ? Qt::SolidLine : Qt::DotLine));
+        p.setPen(Pen(c.entries[kFreqGrid], l.db == 0 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(0, y, W - 1, y);
+        // Centred on its line, kept clear of the top edge and the frequency labels.
         p.setPen(ColourFromRef(c.entries[kFreqText]));
-        p.drawText(3, y - 2, QString::fromStdString(l.label));
+        const int textY = std::clamp(y + fm.ascent() / 2 - 1, fm.ascent(), H - fm.height() - 2);
+        p.drawText(3, textY, QString::fromStdString(l.label));
     }
 
     std::vector<PlotPoint> pts;
@@ -158,14 +176,12 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     // Stored traces under the live curve.
     for (const DrawableCurve& t : in.traces) {
         CurvePoints(map, t.points, pts);
-        p.setPen(Pen(t.colour, t.penWidth));
-        Polyline(p, pts, buf);
+        WidePolyline(p, t.colour, t.penWidth, pts, buf);
     }
 
     if (in.overlayShown) {
         CurvePoints(map, in.overlay.points, pts);
-        p.setPen(Pen(in.overlay.colour, in.overlay.penWidth));
-        Polyline(p, pts, buf);
+        WidePolyline(p, in.overlay.colour, in.overlay.penWidth, pts, buf);
     }
 
     if (in.valid) {
@@ -174,8 +190,7 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
                 FftPhasePoints(map, in.bins, v.firstBin, v.binWidth, pts);
             else
                 SmoothPhasePoints(map, in.records, v.smoothEnd, pts);
-            p.setPen(Pen(c.entries[kFreqPhase], 1));
-            Polyline(p, pts, buf);
+            WidePolyline(p, c.entries[kFreqPhase], 1, pts, buf);
         }
         if (v.mode == AnalysisMode::Fft)
             FftCurvePoints(map, in.bins, v.firstBin, v.binWidth, in.fftSize, in.levelReference,
@@ -183,14 +198,13 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         else
             SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false,
                               pts);
-        p.setPen(Pen(c.entries[kFreqCurve], v.penWidth));
-        Polyline(p, pts, buf);
+        WidePolyline(p, c.entries[kFreqCurve], v.penWidth, pts, buf);
     }
 
     // Texts: marker read-out top left, overlay and calibration top right.
     const std::string marker = MarkerText(v, in);
     if (!marker.empty()) {
-        p.setPen(Pen(c.entries[kFreqMarker], 1));
+        p.setPen(Pen(c.entries[kFreqMarker]));
         p.drawLine(v.markerX, 0, v.markerX, H - 1);
         p.setPen(ColourFromRef(c.entries[kFreqMarker]));
         p.drawText(40, fm.ascent() + 4, QString::fromUtf8(marker.c_str()));

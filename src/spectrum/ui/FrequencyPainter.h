@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "settings/SettingsRecords.h"
+#include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
+#include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumTypes.h"
 
 class QPainter;
@@ -59,11 +61,12 @@ struct FrequencyPaintInput {
 
 QColor ColourFromRef(uint32_t ref);
 
-// The overlay as a drawable curve, from the overlay state of the calibration store's layout.
-DrawableCurve OverlayCurve(bool fromSmr, std::span<const SpectrumRecord> bins, int overlayFftSize,
-                           std::span<const SmoothRecord> records, double sampleRate,
-                           double lowest, double reference, int gainDb, bool invert,
-                           uint32_t colour, int penWidth);
+// What the window (and fimtool's PNG) paints from the spectrum step and the file state: the
+// display curve (SMOOTH: with the microphone correction when it applies, written into
+// `micScratch`), the overlay and the "OVL:"/"CAL:" texts.
+FrequencyPaintInput PaintInputFor(const SpectrumComputer& computer, const CalibrationStore& store,
+                                  const FrequencyDisplay& view, const ColorTable& colours,
+                                  std::vector<SmoothRecord>& micScratch);
 
 // Paints the plot into `rect`. `view` provides range, grids, marker and zoom band.
 void PaintFrequencyPlot(QPainter& painter, const QRect& rect, const FrequencyDisplay& view,

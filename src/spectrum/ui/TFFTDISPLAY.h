@@ -1,0 +1,189 @@
+#pragma once
+// The frequency-response window: the plot with its menus, tool bars and the bottom value editor,
+// and the commands for calibration, microphone correction, overlays, spectrum files, quick saves,
+// presets, text export and printing. The computations live in SpectrumComputer, the file state
+// in CalibrationStore and the view in FrequencyDisplay; this class turns events into their calls.
+//
+// Stored traces: before every repaint the window emits beforePaint(); whoever draws traces
+// rebuilds traceCurves() there (the main trace is rebuilt on every repaint).
+//
+// Thread: UI thread only. Created once on the first spectrum request; closing hides it.
+
+#include <QMainWindow>
+#include <array>
+#include <utility>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "settings/SettingsRecords.h"
+#include "spectrum/AnalysisChoice.h"
+#include "spectrum/CalibrationStore.h"
+#include "spectrum/FrequencyDisplay.h"
+#include "spectrum/SpectrumComputer.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QSpinBox;
+class QToolButton;
+
+namespace fim {
+
+class Prompter;
+class SettingsTree;
+struct ProgramSettings;
+class FrequencyPlotWidget;
+
+// What the window needs from the main window.
+struct FrequencyWindowHooks {
+    // Fills the impulse response, analysis window, FFT size, sample rate and pink flag; false
+    // while there is no response.
+    std::function<bool(SpectrumInput&)> input;
+    // The impulse peak (1-based), for the "Snap" entries.
+    std::function<int64_t()> peakIndex;
+    // STOP/AGAIN: stops a repeating measurement or measures again; `repeating` tells which.
+    std::function<void()> stopOrAgain;
+    std::function<bool()> repeating;
+    // Pauses a repeating measurement while a dialog is open (true) and resumes it (false).
+    std::function<void(bool)> pauseRepeat;
+    std::function<void()> bringMainForward;  // &TIME WINDOW
+    std::function<void()> help;
+    std::function<void()> info;      // FFT information screen, when there is one
+    std::function<void()> finder;    // key "F", when there is a feedback finder
+    std::function<void()> features;  // key "S", when there is a features dialog
+    // Folder of the program ("templatch" lies below it) and of the quick saves.
+    std::string programFolder;
+    std::string quickSaveFolder;
+};
+
+class TFFTDISPLAY : public QMainWindow {
+    Q_OBJECT
+  public:
+    TFFTDISPLAY(SettingsTree& settings, Prompter& prompter, ProgramSettings& program,
+                FrequencyWindowHooks hooks, QWidget* parent = nullptr);
+    ~TFFTDISPLAY() override;
+
+    // Computes the spectrum of the main window's analysis window in `mode`, shows the window and
+    // repaints. False (nothing changed) when there is no response or the input is refused.
+    bool ShowSpectrum(AnalysisMode mode);
+    // A macro replay's choice: mode, smoothing and files, applied with the next spectrum.
+    void ApplyAnalysisChoice(const AnalysisChoice& choice);
+
+    // --- parts the trace code, tests and the main window use ---
+    std::vector<DrawableCurve>& traceCurves() { return traces_; }
+    FrequencyDisplay& display() { return view_; }
+    CalibrationStore& store() { return store_; }
+    SpectrumComputer& computer() { return computer_; }
+    QWidget* plot() const;
+    QAction* action(const QString& name) const;
+    QSpinBox* valueEditor() const { return wert_; }
+    QLabel* editorLabel() const { return editorLabel_; }
+    QMenu* editorPopup() const { return popup_; }
+    QToolButton* toolButton(const QString& name) const;
+    // The colour set painted now (the display set).
+    ColorTable& colours();
+
+    // Paints the plot as the window shows it into an image (tests, screenshots).
+    void PaintTo(QPainter& painter, const QRect& rect, bool printing, bool inColour,
+                 const std::string& header);
+
+    // --- commands (menu handlers) ---
+    void SAVE1Click();
+    void SASCII1Click();
+    void QuickSave(int slot);
+    void OverlayQuickSave(int slot);
+    void PresetSave(const std::string& name);
+    void PRINT1Click();
+    // The printout's header line: message 312 and the date and time in message 311's pattern.
+    std::string PrintHeader() const;
+    // Prints one page onto `printer` (already set up); the header carries the date and time.
+    void PrintTo(QPrinter& printer, bool inColour);
+    void LOAD2Click();
+    bool LoadOverlay(const std::string& path);
+    void SHOWOVERLAY1Click();
+    void FlipCurve1Click();
+    void SETCOLOR1Click();
+    void LOADCAL1Click();
+    void SAVEASCAL1Click();
+    void USECAL1Click();
+    void MicButtonClick();
+    void LOADMICCALDATA1Click();
+    void EDITMICDATA1Click();
+    void LoadRecentCalibration(const std::string& path);
+    void Snap(int userMacro);  // 1 … 10
+    void SelectMode(EditorMode mode, bool popUp = true);
+    void ChoosePopup(const PopupEntry& entry);
+    void Repaint();
+    // Recomputes the display spectrum after calibration, smoothing or gain changes.
+    void Rebuild();
+
+  signals:
+    // Emitted before each repaint: rebuild traceCurves() now.
+    void beforePaint();
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+  private:
+    friend class FrequencyPlotWidget;
+    void buildMenus();
+    void buildToolBars();
+    void readSettings();
+    void writeSettings();
+    void fillCalibration(SpectrumInput& in) const;
+    void reloadCalibrationForMode();
+    void ensureCalibrationFits();
+    bool loadMic(const std::string& path);
+    void updateCalibrationUi();
+    void updateOverlayUi();
+    void updateRecentMenus();
+    void syncEditor();
+    DisplaySpectrum displaySpectrum() const;
+    DisplaySpectrum rawSpectrum() const;
+    bool handleKey(int key);
+    void pause(bool on);
+
+    SettingsTree& settings_;
+    Prompter& prompter_;
+    ProgramSettings& program_;
+    FrequencyWindowHooks hooks_;
+    SpectrumComputer computer_;
+    CalibrationStore store_;
+    FrequencyDisplay view_;
+    std::vector<DrawableCurve> traces_;
+    std::vector<SmoothRecord> micScratch_;
+    SpectrumInput lastInput_;
+    bool haveInput_ = false;
+    std::optional<AnalysisChoice> pendingChoice_;
+    std::string pendingStartOverlay_;  // "OVERLAY FILE", loaded with the first spectrum
+    std::string pendingMic_;           // "MIC CAL DATA", loaded with the first spectrum
+    // FFT size and rate each mode's calibration was read for (SMOOTH: size 0).
+    std::array<std::pair<int, double>, 2> calLoadedFor_{};
+    ColorTable printoutColours_;
+    bool opened_ = false;
+
+    FrequencyPlotWidget* plot_ = nullptr;
+    QSpinBox* wert_ = nullptr;
+    QLabel* editorLabel_ = nullptr;
+    QLabel* clock_ = nullptr;
+    QMenu* popup_ = nullptr;
+    QMenu* recentCal_ = nullptr;
+    QMenu* recentOverlay_ = nullptr;
+    QMenu* presets_ = nullptr;
+    QAction* useCal_ = nullptr;
+    QAction* showOverlay_ = nullptr;
+    QAction* flip_ = nullptr;
+    QAction* phase_ = nullptr;
+    QAction* eqBorders_ = nullptr;
+    QAction* stopAgain_ = nullptr;
+    QAction* mic_ = nullptr;
+    bool updatingEditor_ = false;
+};
+
+}  // namespace fim
