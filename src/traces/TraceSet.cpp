@@ -8,7 +8,7 @@
 namespace fim {
 
 void AppendSmoothCurve(std::span<const SmoothRecord> records, double reference, double from,
-                       double to, double gain, bool invert, std::vector<TracePoint>& out) {
+                       double to, double gain, bool invert, std::vector<CurvePoint>& out) {
     if (!(reference > 0.0) || !std::isfinite(reference)) return;
     for (const SmoothRecord& r : records) {
         if (r.Frequency < from) continue;
@@ -26,7 +26,7 @@ TraceSet::TraceSet(SettingsTree* settings, Prompter* prompter) {
         numbered_[k] = traces_[k].get();
     }
     main_ = std::make_unique<TMAINTRACE>(settings, prompter, kMainTraceDefaultColour);
-    for (TraceCurve& c : curves_) c.Points.reserve(kSmoothRecords);
+    for (DrawableCurve& c : curves_) c.points.reserve(kSmoothRecords);
 }
 
 TraceSet::~TraceSet() = default;
@@ -39,6 +39,11 @@ const Ttrace& TraceSet::Trace(int number) const {
     return *traces_.at(static_cast<std::size_t>(number - 1));
 }
 
+void TraceSet::SaveSettings() {
+    for (Ttrace* t : numbered_) t->SaveSettings();
+    main_->SaveSettings();
+}
+
 std::vector<std::string> TraceSet::MainTraceMembers() const {
     std::vector<std::string> names;
     for (const Ttrace* t : numbered_) {
@@ -48,31 +53,30 @@ std::vector<std::string> TraceSet::MainTraceMembers() const {
     return names;
 }
 
-std::span<const TraceCurve> TraceSet::Repaint(const LiveGraph& live, const TracePlotRange& plot) {
+std::span<const DrawableCurve> TraceSet::Repaint(const LiveGraph& live, const TracePlotRange& plot) {
     RebuildMainTrace(*main_, numbered_, AddCurrentGraph, live.Smooth, live.LowestValid,
                      live.Correction, live.SampleRate);
 
     std::size_t used = 0;
-    auto next = [&](const Ttrace& t) -> TraceCurve& {
-        TraceCurve& c = curves_[used++];
-        c.Colour = t.Colour;
-        c.PenWidth = plot.PenWidth;
-        c.Number = t.Number;
-        c.Points.clear();
+    auto next = [&](const Ttrace& t) -> DrawableCurve& {
+        DrawableCurve& c = curves_[used++];
+        c.colour = t.Colour;
+        c.penWidth = plot.PenWidth;
+        c.points.clear();
         return c;
     };
     for (Ttrace* t : numbered_) {
         if (!t->PrepareDraw(live.LevelReference)) continue;
-        TraceCurve& c = next(*t);
+        DrawableCurve& c = next(*t);
         AppendSmoothCurve(t->GetRecords(), t->DisplayReference,
                           std::max(plot.LowerLimit, t->GetLowFrequencyLimit()), plot.UpperLimit,
-                          plot.GainOffset, false, c.Points);
+                          plot.GainOffset, false, c.points);
     }
     if (main_->PrepareDrawMain()) {
-        TraceCurve& c = next(*main_);
+        DrawableCurve& c = next(*main_);
         AppendSmoothCurve(main_->GetRecords(), main_->DisplayReference,
                           std::max(plot.LowerLimit, main_->GetLowFrequencyLimit()),
-                          plot.UpperLimit, plot.GainOffset, main_->Flipped(), c.Points);
+                          plot.UpperLimit, plot.GainOffset, main_->Flipped(), c.points);
     }
     return {curves_.data(), used};
 }

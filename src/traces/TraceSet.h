@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "spectrum/FrequencyDisplay.h"
 #include "traces/TMAINTRACE.h"
 #include "traces/Ttrace.h"
 
@@ -23,20 +24,6 @@ constexpr int kNumberedTraces = 5;
 constexpr std::array<uint32_t, kNumberedTraces> kTraceDefaultColours = {
     0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFFFFFF};
 constexpr uint32_t kMainTraceDefaultColour = 0x008000;
-
-// One point of a drawn curve: frequency in Hz and level in dB on the plot's level axis (0 dB on
-// the centre line, gain offset included).
-struct TracePoint {
-    double Frequency = 0.0;
-    double Level = 0.0;
-};
-
-struct TraceCurve {
-    uint32_t Colour = 0;  // 0x00BBGGRR
-    int PenWidth = 1;
-    int Number = 0;  // 1 … 5, 0 for the main trace
-    std::vector<TracePoint> Points;
-};
 
 // What the live graph contributes to the main trace and to the traces' level reference.
 struct LiveGraph {
@@ -60,11 +47,11 @@ struct TracePlotRange {
 };
 
 // Appends the points of a SMOOTH spectrum to `out`: the records from `from` Hz up to `to` Hz,
-// each at 20·log10(magnitude / reference) + gain (negated before the gain when `invert`).
+// each at 20·log10(magnitude / reference) + gain dB (negated before the gain when `invert`).
 // Records with magnitude 0 or below are skipped; nothing is drawn for a reference that is not
 // positive and finite.
 void AppendSmoothCurve(std::span<const SmoothRecord> records, double reference, double from,
-                       double to, double gain, bool invert, std::vector<TracePoint>& out);
+                       double to, double gain, bool invert, std::vector<CurvePoint>& out);
 
 class TraceSet {
   public:
@@ -93,14 +80,17 @@ class TraceSet {
 
     // The repaint: rebuilds the main trace, then returns the curves to draw (shown traces 1 … 5
     // in order, then the main trace). The returned curves live until the next call.
-    std::span<const TraceCurve> Repaint(const LiveGraph& live, const TracePlotRange& plot);
+    std::span<const DrawableCurve> Repaint(const LiveGraph& live, const TracePlotRange& plot);
+
+    // Writes every trace's settings value (what destruction writes).
+    void SaveSettings();
 
   private:
     std::array<std::unique_ptr<Ttrace>, kNumberedTraces> traces_;
     std::array<Ttrace*, kNumberedTraces> numbered_{};
     std::unique_ptr<TMAINTRACE> main_;
     // Reused from repaint to repaint, so painting allocates nothing once warmed up.
-    std::array<TraceCurve, kNumberedTraces + 1> curves_;
+    std::array<DrawableCurve, kNumberedTraces + 1> curves_;
 };
 
 }  // namespace fim

@@ -22,27 +22,27 @@ TEST(TraceCurves, SmoothCurveKeepsRangeSkipsEmptyRecordsAndMirrors) {
     auto s = MakeSpectrum(Ramp, NoPhase);
     s[100].Magnitude = 0.0;
     s[101].Magnitude = -1.0;
-    std::vector<TracePoint> pts;
+    std::vector<CurvePoint> pts;
     AppendSmoothCurve(s, 2.0, 100.0, 10000.0, 3.0, false, pts);
     ASSERT_FALSE(pts.empty());
-    EXPECT_GE(pts.front().Frequency, 100.0);
-    EXPECT_LT(pts.front().Frequency, 100.0 * std::pow(2.0, 1.0 / 28.0));
-    EXPECT_LE(pts.back().Frequency, 10000.0);
-    for (const TracePoint& p : pts) {
-        ASSERT_NE(p.Frequency, s[100].Frequency);
-        ASSERT_NE(p.Frequency, s[101].Frequency);
+    EXPECT_GE(pts.front().frequency, 100.0);
+    EXPECT_LT(pts.front().frequency, 100.0 * std::pow(2.0, 1.0 / 28.0));
+    EXPECT_LE(pts.back().frequency, 10000.0);
+    for (const CurvePoint& p : pts) {
+        ASSERT_NE(p.frequency, s[100].Frequency);
+        ASSERT_NE(p.frequency, s[101].Frequency);
     }
     // Level: 20·log10(m / reference) + gain, by hand for the first point.
     const int first = static_cast<int>(std::ceil(28.0 * std::log2(100.0 / 20.0) - 1e-9));
-    EXPECT_NEAR(pts.front().Level, 20.0 * std::log10(Ramp(first) / 2.0) + 3.0, 1e-12);
+    EXPECT_NEAR(pts.front().db, 20.0 * std::log10(Ramp(first) / 2.0) + 3.0, 1e-12);
 
-    std::vector<TracePoint> inv;
+    std::vector<CurvePoint> inv;
     AppendSmoothCurve(s, 2.0, 100.0, 10000.0, 3.0, true, inv);
     ASSERT_EQ(inv.size(), pts.size());
-    EXPECT_NEAR(inv.front().Level, -(pts.front().Level - 3.0) + 3.0, 1e-12);
+    EXPECT_NEAR(inv.front().db, -(pts.front().db - 3.0) + 3.0, 1e-12);
 
     // A reference of 0 would put every point at +inf: nothing is drawn.
-    std::vector<TracePoint> none;
+    std::vector<CurvePoint> none;
     AppendSmoothCurve(s, 0.0, 20.0, 20000.0, 0.0, false, none);
     AppendSmoothCurve(s, NAN, 20.0, 20000.0, 0.0, false, none);
     EXPECT_TRUE(none.empty());
@@ -77,19 +77,19 @@ TEST_F(TraceSetTest, RepaintDrawsShownTracesAgainstTheRightReference) {
     set.Trace(4).ShowDown = true;
     auto curves = set.Repaint(live, plot);
     ASSERT_EQ(curves.size(), 2u);
-    EXPECT_EQ(curves[0].Number, 2);
-    EXPECT_EQ(curves[0].Colour, kTraceDefaultColours[1]);
-    EXPECT_EQ(curves[0].PenWidth, 2);
+    EXPECT_EQ(curves[0].colour, kTraceDefaultColours[1]);
+    EXPECT_EQ(curves[0].penWidth, 2);
     // Trace 2 starts at its own lowest valid frequency, above the plot's lower limit.
-    EXPECT_GE(curves[0].Points.front().Frequency, 150.0);
+    EXPECT_GE(curves[0].points.front().frequency, 150.0);
     // Not centred: against the live reference, 20·log10(2 / 0.5) ≈ 12.04 dB everywhere.
-    for (const TracePoint& p : curves[0].Points) ASSERT_NEAR(p.Level, 12.0412, 1e-4);
-    EXPECT_GE(curves[1].Points.front().Frequency, 100.0);
+    for (const CurvePoint& p : curves[0].points) ASSERT_NEAR(p.db, 12.0412, 1e-4);
+    EXPECT_EQ(curves[1].colour, kTraceDefaultColours[3]);
+    EXPECT_GE(curves[1].points.front().frequency, 100.0);
 
     // Centred on its own mean magnitude, the flat trace sits on 0 dB.
     set.Trace(2).CentreDown = true;
     curves = set.Repaint(live, plot);
-    for (const TracePoint& p : curves[0].Points) ASSERT_NEAR(p.Level, 0.0, 1e-9);
+    for (const CurvePoint& p : curves[0].points) ASSERT_NEAR(p.db, 0.0, 1e-9);
 }
 
 TEST_F(TraceSetTest, MainTraceFollowsMembersAndFlips) {
@@ -116,14 +116,13 @@ TEST_F(TraceSetTest, MainTraceFollowsMembersAndFlips) {
     set.Main().ShowDown = true;
     auto curves = set.Repaint(g, plot);
     ASSERT_EQ(curves.size(), 1u);
-    EXPECT_EQ(curves[0].Number, 0);
-    EXPECT_EQ(curves[0].Colour, kMainTraceDefaultColour);
-    const std::vector<TracePoint> upright = curves[0].Points;
+    EXPECT_EQ(curves[0].colour, kMainTraceDefaultColour);
+    const std::vector<CurvePoint> upright = curves[0].points;
     set.Main().CentreDown = true;
     curves = set.Repaint(g, plot);
-    ASSERT_EQ(curves[0].Points.size(), upright.size());
+    ASSERT_EQ(curves[0].points.size(), upright.size());
     for (std::size_t i = 0; i < upright.size(); ++i) {
-        ASSERT_NEAR(curves[0].Points[i].Level + 6.0, -(upright[i].Level + 6.0), 1e-9);
+        ASSERT_NEAR(curves[0].points[i].db + 6.0, -(upright[i].db + 6.0), 1e-9);
     }
 
     // No member left: the next repaint clears the main trace and draws nothing.

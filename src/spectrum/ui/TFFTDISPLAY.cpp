@@ -32,6 +32,8 @@
 #include "shell/Prompter.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/ui/FrequencyPainter.h"
+#include "traces/TraceSet.h"
+#include "traces/ui/TForm7.h"
 
 namespace fim {
 
@@ -121,6 +123,8 @@ TFFTDISPLAY::TFFTDISPLAY(SettingsTree& settings, Prompter& prompter, ProgramSett
       printoutColours_(DefaultPrintoutColours()) {
     setObjectName(QStringLiteral("TFFTDISPLAY"));
     setWindowTitle(QStringLiteral("MIV FFT"));
+    traceSet_ = std::make_unique<TraceSet>(&settings_, &prompter_);
+    connect(this, &TFFTDISPLAY::beforePaint, this, [this] { rebuildTraces(); });
     plot_ = new FrequencyPlotWidget(this);
     setCentralWidget(plot_);
     buildMenus();
@@ -131,7 +135,10 @@ TFFTDISPLAY::TFFTDISPLAY(SettingsTree& settings, Prompter& prompter, ProgramSett
     SelectMode(EditorMode::Smoothing, false);
 }
 
-TFFTDISPLAY::~TFFTDISPLAY() = default;
+TFFTDISPLAY::~TFFTDISPLAY() {
+    // The trace manager works on the trace set: it goes first.
+    delete traceManager_;
+}
 
 QWidget* TFFTDISPLAY::plot() const { return plot_; }
 
@@ -337,6 +344,12 @@ void TFFTDISPLAY::buildToolBars() {
         Repaint();
     });
     button(overlayPen, "OVERLAYPENBUTTON", QStringLiteral("OVL LINE"), M(313));
+    traceManagerAction_ = new QAction(this);
+    traceManagerAction_->setObjectName(QStringLiteral("TRACEMANAGER1"));
+    traceManagerAction_->setCheckable(true);
+    connect(traceManagerAction_, &QAction::triggered, this,
+            [this](bool on) { TRACEMANAGERClick(on); });
+    button(traceManagerAction_, "TRACEMANAGERBUTTON", QStringLiteral("TRACES"), M(192));
     top->addSeparator();
     button(action(QStringLiteral("INFO1")), "INFOBUTTON", M(186), M(186));
     button(action(QStringLiteral("TIMEWINDOW1")), "TIMEWINDOWBUTTON", QStringLiteral("TIME"),
@@ -621,6 +634,57 @@ void TFFTDISPLAY::Rebuild() {
     updateCalibrationUi();
     syncEditor();
     Repaint();
+}
+
+void TFFTDISPLAY::TRACEMANAGERClick(bool show) {
+    if (!traceManager_) {
+        TForm7Host host;
+        host.repaint = [this] { Repaint(); };
+        host.liveLevelReference = [this] { return computer_.LevelReference(); };
+        host.sampleRate = [this] {
+            return computer_.SampleRate() > 0.0 ? computer_.SampleRate() : view_.sampleRate;
+        };
+        host.closed = [this] { traceManagerAction_->setChecked(false); };
+        traceManager_ = new TForm7(*traceSet_, prompter_, &settings_, std::move(host), this);
+    }
+    traceManagerAction_->setChecked(show);
+    if (show) {
+        traceManager_->show();
+        traceManager_->raise();
+    } else {
+        traceManager_->hide();
+    }
+}
+
+void TFFTDISPLAY::rebuildTraces() {
+    LiveGraph live;
+    // Only a SMOOTH graph can join the main trace; in FFT mode there is none.
+    if (computer_.DataValid() && computer_.Mode() == AnalysisMode::Smooth &&
+        computer_.SmoothDisplay().size() == static_cast<std::size_t>(kSmoothRecords)) {
+        live.Smooth = computer_.SmoothDisplay();
+    }
+    live.LowestValid = computer_.LowestValidFrequency();
+    live.LevelReference = computer_.LevelReference();
+    live.SampleRate = computer_.SampleRate();
+    if (store_.micApplied && store_.MicLoaded()) {
+        // Record 0 carries the correction's sample rate, records 1 … 294 its points.
+        const MicCorrection& mic = store_.Mic();
+        traceCorrection_.resize(mic.entries.size() + 1);
+        traceCorrection_[0] = {mic.sampleRate, 0.0, 0.0};
+        for (std::size_t i = 0; i < mic.entries.size(); ++i)
+            traceCorrection_[i + 1] = {mic.entries[i].frequency, mic.entries[i].db,
+                                       mic.entries[i].phase};
+        live.Correction = traceCorrection_;
+    }
+    TracePlotRange plot;
+    plot.LowerLimit = view_.EffectiveLower();
+    plot.UpperLimit = view_.upperLimit;
+    plot.GainOffset = view_.gain;
+    // Traces are comparison curves like the overlay and share its line width.
+    plot.PenWidth = view_.overlayPenWidth;
+    const auto curves = traceSet_->Repaint(live, plot);
+    traces_.assign(curves.begin(), curves.end());
+    if (traceManager_) traceManager_->SyncFromTraces();
 }
 
 void TFFTDISPLAY::Repaint() {

@@ -37,6 +37,8 @@ class Prompter;
 class SettingsTree;
 struct ProgramSettings;
 class FrequencyPlotWidget;
+class TForm7;
+class TraceSet;
 
 // What the window needs from the main window.
 struct FrequencyWindowHooks {
@@ -86,6 +88,10 @@ class TFFTDISPLAY : public QMainWindow {
     QToolButton* toolButton(const QString& name) const;
     // The colour set painted now (the display set).
     ColorTable& colours();
+    // The six trace objects (traces 1 … 5 and the main trace) and the trace manager window,
+    // which exists once the trace manager button was first pressed.
+    TraceSet& traceSet() { return *traceSet_; }
+    TForm7* traceManager() const { return traceManager_; }
 
     // Paints the plot as the window shows it into an image (tests, screenshots).
     void PaintTo(QPainter& painter, const QRect& rect, bool printing, bool inColour,
@@ -115,6 +121,8 @@ class TFFTDISPLAY : public QMainWindow {
     void EDITMICDATA1Click();
     void LoadRecentCalibration(const std::string& path);
     void Snap(int userMacro);  // 1 … 10
+    // The trace manager button: shows or hides the trace manager window.
+    void TRACEMANAGERClick(bool show);
     void SelectMode(EditorMode mode, bool popUp = true);
     void ChoosePopup(const PopupEntry& entry);
     void Repaint();
@@ -148,6 +156,8 @@ class TFFTDISPLAY : public QMainWindow {
     DisplaySpectrum rawSpectrum() const;
     bool handleKey(int key);
     void pause(bool on);
+    // Every repaint: rebuilds the main trace and the trace curves.
+    void rebuildTraces();
 
     SettingsTree& settings_;
     Prompter& prompter_;
@@ -157,6 +167,10 @@ class TFFTDISPLAY : public QMainWindow {
     CalibrationStore store_;
     FrequencyDisplay view_;
     std::vector<DrawableCurve> traces_;
+    std::unique_ptr<TraceSet> traceSet_;
+    TForm7* traceManager_ = nullptr;
+    QAction* traceManagerAction_ = nullptr;
+    std::vector<SmoothRecord> traceCorrection_;  // the microphone correction as trace records
     std::vector<SmoothRecord> micScratch_;
     SpectrumInput lastInput_;
     bool haveInput_ = false;

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QToolButton>
+#include <QVariant>
 
 #include "settings/SettingsTree.h"
 #include "shell/Catalog.h"
@@ -39,10 +40,21 @@ QIcon Swatch(uint32_t ref) {
 
 // The name labels sit on the plot's dark background so that every trace colour (white and
 // yellow included) stays readable.
+// Runs after every repaint of the frequency window, so it touches a label only on a change.
 void SetLabel(QLabel* label, const std::string& text, uint32_t colour) {
-    label->setText(QString::fromStdString(text));
-    label->setStyleSheet(QStringLiteral("QLabel { color: %1; background: black; padding: 2px 4px; }")
-                             .arg(CssColour(colour)));
+    const QString t = QString::fromStdString(text);
+    if (label->text() != t) label->setText(t);
+    const QString css =
+        QStringLiteral("QLabel { color: %1; background: black; padding: 2px 4px; }")
+            .arg(CssColour(colour));
+    if (label->styleSheet() != css) label->setStyleSheet(css);
+}
+
+void SetSwatch(QToolButton* button, uint32_t colour) {
+    const QVariant v = button->property("swatch");
+    if (v.isValid() && v.toUInt() == colour) return;
+    button->setIcon(Swatch(colour));
+    button->setProperty("swatch", colour);
 }
 
 QToolButton* MakeButton(QWidget* parent, const QString& name, const QString& hint,
@@ -205,7 +217,7 @@ void TForm7::SyncFromTraces() {
         const Ttrace& t = traces_.Trace(n);
         const Row& r = RowOf(n);
         SetLabel(r.label, t.GetName(), t.Colour);
-        r.colour->setIcon(Swatch(t.Colour));
+        SetSwatch(r.colour, t.Colour);
         const bool on = t.ButtonsEnabled();
         r.centre->setEnabled(on);
         r.show->setEnabled(on);
@@ -213,7 +225,7 @@ void TForm7::SyncFromTraces() {
     }
     const TMAINTRACE& main = traces_.Main();
     SetLabel(label6_, Msg(229), main.Colour);
-    speedButton22_->setIcon(Swatch(main.Colour));
+    SetSwatch(speedButton22_, main.Colour);
     speedButton21_->setEnabled(main.ShowEnabled());
     // An empty main trace has nothing to save.
     speedButton25_->setEnabled(main.AverageCount > 0);
@@ -243,6 +255,7 @@ void TForm7::LoadTrace(int number) {
     const auto path = prompter_.ChooseOpenFile(request);
     if (!path) return;
     if (!t.LoadFromFile(*path)) return;
+    t.SaveSettings();
     RefreshList();
     // A shown row must not keep drawing the curve of the file it had before.
     Repaint();
@@ -252,6 +265,7 @@ void TForm7::ChooseTraceColour(int number) {
     Ttrace& t = number == 0 ? static_cast<Ttrace&>(traces_.Main()) : traces_.Trace(number);
     if (const auto c = prompter_.ChooseColour(Msg(number == 0 ? 225 : 220), t.Colour)) {
         t.SetColour(*c);
+        t.SaveSettings();
     }
     Repaint();
 }

@@ -177,6 +177,7 @@ TEST_F(TForm7Test, ColourDialogPositionAndClose) {
     prompter.colours.push_back(0x00112233);
     form->mainColourButton()->click();
     EXPECT_EQ(set->Main().Colour, 0x00112233u);
+    EXPECT_EQ(tree.ReadInteger("MainTrace"), 0x00112233);  // kept at once, not only at exit
     EXPECT_TRUE(form->mainLabel()->styleSheet().contains("#332211"));
     EXPECT_EQ(repaints, 2);
 
