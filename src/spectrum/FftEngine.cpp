@@ -125,56 +125,39 @@ __attribute__((target("avx2"))) inline bool AnyLane(V4i v) {
 #endif
 #endif
 
-// The radix-4 butterfly of the first two stages (half-lengths 1 and 2) on four values a, b, c, d
-// in bit-reversed order: all factors are ±1, ∓i.
+// The first two stages (half-lengths 1 and 2) on four values in bit-reversed order, each a
+// vector {re, im}: all factors are ±1, ∓i. Writes re[0 … 3] and im[0 … 3].
 template <bool Inverse>
-__attribute__((always_inline)) inline void Butterfly4(double* re, double* im, double ar,
-                                                      double ai, double br, double bi, double cr,
-                                                      double ci, double dr, double di) {
-    double a1r = ar + br, a1i = ai + bi;
-    double b1r = ar - br, b1i = ai - bi;
-    double c1r = cr + dr, c1i = ci + di;
-    double d1r = cr - dr, d1i = ci - di;
-    // Second stage: (a1, c1) with factor 1, (b1, d1) with factor −i (forward) or +i.
-    double tr = Inverse ? -d1i : d1i;
-    double ti = Inverse ? d1r : -d1r;
-    re[0] = a1r + c1r;
-    im[0] = a1i + c1i;
-    re[2] = a1r - c1r;
-    im[2] = a1i - c1i;
-    re[1] = b1r + tr;
-    im[1] = b1i + ti;
-    re[3] = b1r - tr;
-    im[3] = b1i - ti;
+__attribute__((always_inline)) inline void Butterfly4(double* re, double* im, V2 a, V2 b, V2 c,
+                                                      V2 d) {
+    const V2 a1 = a + b, b1 = a - b, c1 = c + d, d1 = c - d;
+    // Second stage: (a1, c1) with factor 1, (b1, d1) with −i (forward) or +i; −i·(x + iy) is
+    // y − ix.
+    const V2 swapped = __builtin_shufflevector(d1, d1, 1, 0);
+    const V2 t = Inverse ? swapped * V2{-1.0, 1.0} : swapped * V2{1.0, -1.0};
+    const V2 o0 = a1 + c1, o1 = b1 + t, o2 = a1 - c1, o3 = b1 - t;
+    Store(re, __builtin_shufflevector(o0, o1, 0, 2));
+    Store(im, __builtin_shufflevector(o0, o1, 1, 3));
+    Store(re + 2, __builtin_shufflevector(o2, o3, 0, 2));
+    Store(im + 2, __builtin_shufflevector(o2, o3, 1, 3));
 }
 
-// The first stage(s) in place on data already in bit-reversed order: two stages when
-// `twoStages`, else the first alone.
+// The first two stages in place on data already in bit-reversed order.
 template <bool Inverse>
 struct InPlaceFirst {
     double* re;
     double* im;
-    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
-        double* __restrict r = re + b;
-        double* __restrict i = im + b;
-        if (twoStages) {
-            for (int g = 0; g < count; g += 4) {
-                Butterfly4<Inverse>(r + g, i + g, r[g], i[g], r[g + 1], i[g + 1], r[g + 2],
-                                    i[g + 2], r[g + 3], i[g + 3]);
-            }
-        } else {
-            for (int g = 0; g < count; g += 2) {
-                double ar = r[g], ai = i[g];
-                r[g] = ar + r[g + 1];
-                i[g] = ai + i[g + 1];
-                r[g + 1] = ar - r[g + 1];
-                i[g + 1] = ai - i[g + 1];
-            }
+    __attribute__((always_inline)) void operator()(int b, int count) const {
+        double* r = re + b;
+        double* i = im + b;
+        for (int g = 0; g < count; g += 4) {
+            Butterfly4<Inverse>(r + g, i + g, V2{r[g], i[g]}, V2{r[g + 1], i[g + 1]},
+                                V2{r[g + 2], i[g + 2]}, V2{r[g + 3], i[g + 3]});
         }
     }
 };
 
-// The first stage(s) of the half-size transform of real samples: position p of the m-point
+// The first two stages of the half-size transform of real samples: position p of the m-point
 // sequence z[j] = in[2j] + i·in[2j + 1] in bit-reversed order is gathered straight into the
 // butterflies, so the permutation costs no pass of its own. `shift` turns the 16-bit reversal
 // table into the reversal over log2(m) bits.
@@ -184,29 +167,43 @@ struct GatherFirst {
     double* im;
     const uint16_t* rev;
     int shift;
-    __attribute__((always_inline)) void operator()(int b, int count, bool twoStages) const {
-        double* __restrict r = re + b;
-        double* __restrict i = im + b;
-        if (twoStages) {
-            for (int g = 0; g < count; g += 4) {
-                const double* a = in + 2 * (rev[b + g] >> shift);
-                const double* c = in + 2 * (rev[b + g + 1] >> shift);
-                const double* e = in + 2 * (rev[b + g + 2] >> shift);
-                const double* d = in + 2 * (rev[b + g + 3] >> shift);
-                Butterfly4<false>(r + g, i + g, a[0], a[1], c[0], c[1], e[0], e[1], d[0], d[1]);
-            }
-        } else {
-            for (int g = 0; g < count; g += 2) {
-                const double* a = in + 2 * (rev[b + g] >> shift);
-                const double* c = in + 2 * (rev[b + g + 1] >> shift);
-                r[g] = a[0] + c[0];
-                i[g] = a[1] + c[1];
-                r[g + 1] = a[0] - c[0];
-                i[g + 1] = a[1] - c[1];
-            }
+    __attribute__((always_inline)) void operator()(int b, int count) const {
+        for (int g = b; g < b + count; g += 4) {
+            Butterfly4<false>(re + g, im + g, Load<V2>(in + 2 * (rev[g] >> shift)),
+                              Load<V2>(in + 2 * (rev[g + 1] >> shift)),
+                              Load<V2>(in + 2 * (rev[g + 2] >> shift)),
+                              Load<V2>(in + 2 * (rev[g + 3] >> shift)));
         }
     }
 };
+
+// The stage with half-length h alone, lanes butterflies at a time.
+template <typename V, bool Inverse>
+__attribute__((always_inline)) inline void Radix2Pass(double* __restrict re, double* __restrict im,
+                                                      int n, int h, const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    if constexpr (kLanes > 2) {
+        if (h < kLanes) {
+            Radix2Pass<V2, Inverse>(re, im, n, h, tables);
+            return;
+        }
+    }
+    const double* ct = tables.StageCos(h);
+    const double* st = tables.StageSin(h);
+    for (int b = 0; b < n; b += 2 * h) {
+        for (int j = 0; j < h; j += kLanes) {
+            const V wr = Load<V>(ct + j);
+            const V wi = Inverse ? -Load<V>(st + j) : Load<V>(st + j);
+            const V ar = Load<V>(re + b + j), ai = Load<V>(im + b + j);
+            const V br = Load<V>(re + b + j + h), bi = Load<V>(im + b + j + h);
+            const V tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+            Store(re + b + j, ar + tr);
+            Store(im + b + j, ai + ti);
+            Store(re + b + j + h, ar - tr);
+            Store(im + b + j + h, ai - ti);
+        }
+    }
+}
 
 // Stages with half-lengths h and 2h together (h ≥ 2), lanes butterflies at a time.
 template <typename V, bool Inverse>
@@ -266,26 +263,26 @@ __attribute__((always_inline)) inline void Radix4Pass(double* __restrict re, dou
     }
 }
 
-// The stages of an n-point transform (n ≥ 4); `first` does the first stage or two on a block
-// (and brings the data into bit-reversed order if it is not already). The early stages work on
-// blocks of kBlock points that stay in the first-level cache, block after block; only the stages
-// whose butterflies span more than a block sweep the whole array.
+// The stages of an n-point transform (n ≥ 4); `first` does the first two stages on a block (and
+// brings the data into bit-reversed order if it is not already), radix-4 passes follow, and a
+// radix-2 pass ends an odd number of stages. The early stages work on blocks of kBlock points that
+// stay in the first-level cache, block after block; only the stages whose butterflies span more
+// than a block sweep the whole array.
 constexpr int kBlock = 2048;
 
 template <typename V, bool Inverse, typename First>
 __attribute__((always_inline)) inline void Stages(double* re, double* im, int n,
                                                   const FftTables& tables, const First& first) {
-    const bool twoFirst = (Log2Of(n) & 1) == 0;
     const int block = std::min(n, kBlock);
-    const int h = twoFirst ? 4 : 2;
     for (int b = 0; b < n; b += block) {
-        first(b, block, twoFirst);
-        for (int hb = h; 4 * hb <= block; hb *= 4)
-            Radix4Pass<V, Inverse>(re + b, im + b, block, hb, tables);
+        first(b, block);
+        for (int h = 4; 4 * h <= block; h *= 4)
+            Radix4Pass<V, Inverse>(re + b, im + b, block, h, tables);
     }
-    int hw = h;
-    while (4 * hw <= block) hw *= 4;
-    for (; hw < n; hw *= 4) Radix4Pass<V, Inverse>(re, im, n, hw, tables);
+    int h = 4;
+    while (4 * h <= block) h *= 4;
+    for (; 4 * h <= n; h *= 4) Radix4Pass<V, Inverse>(re, im, n, h, tables);
+    if (h < n) Radix2Pass<V, Inverse>(re, im, n, h, tables);
 }
 
 // Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
@@ -417,14 +414,12 @@ constexpr double kTanPi8 = 0.41421356237309503;
 // π/4 as a double and the rest below it; π/2 as a double.
 constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
 constexpr double kPi2Hi = 1.5707963267948966;
-// The smallest positive double.
-constexpr double kDenormMin = 4.9406564584124654e-324;
 
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnitude, V& phase) {
     const Vi signBit = Vi{} + static_cast<long long>(0x8000000000000000ULL);
     const V zero = V{};
-    const V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
+    V ax = (V)((Vi)re & ~signBit), ay = (V)((Vi)im & ~signBit);
 
     const V squares = re * re + im * im;
     magnitude = Sqrt(squares);
@@ -434,28 +429,27 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
         const V s = ay > ax ? ax : ay;
         const V t = s / (m == zero ? V{} + 1.0 : m);
         magnitude = wild ? m * Sqrt(1.0 + t * t) : magnitude;
+        // The phase below needs parts well inside the normal range: scale by a power of two.
+        const V scale = wild ? (m < 1.0 ? V{} + 0x1p600 : V{} + 0x1p-600) : V{} + 1.0;
+        ax *= scale;
+        ay *= scale;
     }
 
     // Sector 0: |im| ≤ tan(π/8)·|re|; sector 2: |re| < tan(π/8)·|im|; sector 1 between.
     const Vi sector0 = ay <= kTanPi8 * ax;
     const Vi sector2 = ax < kTanPi8 * ay;
     const V num = sector0 ? ay : (sector2 ? -ax : ay - ax);
-    V den = sector0 ? ax : (sector2 ? ay : ay + ax);
-    // Only 0 (both parts 0) changes here; the re = 0 rule below decides that phase.
-    den = den > kDenormMin ? den : V{} + kDenormMin;
-    const V x = num / den;
+    const V den = sector0 ? ax : (sector2 ? ay : ay + ax);
+    const V x = num / den;  // 0/0 (NaN) only when both parts are 0
     const V z = x * x;
-    const auto& c = kAtanPoly;
-    V q = c[0] * z + c[1];
-    q = q * z + c[2];
-    q = q * z + c[3];
-    q = q * z + c[4];
-    q = q * z + c[5];
-    q = q * z + c[6];
-    q = q * z + c[7];
-    q = q * z + c[8];
-    q = q * z + c[9];
-    q = q * z + c[10];
+    // Estrin's scheme: a short dependency chain, so that the bins of several loop iterations
+    // are in flight at once.
+    const auto& c = kAtanPoly;  // highest power first
+    const V z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+    const V p10 = c[9] * z + c[10], p32 = c[7] * z + c[8], p54 = c[5] * z + c[6];
+    const V p76 = c[3] * z + c[4], p98 = c[1] * z + c[2];
+    const V p30 = p32 * z2 + p10, p74 = p76 * z2 + p54, p10to8 = c[0] * z2 + p98;
+    const V q = (p10to8 * z8 + (p74 * z4 + p30));
     const V a = x + x * (z * q);
     // First quadrant: k·π/4 + a with k = 0, 1, 2 for the sectors; with re < 0 (sign bit, so −0.0
     // counts): (4 − k)·π/4 − a. k·π/4 is exact in the double kPi4Hi times k ≤ 4 plus k·kPi4Lo.
@@ -465,34 +459,59 @@ __attribute__((always_inline)) inline void MagnitudePhaseV(V re, V im, V& magnit
     k = reSign != 0 ? 4.0 - k : k;
     V angle = k * kPi4Hi + ((V)((Vi)a ^ reSign) + k * kPi4Lo);
     angle = (V)((Vi)angle ^ ((Vi)im & signBit));
-    // re = 0: +π/2 when im > 0 (which the sectors give exactly), else −π/2.
-    phase = (re == zero) & ~(im > zero) ? V{} - kPi2Hi : angle;
+    // re = 0: the sectors give exactly +π/2 when im > 0 and −π/2 when im < 0; with both parts 0
+    // the angle is NaN, and the phase is −π/2.
+    phase = angle == angle ? angle : V{} - kPi2Hi;
 }
 
 inline void MagnitudePhase2(V2 re, V2 im, V2& magnitude, V2& phase) {
     MagnitudePhaseV<V2, V2i>(re, im, magnitude, phase);
 }
 
-// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `conjugate` takes the
+// Stores lane i of m and ph as record i.
+__attribute__((always_inline)) inline void StoreRecords(SpectrumRecord* out, V2 m, V2 ph) {
+    const V2 r0 = __builtin_shufflevector(m, ph, 0, 2), r1 = __builtin_shufflevector(m, ph, 1, 3);
+    std::memcpy(static_cast<void*>(out), &r0, sizeof r0);
+    std::memcpy(static_cast<void*>(out + 1), &r1, sizeof r1);
+}
+#if FIM_FFT_AVX2
+__attribute__((always_inline)) inline void StoreRecords(SpectrumRecord* out, V4 m, V4 ph) {
+    const V4 r01 = __builtin_shufflevector(m, ph, 0, 4, 1, 5);
+    const V4 r23 = __builtin_shufflevector(m, ph, 2, 6, 3, 7);
+    std::memcpy(static_cast<void*>(out), &r01, sizeof r01);
+    std::memcpy(static_cast<void*>(out + 2), &r23, sizeof r23);
+}
+#endif
+
+// Magnitude and phase of bins 0 … count − 1 of split arrays into records; `Conjugate` takes the
 // bins as conjugated (the inverse transform of real data).
+template <typename V, typename Vi, bool Conjugate>
+__attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
+                                                              SpectrumRecord* out, int count) {
+    static_assert(sizeof(SpectrumRecord) == 2 * sizeof(double));
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    int k = 0;
+    for (; k + kLanes <= count; k += kLanes) {
+        V m, ph;
+        const V vi = Load<V>(im + k);
+        MagnitudePhaseV<V, Vi>(Load<V>(re + k), Conjugate ? -vi : vi, m, ph);
+        StoreRecords(out + k, m, ph);
+    }
+    for (; k < count; ++k) {
+        V2 m, ph;
+        MagnitudePhase2(V2{re[k], 0.0}, V2{Conjugate ? -im[k] : im[k], 0.0}, m, ph);
+        out[k] = {m[0], ph[0]};
+    }
+}
+
 template <typename V, typename Vi>
 __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, const double* im,
                                                               SpectrumRecord* out, int count,
                                                               bool conjugate) {
-    constexpr int kLanes = sizeof(V) / sizeof(double);
-    const V flip = V{} + (conjugate ? -1.0 : 1.0);
-    int k = 0;
-    for (; k + kLanes <= count; k += kLanes) {
-        V vr, vi, m, ph;
-        std::memcpy(&vr, re + k, sizeof vr);
-        std::memcpy(&vi, im + k, sizeof vi);
-        MagnitudePhaseV<V, Vi>(vr, vi * flip, m, ph);
-        for (int i = 0; i < kLanes; ++i) out[k + i] = {m[i], ph[i]};
-    }
-    for (; k < count; ++k) {
-        V2 m, ph;
-        MagnitudePhase2(V2{re[k], 0.0}, V2{im[k] * flip[0], 0.0}, m, ph);
-        out[k] = {m[0], ph[0]};
+    if (conjugate) {
+        MagnitudePhaseLoop<V, Vi, true>(re, im, out, count);
+    } else {
+        MagnitudePhaseLoop<V, Vi, false>(re, im, out, count);
     }
 }
 
