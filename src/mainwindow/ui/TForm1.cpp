@@ -830,8 +830,10 @@ void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
         features_->activateWindow();
         return;
     }
+    // A run in progress stops first, measured or not: OK may change the MLS size and the sample
+    // format under it.
+    if (meas_.RunActive) controller_->StopRun();
     if (measured()) {
-        if (meas_.RunActive) controller_->StopRun();
         meas_.DevicesClosed = true;
         controller_->MIR1Click();
     }

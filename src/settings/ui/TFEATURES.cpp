@@ -422,6 +422,7 @@ void TFEATURES::buildMacroTab() {
     macroNumber_ = new QSpinBox(page);
     macroNumber_->setObjectName(QStringLiteral("UpDown1"));
     macroNumber_->setRange(1, kUserMacroCount);
+    macroNumber_->setKeyboardTracking(false);  // "12" typed selects macro 12, not 1 first
     connect(macroNumber_, &QSpinBox::valueChanged, this, [this](int n) {
         if (loading_) return;
         model_->SelectMacro(n);

@@ -507,6 +507,17 @@ TEST_F(TForm1Test, FeaturesOpensOnTheCallersTabAndChangesTheMlsSize) {
     EXPECT_EQ(shown, (std::vector<int>{int(FeaturesTab::Data), int(FeaturesTab::UserWindow),
                                        int(FeaturesTab::SoundIo), int(FeaturesTab::UserMacro)}));
 
+    // A run in progress stops before the dialog shows.
+    form->action("MLSONLY1")->trigger();
+    ASSERT_TRUE(meas.RunActive);
+    bool runningWhileShown = true;
+    QTimer::singleShot(0, form.get(), [&] {
+        runningWhileShown = meas.RunActive;
+        form->featuresDialog()->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    QTest::keyClick(form.get(), Qt::Key_M);
+    EXPECT_FALSE(runningWhileShown);
+
     // FEATURES opens on the tab last closed; a new MLS size goes through the main window's
     // question and lasts over a restart.
     QTimer::singleShot(0, form.get(), [&] {
