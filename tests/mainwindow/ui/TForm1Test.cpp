@@ -447,6 +447,20 @@ TEST(PeakQuestionDialogTest, ButtonsDecideThePeriod) {
     EXPECT_EQ(d.AskPeakMismatch(500, 510), PeakQuestion::Answer::Discard);
 }
 
+TEST_F(TForm1Test, AStoredDeviceThatIsGoneOpensTheSoundPage) {
+    tree.WriteString("OUTCARD", "Unplugged card");
+    Open();
+    int tab = -1;
+    QTimer::singleShot(0, form.get(), [&] {
+        TFEATURES* d = form->featuresDialog();
+        tab = d->tabs()->currentIndex();
+        d->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    });
+    QApplication::processEvents();
+    EXPECT_EQ(tab, int(FeaturesTab::SoundIo));
+    EXPECT_EQ(tree.ReadString("OUTCARD"), kVirtualRoomName);  // the one device there is
+}
+
 TEST_F(TForm1Test, FeaturesOpensOnTheCallersTabAndChangesTheMlsSize) {
     Open();
     // The letter keys name the tab; an untouched dialog closes with Cancel at once.
