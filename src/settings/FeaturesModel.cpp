@@ -344,21 +344,25 @@ bool FeaturesModel::SaveMacro() {
     return true;
 }
 
-void FeaturesModel::AskMacroSave() {
-    if (!macroUnsaved) return;
+bool FeaturesModel::AskMacroSave() {
+    if (!macroUnsaved) return true;
     if (host.showTab) host.showTab(FeaturesTab::UserMacro);
     const PromptAnswer a =
         prompter_.Ask(CurrentMacro().name, Msg(87), PromptButtons::YesNo, PromptIcon::Question);
-    if (a == PromptAnswer::Yes && SaveMacro()) return;
-    // Declined (or refused by the window check): the controls show the stored macro again.
+    if (a == PromptAnswer::Yes) {
+        // A save the window check refused keeps the edits on screen to be mended.
+        return SaveMacro();
+    }
+    // Declined: the controls show the stored macro again.
     v.macro = MacroToFields(CurrentMacro());
     macroUnsaved = false;
+    return true;
 }
 
 void FeaturesModel::SelectMacro(int number) {
     number = Clamp(number, 1, kUserMacroCount);
     if (number == v.macroNumber) return;
-    AskMacroSave();
+    if (!AskMacroSave()) return;
     v.macroNumber = number;
     v.macro = MacroToFields(CurrentMacro());
     macroUnsaved = false;
@@ -409,7 +413,7 @@ bool FeaturesModel::Ok() {
         m.PinkMls = v.pink;
         if (host.invalidateData) host.invalidateData();
     }
-    AskMacroSave();
+    if (!AskMacroSave()) return false;
     MayClose = true;
     m.FftSize = 2048 << Clamp(v.fftIndex, 0, kFftChoices - 1);
 
@@ -471,19 +475,23 @@ bool FeaturesModel::ApplySoundIo() {
         prompter_.Inform(Msg(89), Msg(273), PromptIcon::Stop);
         return false;
     }
-    const std::string in = inputNames.at(std::size_t(v.input));
-    const std::string out = outputNames.at(std::size_t(v.output));
-    if (in != CurrentDeviceName(tree_, devices_, true) ||
-        out != CurrentDeviceName(tree_, devices_, false)) {
+    const std::string currentIn = CurrentDeviceName(tree_, devices_, true);
+    const std::string currentOut = CurrentDeviceName(tree_, devices_, false);
+    auto chosen = [](const std::vector<std::string>& names, int i, const std::string& current) {
+        return i >= 0 && std::size_t(i) < names.size() ? names[std::size_t(i)] : current;
+    };
+    const std::string in = chosen(inputNames, v.input, currentIn);
+    const std::string out = chosen(outputNames, v.output, currentOut);
+    if (in != currentIn || out != currentOut) {
         WriteDeviceNames(tree_, in, out);
         settings_.InputDevice = in;
         settings_.OutputDevice = out;
         if (host.invalidateData) host.invalidateData();
         if (host.reopenDevices) host.reopenDevices();
     }
-    const RateEntry chosen = RateTable[std::size_t(v.sample)];
-    m.SampleRate = chosen.rate;
-    m.SampleBits = chosen.bits;
+    const RateEntry format = RateTable[std::size_t(v.sample)];
+    m.SampleRate = format.rate;
+    m.SampleBits = format.bits;
     if (m.SampleBits > 16 &&
         prompter_.Ask(Msg(328), Msg(329), PromptButtons::OkCancel, PromptIcon::Stop) ==
             PromptAnswer::Cancel) {

@@ -228,7 +228,8 @@ class FeaturesModel {
     void LoadControls();
     bool FillDevices();
     void FillFormats();
-    void AskMacroSave();
+    // The unsaved-macro question; false when Yes met a window the check refused.
+    bool AskMacroSave();
     void ShowTemperature();
     bool ReadTemperature(double& celsius) const;
     bool ApplySoundIo();

@@ -381,6 +381,8 @@ void AssignSnapshot(UserMacro& m, const SnapshotSource& s) {
 }
 
 void FrequencyDisplay::TakeSpectrum(const SpectrumComputer& c) {
+    // A marker is a record index: it means nothing in the other mode's records.
+    if (c.Mode() != mode) markerSet = false;
     mode = c.Mode();
     sampleRate = c.SampleRate();
     lowestValid = c.LowestValidFrequency();

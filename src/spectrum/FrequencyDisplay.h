@@ -159,7 +159,7 @@ struct FrequencyViewSettings {
     bool calibrationInUse = false;
     bool overlayInverted = false;
     bool phaseShown = false;
-    int width = 640, height = 420, left = 120, top = 120;
+    int width = 1000, height = 640, left = 180, top = 140;
     std::string overlayFile;
     bool hasOverlayFile = false;
     std::vector<uint8_t> printoutColors;  // 40 bytes, empty when not stored

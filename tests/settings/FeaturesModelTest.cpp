@@ -437,6 +437,20 @@ TEST_F(FeaturesModelTest, UnsavedMacroIsAskedAboutBeforeItIsLeft) {
     EXPECT_TRUE(model.Ok());
     EXPECT_EQ(prompter.shown[1].text, Msg(87));
     EXPECT_EQ(settings.Macros[4], before);
+
+    // Yes to a macro whose window the check refuses keeps the dialog open with the edits.
+    Open();
+    model.v.macro.fftIndex = 0;
+    model.v.macro.post = 100000;
+    model.MacroEdited();
+    prompter.answers = {PromptAnswer::Yes};
+    EXPECT_FALSE(model.Ok());
+    EXPECT_EQ(prompter.Last()->text, "Window too large for FFT size");
+    EXPECT_EQ(model.v.macro.post, 100000);
+    EXPECT_TRUE(model.macroUnsaved);
+    model.SelectMacro(6);
+    EXPECT_EQ(model.v.macroNumber, 5);
+    EXPECT_EQ(settings.Macros[4], before);
 }
 
 TEST_F(FeaturesModelTest, VirtualRoomParametersAreStoredWhenChanged) {

@@ -696,6 +696,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         macroInfo_ = new TMakroinfo(program_.Macros[m], this);
         macroInfo_->move((*it)->mapToGlobal(QPoint(0, (*it)->height())));
         macroInfo_->show();
+    } else {
+        activateWindow();  // the keys (F5 …) go to this window again
     }
     return true;
 }
@@ -830,8 +832,10 @@ void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
         features_->activateWindow();
         return;
     }
+    // A run in progress stops first, measured or not: OK may change the MLS size and the sample
+    // format under it.
+    if (meas_.RunActive) controller_->StopRun();
     if (measured()) {
-        if (meas_.RunActive) controller_->StopRun();
         meas_.DevicesClosed = true;
         controller_->MIR1Click();
     }

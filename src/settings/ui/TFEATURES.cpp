@@ -234,7 +234,7 @@ void TFEATURES::buildUserWindowTab() {
         postSpin->setToolTip(M(110));
         addPresetMenu(postSpin, tag, true);
         f->addRow(QStringLiteral("Post"), postSpin);
-        l->addWidget(box);
+        l->addWidget(box, 0, Qt::AlignTop);
     };
     window(116, "Edit4", name1_, &v.name1, "SpinEdit3", &v.pre1, kPre1Range, "SpinEdit2",
            &v.post1, kPost1Range, kPresetUser1);
@@ -422,6 +422,7 @@ void TFEATURES::buildMacroTab() {
     macroNumber_ = new QSpinBox(page);
     macroNumber_->setObjectName(QStringLiteral("UpDown1"));
     macroNumber_->setRange(1, kUserMacroCount);
+    macroNumber_->setKeyboardTracking(false);  // "12" typed selects macro 12, not 1 first
     connect(macroNumber_, &QSpinBox::valueChanged, this, [this](int n) {
         if (loading_) return;
         model_->SelectMacro(n);

@@ -139,10 +139,17 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     // Frequency grid.
     p.setPen(Pen(c.entries[kFreqGrid]));
     const int labelY = H - fm.descent() - 2;
+    // Labels centred on their line; one that would run into the label before it is left out,
+    // so a narrow plot keeps readable labels.
+    int labelEnd = INT32_MIN;
     auto label = [&](double f, const std::string& text) {
         const QString t = QString::fromStdString(text);
+        const int w = fm.horizontalAdvance(t);
+        const int left = map.X(f) - w / 2;
+        if (left < labelEnd + 4) return;
+        labelEnd = left + w;
         p.setPen(ColourFromRef(c.entries[kFreqText]));
-        p.drawText(map.X(f) - fm.horizontalAdvance(t) / 2, labelY, t);
+        p.drawText(left, labelY, t);
     };
     if (v.eqStyle) {
         std::vector<double> borders;
@@ -204,8 +211,10 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     // Texts: marker read-out top left, overlay and calibration top right.
     const std::string marker = MarkerText(v, in);
     if (!marker.empty()) {
+        // The column follows the record's frequency, so zooms and resizes keep it in place.
+        const int mx = map.X(v.RecordFrequency(v.markerIndex, in.records));
         p.setPen(Pen(c.entries[kFreqMarker]));
-        p.drawLine(v.markerX, 0, v.markerX, H - 1);
+        p.drawLine(mx, 0, mx, H - 1);
         p.setPen(ColourFromRef(c.entries[kFreqMarker]));
         p.drawText(40, fm.ascent() + 4, QString::fromUtf8(marker.c_str()));
     }

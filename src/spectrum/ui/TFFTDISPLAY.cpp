@@ -347,6 +347,9 @@ void TFFTDISPLAY::buildToolBars() {
     traceManagerAction_ = new QAction(this);
     traceManagerAction_->setObjectName(QStringLiteral("TRACEMANAGER1"));
     traceManagerAction_->setCheckable(true);
+    // The button takes text and hint from its action whenever the check state changes.
+    traceManagerAction_->setText(QStringLiteral("TRACES"));
+    traceManagerAction_->setToolTip(M(192));
     connect(traceManagerAction_, &QAction::triggered, this,
             [this](bool on) { TRACEMANAGERClick(on); });
     button(traceManagerAction_, "TRACEMANAGERBUTTON", QStringLiteral("TRACES"), M(192));
@@ -361,19 +364,6 @@ void TFFTDISPLAY::buildToolBars() {
     bottom->setObjectName(QStringLiteral("BOTTOMBAR"));
     bottom->setMovable(false);
     addToolBar(Qt::BottomToolBarArea, bottom);
-    auto* group = new QActionGroup(this);
-    const std::pair<EditorMode, int> modes[] = {
-        {EditorMode::Smoothing, 160}, {EditorMode::Left, 156},     {EditorMode::Right, 157},
-        {EditorMode::Scale, 159},     {EditorMode::LinesGap, 161}, {EditorMode::Gain, 158},
-        {EditorMode::OverlayGain, 162}};
-    for (const auto& [mode, msg] : modes) {
-        QAction* a = bottom->addAction(M(msg));
-        a->setCheckable(true);
-        a->setObjectName(QStringLiteral("MODE_%1").arg(static_cast<int>(mode)));
-        group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, mode] { SelectMode(mode); });
-    }
-    bottom->addSeparator();
     editorLabel_ = new QLabel(bottom);
     editorLabel_->setObjectName(QStringLiteral("WerteLabel"));
     editorLabel_->setMinimumWidth(170);
@@ -397,6 +387,19 @@ void TFFTDISPLAY::buildToolBars() {
         }
         Repaint();
     });
+    bottom->addSeparator();
+    auto* group = new QActionGroup(this);
+    const std::pair<EditorMode, int> modes[] = {
+        {EditorMode::Smoothing, 160}, {EditorMode::Left, 156},     {EditorMode::Right, 157},
+        {EditorMode::Scale, 159},     {EditorMode::LinesGap, 161}, {EditorMode::Gain, 158},
+        {EditorMode::OverlayGain, 162}};
+    for (const auto& [mode, msg] : modes) {
+        QAction* a = bottom->addAction(M(msg));
+        a->setCheckable(true);
+        a->setObjectName(QStringLiteral("MODE_%1").arg(static_cast<int>(mode)));
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, mode] { SelectMode(mode); });
+    }
     auto* spacer = new QWidget(bottom);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bottom->addWidget(spacer);
