@@ -280,9 +280,12 @@ void TForm7::ReadPosition() {
     if (settings_ == nullptr) return;
     const auto top = settings_->ReadInteger("TMX");
     const auto left = settings_->ReadInteger("TMY");
-    if (!top || !left) return;
+    // First opening: beside the frequency window, where it hides none of the plot.
+    const QPoint corner = top && left ? QPoint(*left, *top)
+                          : parentWidget()
+                              ? parentWidget()->frameGeometry().topRight() + QPoint(8, 0)
+                              : pos();
     // A position from a screen that is no longer attached would put the window out of reach.
-    const QPoint corner(*left, *top);
     if (QGuiApplication::screenAt(corner + QPoint(20, 20)) == nullptr) return;
     move(corner);
 }
