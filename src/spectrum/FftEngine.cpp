@@ -1,6 +1,7 @@
 #include "spectrum/FftEngine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -465,11 +466,18 @@ __attribute__((target("avx2"), flatten)) void ComplexAvx2(double* re, double* im
                                                           bool inverse, const FftTables& tables) {
     ComplexCore<V4>(re, im, n, inverse, tables);
 }
-bool HaveAvx2() {
-    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
-    return avx2;
-}
 #endif
+
+std::atomic<bool> wideVectorsAllowed{true};
+
+bool HaveAvx2() {
+#if FIM_FFT_AVX2
+    static const bool avx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return avx2 && wideVectorsAllowed.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
 
 void RealForwardTransform(const double* in, double* re, double* im, int n,
                           const FftTables& tables) {
@@ -632,6 +640,11 @@ void MagnitudePhaseBlock(const double* re, const double* im, SpectrumRecord* out
 #endif
 
 }  // namespace
+
+bool SetFftWideVectors(bool allowed) {
+    wideVectorsAllowed.store(allowed, std::memory_order_relaxed);
+    return HaveAvx2();
+}
 
 // --- Tables ------------------------------------------------------------------------------------
 

@@ -165,6 +165,12 @@ class FftEngine {
 SpectrumRecord MagnitudePhase(double re, double im);
 double BinMagnitude(double re, double im);
 
+// Whether the transforms may use vectors of four doubles where the processor has them (the
+// default); with false they use two lanes, as on processors without. Both give identical results;
+// this lets tests compare them. Not to be switched while another thread transforms. Returns
+// whether four lanes are in use now.
+bool SetFftWideVectors(bool allowed);
+
 // Sets the handler InitFft and SharedFft use for a failed start-up allocation.
 void SetFftFatalHandler(FftFatalHandler handler);
 // Builds the shared tables and the shared engine at start-up through the hooks (idempotent).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -286,6 +287,48 @@ TEST(FftFastPathTest, MatchesLiteralTransformAtEverySize) {
                 worst = std::max(worst, std::fabs(fft.Im()[k] - static_cast<double>(ri[k])));
             }
             EXPECT_LE(worst, tol) << "FftTransform n=" << n;
+        }
+    }
+}
+
+// Processors without AVX2 take the two-lane path; both paths must give bit-identical results, and
+// the whole-spectrum magnitude and phase must equal the per-bin MagnitudePhase().
+TEST(FftFastPathTest, TwoAndFourLanePathsAgreeBitForBit) {
+    FftEngine fft;
+    auto same = [](const auto& a, const auto& b) {
+        return a.size() == b.size() && std::memcmp(a.data(), b.data(), sizeof a[0] * a.size()) == 0;
+    };
+    for (int n : {128, 256, 2048, 4096, 65536}) {
+        std::vector<double> x = RandomSignal(n, 3u + n);
+        std::fill(x.begin() + n / 2, x.begin() + n / 2 + 7, 0.0);
+        std::vector<SpectrumRecord> spectrum[2][2];
+        std::vector<double> bins[2][2], complexOut[2][2];
+        for (int narrow = 0; narrow < 2; ++narrow) {
+            SetFftWideVectors(narrow == 0);
+            for (int inverse = 0; inverse < 2; ++inverse) {
+                auto& out = spectrum[narrow][inverse];
+                out.resize(n / 2 + 1);
+                ASSERT_TRUE(fft.FftMagnitudePhase(x.data(), out.data(), n, inverse != 0));
+                bins[narrow][inverse].assign(fft.Re(), fft.Re() + n / 2 + 1);
+                bins[narrow][inverse].insert(bins[narrow][inverse].end(), fft.Im(),
+                                             fft.Im() + n / 2 + 1);
+                for (int k = 0; k <= n / 2; ++k) {
+                    const double im = inverse ? -fft.Im()[k] : fft.Im()[k];
+                    const SpectrumRecord one = MagnitudePhase(fft.Re()[k], im);
+                    ASSERT_EQ(std::memcmp(&one, &out[k], sizeof one), 0) << n << " bin " << k;
+                }
+                std::vector<double> re = x, im = RandomSignal(n, 5u + n);
+                ASSERT_TRUE(FftEngine::TransformComplex(re.data(), im.data(), n, inverse != 0));
+                complexOut[narrow][inverse] = re;
+                complexOut[narrow][inverse].insert(complexOut[narrow][inverse].end(), im.begin(),
+                                                   im.end());
+            }
+        }
+        SetFftWideVectors(true);
+        for (int inverse = 0; inverse < 2; ++inverse) {
+            EXPECT_TRUE(same(spectrum[0][inverse], spectrum[1][inverse])) << n << " " << inverse;
+            EXPECT_TRUE(same(bins[0][inverse], bins[1][inverse])) << n << " " << inverse;
+            EXPECT_TRUE(same(complexOut[0][inverse], complexOut[1][inverse])) << n;
         }
     }
 }
