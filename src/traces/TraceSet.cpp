@@ -31,9 +31,7 @@ TraceSet::TraceSet(SettingsTree* settings, Prompter* prompter) {
 
 TraceSet::~TraceSet() = default;
 
-Ttrace& TraceSet::Trace(int number) {
-    return *traces_.at(static_cast<std::size_t>(number - 1));
-}
+Ttrace& TraceSet::Trace(int number) { return *traces_.at(static_cast<std::size_t>(number - 1)); }
 
 const Ttrace& TraceSet::Trace(int number) const {
     return *traces_.at(static_cast<std::size_t>(number - 1));
@@ -53,7 +51,8 @@ std::vector<std::string> TraceSet::MainTraceMembers() const {
     return names;
 }
 
-std::span<const DrawableCurve> TraceSet::Repaint(const LiveGraph& live, const TracePlotRange& plot) {
+std::span<const DrawableCurve> TraceSet::Repaint(const LiveGraph& live,
+                                                 const TracePlotRange& plot) {
     RebuildMainTrace(*main_, numbered_, AddCurrentGraph, live.Smooth, live.LowestValid,
                      live.Correction, live.SampleRate);
 
@@ -75,8 +74,8 @@ std::span<const DrawableCurve> TraceSet::Repaint(const LiveGraph& live, const Tr
     if (main_->PrepareDrawMain()) {
         DrawableCurve& c = next(*main_);
         AppendSmoothCurve(main_->GetRecords(), main_->DisplayReference,
-                          std::max(plot.LowerLimit, main_->GetLowFrequencyLimit()),
-                          plot.UpperLimit, plot.GainOffset, main_->Flipped(), c.points);
+                          std::max(plot.LowerLimit, main_->GetLowFrequencyLimit()), plot.UpperLimit,
+                          plot.GainOffset, main_->Flipped(), c.points);
     }
     return {curves_.data(), used};
 }

@@ -53,24 +53,17 @@ public:
     void OpenSoundSettings() override { ++settingsOpened; }
     void Terminate() override { ++terminated; }
     void Pause(int) override {}
-    void ShowFrequencyResponse(int kind) override {
-        shownKinds.push_back(kind);
-        shownFftSizes.push_back(s_.FftSize);
-    }
-    // What the window would be handed, with the state it could read at that moment.
+    void ShowFrequencyResponse(int kind) override { shownKinds.push_back(kind); }
+    // The choice, with the FFT size, MLS order and pink setting in place when it was made.
     void ApplyAnalysisChoice(const AnalysisChoice& c) override {
-        choices.push_back(c);
-        choiceFftSize = s_.FftSize;
-        choiceOrder = s_.MlsOrder;
-        choiceRunning = s_.RunActive;
-        choicePink = s_.PinkMls;
+        choice = c;
+        atChoice = {s_.FftSize, s_.MlsOrder, s_.PinkMls ? 1 : 0};
     }
     int settingsOpened = 0;
     int terminated = 0;
-    std::vector<int> shownKinds, shownFftSizes;
-    std::vector<AnalysisChoice> choices;
-    int choiceFftSize = 0, choiceOrder = 0;
-    bool choiceRunning = true, choicePink = false;
+    std::vector<int> shownKinds;
+    AnalysisChoice choice;
+    std::vector<int> atChoice;
 
 private:
     const MeasurementState& s_;
@@ -547,127 +540,63 @@ TEST_F(RunControllerTest, SpeakerInRoomMacroSetsUpItsRunAndShowsItsSpectrum) {
     Use(card, "Test Card");
     UserMacroBlock macros = FactoryUserMacros();
     controller->SetMacros(&macros);
-    controller->REPEAT1Click();  // the macro's REPEAT flag (off) replaces the tick
+    controller->REPEAT1Click();  // the macro's REPEAT (off) replaces the tick
     controller->RunMacro(1);
     Pump();
-    EXPECT_FALSE(s.RunActive);
     ASSERT_TRUE(s.ImpulseValid);
-    EXPECT_TRUE(prompter.shown.empty());
-    EXPECT_EQ(controller->RunKind, 11);
-    EXPECT_EQ(s.MlsSize, 32768);
-    EXPECT_EQ(s.AtcMode, 1);
     EXPECT_FALSE(controller->Repeat);
-    EXPECT_FALSE(view.checked[RunControl::REPEAT1]);
-    EXPECT_EQ(card.periods, 8);
+    EXPECT_EQ(s.AtcMode, 1);
     EXPECT_EQ(view.panels[5], "Speaker in Room");
     // Averaging 8: the menu and the pass counter are left at 8 passes.
-    EXPECT_EQ(s.AveragesTarget, 8);
+    EXPECT_EQ(card.periods, 8);
     EXPECT_EQ(view.averagingCount, 8);
-    EXPECT_EQ(view.averaging, Msg(63) + ": 8");
     std::vector<std::string> passes;
     for (const auto& [panel, text] : view.history) {
         if (panel == 1) passes.push_back(text);
     }
-    ASSERT_GE(passes.size(), 2u);
-    EXPECT_EQ(passes[passes.size() - 2], "8/8");
-    EXPECT_EQ(passes.back(), "DONE");
-    // The analysis is chosen before the run, with the macro's size and order already in place;
-    // the spectrum is shown once, at the end, as run kind 11.
-    ASSERT_EQ(host.choices.size(), 1u);
-    EXPECT_EQ(host.choices[0].mode, AnalysisMode::Smooth);
-    EXPECT_EQ(host.choices[0].smoothingWidth, 3);
-    EXPECT_EQ(host.choiceFftSize, 32768);
-    EXPECT_EQ(host.choiceOrder, 15);
-    EXPECT_FALSE(host.choiceRunning);
-    EXPECT_EQ(host.shownKinds, std::vector<int>{11});
-    EXPECT_EQ(host.shownFftSizes, std::vector<int>{32768});
-
-    // AGAIN repeats the macro, not a plain run.
+    EXPECT_EQ(std::vector<std::string>(passes.end() - 2, passes.end()),
+              (std::vector<std::string>{"8/8", "DONE"}));
+    // The analysis is chosen with the macro's FFT size and order in place; the spectrum is shown
+    // at the end as run kind 11, and AGAIN repeats the macro.
+    EXPECT_EQ(host.choice.mode, AnalysisMode::Smooth);
+    EXPECT_EQ(host.choice.smoothingWidth, 3);
+    EXPECT_EQ(host.atChoice, (std::vector<int>{32768, 15, 0}));
     controller->AGAIN1Click();
     Pump();
     EXPECT_EQ(host.shownKinds, (std::vector<int>{11, 11}));
-    EXPECT_EQ(card.periods, 16);
 }
 
-TEST_F(RunControllerTest, MacroPinkLastsForItsRunOnly) {
+TEST_F(RunControllerTest, MacroPinkLastsForItsRunOnlyAndCodeFiveKeepsTheSize) {
     ScriptedCard card;
     card.micGain = 1.0;  // at 0 dB output the first macro's periods clip
     Use(card, "Test Card");
     UserMacroBlock macros = FactoryUserMacros();
     macros[2].pinkMls = true;
-    macros[2].averaging = 1;
-    macros[2].fftCode = 5;  // refused: the size stays
+    macros[2].fftCode = 5;
+    macros[2].useMic = true;
     macros[3].averaging = 1;
     controller->SetMacros(&macros);
     s.OutputLevelDb = 0;
-    s.FftSize = 8192;
+    s.FftSize = 4096;
     prompter.answers = {PromptAnswer::Ok, PromptAnswer::Cancel};
     controller->RunMacro(3);
     Pump();
     ASSERT_EQ(prompter.shown.size(), 2u);
     EXPECT_EQ(prompter.shown[0].text, "ffticall using id5");
-    EXPECT_EQ(prompter.shown[1].caption, "MIV INPUT MONITOR");
-    EXPECT_EQ(s.FftSize, 8192);
-    EXPECT_EQ(host.choices.back().mode, AnalysisMode::Fft);
-    EXPECT_TRUE(host.choicePink);
-    // Rejected and stopped: the user's plain signal is the setting again...
-    EXPECT_FALSE(s.RunActive);
+    EXPECT_EQ(host.atChoice, (std::vector<int>{4096, 13, 1}));
+    EXPECT_EQ(host.choice.mode, AnalysisMode::Fft);
+    EXPECT_FALSE(host.choice.useMicCorrection);  // a correction of the smoothed curve only
+    // Rejected and stopped: the user's plain signal is the setting again, so the next macro
+    // remembers that and not the pink one.
     EXPECT_FALSE(s.PinkMls);
-
-    // ...so the next macro remembers that, not the pink one.
     card.micGain = 0.5;
     controller->RunMacro(4);
     Pump();
-    ASSERT_TRUE(s.ImpulseValid);
-    EXPECT_FALSE(host.choicePink);
-    EXPECT_EQ(s.FftSize, 8192);  // User 2: code 2
-    EXPECT_FALSE(s.PinkMls);
-    EXPECT_FALSE(controller->SavedPinkMls);
     EXPECT_EQ(host.shownKinds, std::vector<int>{14});
+    EXPECT_FALSE(s.PinkMls);
 
-    // A user who measures pink gets pink back after a plain macro; a start while a run is
-    // active only stops that run.
-    s.PinkMls = controller->SavedPinkMls = true;
-    controller->REPEAT1Click();
-    controller->NORMALClick();
-    EXPECT_TRUE(s.RunActive);
-    controller->RunMacro(4);
-    EXPECT_FALSE(s.RunActive);
-    controller->RunMacro(4);
-    Pump();
-    EXPECT_FALSE(host.choicePink);
-    EXPECT_TRUE(s.PinkMls);
-    EXPECT_EQ(host.shownKinds, (std::vector<int>{14, 14}));
-}
-
-TEST(MacroAnalysis, MicCorrectionOnlyWithTheSmoothedFft) {
-    UserMacro m = DefaultUserMacro(3);
-    m.useMic = true;
-    m.micFile = "/mic/k.smc";
-    m.useCal = true;
-    m.calFile = "/cal/room.csm";
-    m.useOverlay = true;
-    m.overlayOption2 = true;
-    m.overlayFile = "/ov/a.smr";
-    m.smoothing = 4;
-    m.fftCode = UserMacro::kSmoothFftCode;
-    AnalysisChoice c = MacroAnalysisChoice(m);
-    EXPECT_EQ(c.mode, AnalysisMode::Smooth);
-    EXPECT_TRUE(c.useMicCorrection);
-    EXPECT_EQ(c.micPath, "/mic/k.smc");
-    EXPECT_EQ(c.smoothingWidth, 9);
-    EXPECT_TRUE(c.useCalibration && c.useOverlay && c.overlayOption2);
-    EXPECT_EQ(c.calibrationPath, "/cal/room.csm");
-    EXPECT_EQ(c.overlayPath, "/ov/a.smr");
-    for (uint8_t code : {0, 3, 4, 5}) {
-        m.fftCode = code;
-        c = MacroAnalysisChoice(m);
-        EXPECT_EQ(c.mode, AnalysisMode::Fft) << int(code);
-        EXPECT_FALSE(c.useMicCorrection) << int(code);
-    }
-    m.fftCode = UserMacro::kSmoothFftCode;
-    m.useMic = false;
-    EXPECT_FALSE(MacroAnalysisChoice(m).useMicCorrection);
+    macros[0].useMic = true;
+    EXPECT_TRUE(MacroAnalysisChoice(macros[0]).useMicCorrection);
 }
 
 TEST(LevelChecks, Boundaries) {

@@ -713,6 +713,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         macroInfo_ = new TMakroinfo(program_.Macros[m], this);
         macroInfo_->move((*it)->mapToGlobal(QPoint(0, (*it)->height())));
         macroInfo_->show();
+    } else {
+        activateWindow();  // the keys (F5 …) go to this window again
     }
     return true;
 }

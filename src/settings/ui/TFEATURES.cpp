@@ -234,7 +234,7 @@ void TFEATURES::buildUserWindowTab() {
         postSpin->setToolTip(M(110));
         addPresetMenu(postSpin, tag, true);
         f->addRow(QStringLiteral("Post"), postSpin);
-        l->addWidget(box);
+        l->addWidget(box, 0, Qt::AlignTop);
     };
     window(116, "Edit4", name1_, &v.name1, "SpinEdit3", &v.pre1, kPre1Range, "SpinEdit2",
            &v.post1, kPost1Range, kPresetUser1);

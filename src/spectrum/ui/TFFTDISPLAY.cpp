@@ -347,6 +347,9 @@ void TFFTDISPLAY::buildToolBars() {
     traceManagerAction_ = new QAction(this);
     traceManagerAction_->setObjectName(QStringLiteral("TRACEMANAGER1"));
     traceManagerAction_->setCheckable(true);
+    // The button takes text and hint from its action whenever the check state changes.
+    traceManagerAction_->setText(QStringLiteral("TRACES"));
+    traceManagerAction_->setToolTip(M(192));
     connect(traceManagerAction_, &QAction::triggered, this,
             [this](bool on) { TRACEMANAGERClick(on); });
     button(traceManagerAction_, "TRACEMANAGERBUTTON", QStringLiteral("TRACES"), M(192));

@@ -44,9 +44,8 @@ QIcon Swatch(uint32_t ref) {
 void SetLabel(QLabel* label, const std::string& text, uint32_t colour) {
     const QString t = QString::fromStdString(text);
     if (label->text() != t) label->setText(t);
-    const QString css =
-        QStringLiteral("QLabel { color: %1; background: black; padding: 2px 4px; }")
-            .arg(CssColour(colour));
+    const QString css = QStringLiteral("QLabel { color: %1; background: black; padding: 2px 4px; }")
+                            .arg(CssColour(colour));
     if (label->styleSheet() != css) label->setStyleSheet(css);
 }
 
@@ -132,8 +131,7 @@ void TForm7::BuildRows() {
                               QStringLiteral(":/traces/centre.svg"), true);
         r.show = MakeButton(this, speed(kCentre[i] + 1), Text(217),
                             QStringLiteral(":/traces/show.svg"), true);
-        r.average =
-            MakeButton(this, speed(kCentre[i] + 2), Text(219), QStringLiteral("+"), true);
+        r.average = MakeButton(this, speed(kCentre[i] + 2), Text(219), QStringLiteral("+"), true);
 
         grid->addWidget(r.label, i, 0);
         grid->addWidget(r.load, i, 1);
@@ -164,14 +162,14 @@ void TForm7::BuildRows() {
     const int m = kNumberedTraces;
     label6_ = new QLabel(this);
     label6_->setObjectName(QStringLiteral("Label6"));
-    speedButton21_ = MakeButton(this, speed(21), Text(222), QStringLiteral(":/traces/show.svg"),
-                                true);
+    speedButton21_ =
+        MakeButton(this, speed(21), Text(222), QStringLiteral(":/traces/show.svg"), true);
     speedButton22_ = MakeButton(this, speed(22), Text(225), QString(), false);
-    speedButton23_ = MakeButton(this, speed(23), Text(223), QStringLiteral(":/traces/flip.svg"),
-                                true);
+    speedButton23_ =
+        MakeButton(this, speed(23), Text(223), QStringLiteral(":/traces/flip.svg"), true);
     speedButton24_ = MakeButton(this, speed(24), Text(224), QStringLiteral("+"), true);
-    speedButton25_ = MakeButton(this, speed(25), Text(221), QStringLiteral(":/traces/save.svg"),
-                                false);
+    speedButton25_ =
+        MakeButton(this, speed(25), Text(221), QStringLiteral(":/traces/save.svg"), false);
     grid->addWidget(label6_, m, 0);
     grid->addWidget(speedButton25_, m, 1);
     grid->addWidget(speedButton22_, m, 2);
@@ -251,7 +249,8 @@ void TForm7::ToggleChanged() {
 void TForm7::LoadTrace(int number) {
     Ttrace& t = traces_.Trace(number);
     FileDialogRequest request = TraceFileRequest(226, "smr");
-    if (t.Loaded) request.initialDir = QFileInfo(QString::fromStdString(t.FileName)).path().toStdString();
+    if (t.Loaded)
+        request.initialDir = QFileInfo(QString::fromStdString(t.FileName)).path().toStdString();
     const auto path = prompter_.ChooseOpenFile(request);
     if (!path) return;
     if (!t.LoadFromFile(*path)) return;
@@ -281,9 +280,12 @@ void TForm7::ReadPosition() {
     if (settings_ == nullptr) return;
     const auto top = settings_->ReadInteger("TMX");
     const auto left = settings_->ReadInteger("TMY");
-    if (!top || !left) return;
+    // First opening: beside the frequency window, where it hides none of the plot.
+    const QPoint corner = top && left ? QPoint(*left, *top)
+                          : parentWidget()
+                              ? parentWidget()->frameGeometry().topRight() + QPoint(8, 0)
+                              : pos();
     // A position from a screen that is no longer attached would put the window out of reach.
-    const QPoint corner(*left, *top);
     if (QGuiApplication::screenAt(corner + QPoint(20, 20)) == nullptr) return;
     move(corner);
 }

@@ -21,10 +21,10 @@ class SettingsTree;
 
 // What the window asks of the frequency-response window.
 struct TForm7Host {
-    std::function<void()> repaint;                // repaint the frequency-response window
-    std::function<double()> liveLevelReference;   // the live spectrum's level reference
-    std::function<double()> sampleRate;           // written into a saved main trace
-    std::function<void()> closed;                 // release the trace manager button
+    std::function<void()> repaint;               // repaint the frequency-response window
+    std::function<double()> liveLevelReference;  // the live spectrum's level reference
+    std::function<double()> sampleRate;          // written into a saved main trace
+    std::function<void()> closed;                // release the trace manager button
 };
 
 class TForm7 : public QWidget {
