@@ -271,8 +271,9 @@ __attribute__((always_inline)) inline void Radix4Pass(double* __restrict re, dou
 constexpr int kBlock = 2048;
 
 template <typename V, bool Inverse, typename First>
-__attribute__((always_inline)) inline void Stages(double* re, double* im, int n,
-                                                  const FftTables& tables, const First& first) {
+__attribute__((always_inline)) inline bool Stages(double* re, double* im, int n,
+                                                  const FftTables& tables, const First& first,
+                                                  bool leaveLastRadix2 = false) {
     const int block = std::min(n, kBlock);
     for (int b = 0; b < n; b += block) {
         first(b, block);
@@ -282,7 +283,10 @@ __attribute__((always_inline)) inline void Stages(double* re, double* im, int n,
     int h = 4;
     while (4 * h <= block) h *= 4;
     for (; 4 * h <= n; h *= 4) Radix4Pass<V, Inverse>(re, im, n, h, tables);
-    if (h < n) Radix2Pass<V, Inverse>(re, im, n, h, tables);
+    if (h == n) return false;
+    if (leaveLastRadix2) return true;  // the caller does the last stage
+    Radix2Pass<V, Inverse>(re, im, n, h, tables);
+    return false;
 }
 
 // Bin k of a real n-point transform from bins k and M − k of the half-size transform Z of the
@@ -301,6 +305,91 @@ __attribute__((always_inline)) inline void Split(V zr, V zi, V mr, V mi, V wr, V
     yi = ti - ei;
 }
 
+// The forward butterfly of one radix-2 stage: p = a + w·b, q = a − w·b.
+template <typename V>
+__attribute__((always_inline)) inline void Butterfly2(V ar, V ai, V br, V bi, V wr, V wi, V& pr,
+                                                      V& pi, V& qr, V& qi) {
+    const V tr = wr * br - wi * bi, ti = wr * bi + wi * br;
+    pr = ar + tr;
+    pi = ai + ti;
+    qr = ar - tr;
+    qi = ai - ti;
+}
+
+// The last stage of the half-size transform (half-length h = m/2) done together with the split:
+// the butterflies j and h − j give Z at j, j + h, h − j and m − j, which are exactly the split
+// pairs (j, m − j) and (h − j, h + j), so the data is swept once instead of twice.
+template <typename V>
+__attribute__((always_inline)) inline void LastStageAndSplit(double* re, double* im, int m,
+                                                             const FftTables& tables) {
+    constexpr int kLanes = sizeof(V) / sizeof(double);
+    const int h = m / 2;
+    const double* c2 = tables.StageCos(h);
+    const double* s2 = tables.StageSin(h);
+    const double* wc = tables.StageCos(m);
+    const double* ws = tables.StageSin(m);
+    // j = 0 (factor 1): Z[0] and Z[h].
+    const double z0r = re[0] + re[h], z0i = im[0] + im[h];
+    const double zhr = re[0] - re[h], zhi = im[0] - im[h];
+    int j = 1;
+    for (; 2 * (j + kLanes - 1) < h; j += kLanes) {
+        const int q = h - j - (kLanes - 1);  // the block of h − j, ascending
+        V zjr, zji, zjhr, zjhi, zqr, zqi, zqhr, zqhi;
+        Butterfly2<V>(Load<V>(re + j), Load<V>(im + j), Load<V>(re + j + h), Load<V>(im + j + h),
+                      Load<V>(c2 + j), Load<V>(s2 + j), zjr, zji, zjhr, zjhi);
+        Butterfly2<V>(Reverse(Load<V>(re + q)), Reverse(Load<V>(im + q)),
+                      Reverse(Load<V>(re + q + h)), Reverse(Load<V>(im + q + h)),
+                      Reverse(Load<V>(c2 + q)), Reverse(Load<V>(s2 + q)), zqr, zqi, zqhr, zqhi);
+        V xr, xi, yr, yi;
+        // Bins j and m − j.
+        Split<V>(zjr, zji, zqhr, zqhi, Load<V>(wc + j), Load<V>(ws + j), xr, xi, yr, yi);
+        Store(re + j, xr);
+        Store(im + j, xi);
+        Store(re + q + h, Reverse(yr));
+        Store(im + q + h, Reverse(yi));
+        // Bins h − j and h + j.
+        Split<V>(zqr, zqi, zjhr, zjhi, Reverse(Load<V>(wc + q)), Reverse(Load<V>(ws + q)), xr, xi,
+                 yr, yi);
+        Store(re + q, Reverse(xr));
+        Store(im + q, Reverse(xi));
+        Store(re + j + h, yr);
+        Store(im + j + h, yi);
+    }
+    for (; j <= h - j; ++j) {
+        const int q = h - j;
+        V2 zjr, zji, zjhr, zjhi, zqr, zqi, zqhr, zqhi, xr, xi, yr, yi;
+        Butterfly2<V2>(V2{re[j]}, V2{im[j]}, V2{re[j + h]}, V2{im[j + h]}, V2{c2[j]}, V2{s2[j]},
+                       zjr, zji, zjhr, zjhi);
+        if (q == j) {  // j = h/2 pairs with itself: bins h/2 and m − h/2 = h + j
+            Split<V2>(zjr, zji, zjhr, zjhi, V2{wc[j]}, V2{ws[j]}, xr, xi, yr, yi);
+            re[j] = xr[0];
+            im[j] = xi[0];
+            re[j + h] = yr[0];
+            im[j + h] = yi[0];
+            break;
+        }
+        Butterfly2<V2>(V2{re[q]}, V2{im[q]}, V2{re[q + h]}, V2{im[q + h]}, V2{c2[q]}, V2{s2[q]},
+                       zqr, zqi, zqhr, zqhi);
+        Split<V2>(zjr, zji, zqhr, zqhi, V2{wc[j]}, V2{ws[j]}, xr, xi, yr, yi);
+        re[j] = xr[0];
+        im[j] = xi[0];
+        re[q + h] = yr[0];
+        im[q + h] = yi[0];
+        Split<V2>(zqr, zqi, zjhr, zjhi, V2{wc[q]}, V2{ws[q]}, xr, xi, yr, yi);
+        re[q] = xr[0];
+        im[q] = xi[0];
+        re[j + h] = yr[0];
+        im[j + h] = yi[0];
+    }
+    // Bin h = m/2: W^(m/2) = −i, so X = conj Z[h]; bins 0 and m from Z[0].
+    re[h] = zhr;
+    im[h] = -zhi;
+    re[0] = z0r + z0i;
+    im[0] = 0.0;
+    re[m] = z0r - z0i;
+    im[m] = 0.0;
+}
+
 // Forward transform of n = 2m real samples into re/im[0 … m].
 template <typename V>
 __attribute__((always_inline)) inline void RealForwardCore(const double* in, double* re,
@@ -309,7 +398,10 @@ __attribute__((always_inline)) inline void RealForwardCore(const double* in, dou
     constexpr int kLanes = sizeof(V) / sizeof(double);
     const int m = n / 2;
     const GatherFirst first{in, re, im, tables.BitReverse16(), FftTables::kMaxLog2 - Log2Of(m)};
-    Stages<V, false>(re, im, m, tables, first);
+    if (Stages<V, false>(re, im, m, tables, first, true)) {
+        LastStageAndSplit<V>(re, im, m, tables);
+        return;
+    }
 
     const double* wc = tables.StageCos(m);  // e^(−2πik/n) = cos/sin(−kπ/m)
     const double* ws = tables.StageSin(m);

@@ -157,9 +157,11 @@ class FftEngine {
 };
 
 // Magnitude and phase of one bin: magnitude m·√(1 + (s/m)²) with m the larger and s the smaller
-// of |re|, |im| (m itself when s is 0); phase +π/2 when re is 0 and im > 0, −π/2 when re is 0 and
-// im ≤ 0, else atan2(im, re) (evaluated by range reduction and a polynomial within a few units in
-// the last place of the library function, so that whole spectra vectorise).
+// of |re|, |im| (m itself when s is 0), evaluated as √(re² + im²) wherever the squares neither
+// overflow nor fall out of the normal range (the two agree to rounding); phase +π/2 when re is 0
+// and im > 0, −π/2 when re is 0 and im ≤ 0, else atan2(im, re) (evaluated by range reduction and a
+// polynomial within a few units in the last place of the library function, so that whole spectra
+// vectorise).
 SpectrumRecord MagnitudePhase(double re, double im);
 double BinMagnitude(double re, double im);
 
