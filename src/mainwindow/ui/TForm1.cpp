@@ -560,6 +560,23 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.peakIndex = [this] { return static_cast<int64_t>(meas_.ImpulsePeakIndex); };
     hooks.stopOrAgain = [this] { controller_->AGAIN1Click(); };
     hooks.repeating = [this] { return meas_.RunActive && controller_->Repeat; };
+    // A repeating measurement stops while a file dialog of the frequency window is open (the
+    // response must not change under it) and starts again afterwards.
+    hooks.pauseRepeat = [this](bool on) {
+        if (on) {
+            resumeRepeat_ = meas_.RunActive && controller_->Repeat;
+            if (resumeRepeat_) controller_->StopRun();
+            return;
+        }
+        if (!std::exchange(resumeRepeat_, false)) return;
+        const int kind = controller_->RunKind;
+        if (kind > 10) {
+            controller_->RunMacro(kind - 10);
+        } else {
+            controller_->REPEAT1Click();  // stopping cleared the tick
+            controller_->AGAIN1Click();
+        }
+    };
     hooks.bringMainForward = [this] {
         showNormal();
         raise();

@@ -165,6 +165,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<TFFTDISPLAY> fftWindow_;
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
+    bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;

@@ -587,6 +587,7 @@ bool TFFTDISPLAY::ShowSpectrum(AnalysisMode mode) {
     }
     Rebuild();
     clock_->setText(QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss")));
+    stopAgain_->setText(M(hooks_.repeating && hooks_.repeating() ? 184 : 185));
     if (isMinimized()) showNormal();
     show();
     raise();
