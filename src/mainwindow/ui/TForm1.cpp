@@ -207,7 +207,7 @@ void TForm1::buildToolBar() {
     label1_ = new QLabel(tools);
     label1_->setObjectName(QStringLiteral("label1"));
     label1_->setFont(ReadoutFont());
-    label1_->setMinimumWidth(220);
+    label1_->setMinimumWidth(150);
     // The speed buttons are added in buildMenus once the actions they repeat exist.
 }
 
