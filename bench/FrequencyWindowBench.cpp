@@ -18,17 +18,9 @@
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/ui/FrequencyPainter.h"
 
-namespace {
+#include "BenchGui.h"
 
-void EnsureGui() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fim_bench";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-}
+namespace {
 
 std::vector<double> Room(int n) {
     std::mt19937 rng(3);
@@ -39,7 +31,7 @@ std::vector<double> Room(int n) {
 }
 
 void BM_PaintFrequencyWindow(benchmark::State& state) {
-    EnsureGui();
+    EnsureGuiApplication();
     const int n = static_cast<int>(state.range(0));
     const std::vector<double> ir = Room(n + 100);
     fim::SpectrumComputer computer;

@@ -15,18 +15,9 @@
 #include "mainwindow/ui/TracePainter.h"
 #include "shell/ScriptedPrompter.h"
 
-namespace {
+#include "BenchGui.h"
 
-// QPainter needs a GUI application for its fonts; the offscreen platform needs no display.
-void EnsureGuiApplication() {
-    static std::unique_ptr<QGuiApplication> app;
-    if (QGuiApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fim_bench";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-}
+namespace {
 
 std::vector<double> DecayingResponse(int32_t n, int32_t peak) {
     std::vector<double> r(static_cast<std::size_t>(n));

@@ -948,23 +948,23 @@ void TFFTDISPLAY::LOADCAL1Click() {
                             ? store_.LoadFftCalibration(*path, computer_.FftSize(),
                                                         computer_.SampleRate())
                             : store_.LoadSmoothCalibration(*path, computer_.SampleRate());
-        if (ok) {
-            settings_.WriteString(m == AnalysisMode::Fft ? "LinCal" : "LogCal", *path);
-            calLoadedFor_[m == AnalysisMode::Smooth ? 1 : 0] = {
-                m == AnalysisMode::Smooth ? 0 : computer_.FftSize(), computer_.SampleRate()};
-        }
+        if (ok) rememberCalibration(m, *path);
         updateRecentMenus();
         Rebuild();
     }
     pause(false);
 }
 
+void TFFTDISPLAY::rememberCalibration(AnalysisMode m, const std::string& path) {
+    settings_.WriteString(m == AnalysisMode::Fft ? "LinCal" : "LogCal", path);
+    calLoadedFor_[m == AnalysisMode::Smooth ? 1 : 0] = {
+        m == AnalysisMode::Smooth ? 0 : computer_.FftSize(), computer_.SampleRate()};
+}
+
 void TFFTDISPLAY::LoadRecentCalibration(const std::string& path) {
     const AnalysisMode m = UpperExtension(path) == ".CSM" ? AnalysisMode::Smooth : AnalysisMode::Fft;
     if (store_.LoadCalibrationFile(path, computer_.FftSize(), computer_.SampleRate())) {
-        settings_.WriteString(m == AnalysisMode::Fft ? "LinCal" : "LogCal", path);
-        calLoadedFor_[m == AnalysisMode::Smooth ? 1 : 0] = {
-            m == AnalysisMode::Smooth ? 0 : computer_.FftSize(), computer_.SampleRate()};
+        rememberCalibration(m, path);
     }
     updateRecentMenus();
     Rebuild();
@@ -981,11 +981,7 @@ void TFFTDISPLAY::SAVEASCAL1Click() {
     pause(true);
     const auto path = prompter_.ChooseSaveFile(r);
     if (path && store_.SaveAsCalibration(*path, rawSpectrum())) {
-        if (!hadCalibration && store_.CalibrationLoaded(m)) {
-            settings_.WriteString(m == AnalysisMode::Fft ? "LinCal" : "LogCal", *path);
-            calLoadedFor_[m == AnalysisMode::Smooth ? 1 : 0] = {
-                m == AnalysisMode::Smooth ? 0 : computer_.FftSize(), computer_.SampleRate()};
-        }
+        if (!hadCalibration && store_.CalibrationLoaded(m)) rememberCalibration(m, *path);
         updateRecentMenus();
         Rebuild();
     }

@@ -179,6 +179,9 @@ class TFFTDISPLAY : public QMainWindow {
     std::string pendingMic_;           // "MIC CAL DATA", loaded with the first spectrum
     // FFT size and rate each mode's calibration was read for (SMOOTH: size 0).
     std::array<std::pair<int, double>, 2> calLoadedFor_{};
+    // A calibration file of mode `m` was loaded: it is the one the window reloads next time, and
+    // it fits the current FFT size and rate.
+    void rememberCalibration(AnalysisMode m, const std::string& path);
     ColorTable printoutColours_;
     bool opened_ = false;
 
