@@ -655,6 +655,7 @@ void RunController::NORMALClick() {
         if (!SetupSound()) return;
     }
     view_.SetStatusPanel(5, Msg(65));
+    host_.ClearAnalysisChoice();
     RunKind = 0;
     StartRun();
 }

@@ -48,6 +48,8 @@ public:
     virtual void ShowFrequencyResponse(int /*runKind*/) {}
     // A macro replay chose the analysis and files of its spectrum (before its run starts).
     virtual void ApplyAnalysisChoice(const AnalysisChoice& /*choice*/) {}
+    // MLS ONLY: a macro's choice that no run has used yet is dropped.
+    virtual void ClearAnalysisChoice() {}
     // Limit the analysis window to the FFT size and to the period length (ClampAnalysisWindow).
     virtual void ClampWindow(int /*fftSize*/, int /*period*/) {}
     // Whether the feedback finder window exists (its level button then mirrors the checks).

@@ -59,8 +59,10 @@ public:
         choice = c;
         atChoice = {s_.FftSize, s_.MlsOrder, s_.PinkMls ? 1 : 0};
     }
+    void ClearAnalysisChoice() override { ++choicesCleared; }
     int settingsOpened = 0;
     int terminated = 0;
+    int choicesCleared = 0;
     std::vector<int> shownKinds;
     AnalysisChoice choice;
     std::vector<int> atChoice;
@@ -594,6 +596,11 @@ TEST_F(RunControllerTest, MacroPinkLastsForItsRunOnlyAndCodeFiveKeepsTheSize) {
     Pump();
     EXPECT_EQ(host.shownKinds, std::vector<int>{14});
     EXPECT_FALSE(s.PinkMls);
+    // MLS ONLY drops what a macro chose for its spectrum.
+    EXPECT_EQ(host.choicesCleared, 0);
+    controller->NORMALClick();
+    Pump();
+    EXPECT_EQ(host.choicesCleared, 1);
 
     macros[0].useMic = true;
     EXPECT_TRUE(MacroAnalysisChoice(macros[0]).useMicCorrection);

@@ -625,6 +625,10 @@ void TForm1::ApplyAnalysisChoice(const AnalysisChoice& choice) {
     lastAnalysis_ = choice.mode;
 }
 
+void TForm1::ClearAnalysisChoice() {
+    if (fftWindow_) fftWindow_->ClearAnalysisChoice();
+}
+
 void TForm1::openHelp() {
     const QString name = QString::fromStdString(HelpFileName());
     const QString base = QFileInfo(name).completeBaseName() + QStringLiteral(".html");

@@ -118,6 +118,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     PeakQuestion* PeakQuestioner() override;
     void ShowFrequencyResponse(int runKind) override;
     void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
+    void ClearAnalysisChoice() override;
 
   signals:
     // A run finished with a new impulse response.

@@ -573,16 +573,21 @@ bool TFFTDISPLAY::ShowSpectrum(AnalysisMode mode) {
         updateOverlayUi();
     }
     if (pendingChoice_) {
+        // The macro's flags replace the window's, off as well as on.
         const AnalysisChoice c = *std::exchange(pendingChoice_, std::nullopt);
         if (c.useCalibration && !c.calibrationPath.empty() && !computer_.ModeChanged()) {
-            if (store_.LoadCalibrationFile(c.calibrationPath, in.fftSize, in.sampleRate))
-                store_.SetUseCalibration(mode, true);
-        } else if (c.useCalibration && store_.CalibrationLoaded(mode)) {
-            store_.SetUseCalibration(mode, true);
+            store_.LoadCalibrationFile(c.calibrationPath, in.fftSize, in.sampleRate);
         }
-        if (c.useMicCorrection && !c.micPath.empty() && loadMic(c.micPath))
-            store_.micApplied = true;
+        store_.SetUseCalibration(mode, c.useCalibration);
+        if (c.useMicCorrection && !c.micPath.empty()) loadMic(c.micPath);
+        store_.micApplied = c.useMicCorrection && store_.MicLoaded();
+        mic_->setChecked(store_.micApplied);
         if (c.useOverlay && !c.overlayPath.empty()) LoadOverlay(c.overlayPath);
+        if (store_.CurrentOverlay().loaded) {
+            store_.CurrentOverlay().shown = c.useOverlay;
+            if (c.useOverlay) store_.CurrentOverlay().inverted = c.overlayOption2;
+        }
+        updateOverlayUi();
         updateCalibrationUi();
     }
     Rebuild();

@@ -74,6 +74,8 @@ class TFFTDISPLAY : public QMainWindow {
     bool ShowSpectrum(AnalysisMode mode);
     // A macro replay's choice: mode, smoothing and files, applied with the next spectrum.
     void ApplyAnalysisChoice(const AnalysisChoice& choice);
+    // MLS ONLY: a choice no spectrum has used yet is dropped.
+    void ClearAnalysisChoice() { pendingChoice_.reset(); }
 
     // --- parts the trace code, tests and the main window use ---
     std::vector<DrawableCurve>& traceCurves() { return traces_; }

@@ -118,6 +118,31 @@ TEST_F(TFFTDISPLAYTest, CalibratingWithTheSameMeasurementGivesAFlatCurveInBothMo
     EXPECT_TRUE(prompter.shown.empty());
 }
 
+TEST_F(TFFTDISPLAYTest, AMacroChoiceSetsTheCalibrationFlagBothWaysUnlessMlsOnlyDroppedIt) {
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    const std::string cal = dir.File("room.cal");
+    prompter.files.push_back(cal);
+    w->SAVEASCAL1Click();
+    w->action(QStringLiteral("USECAL1"))->trigger();
+    ASSERT_TRUE(w->store().CalibrationInUse(AnalysisMode::Fft));
+
+    AnalysisChoice off;  // a macro without calibration
+    w->ApplyAnalysisChoice(off);
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    EXPECT_FALSE(w->store().CalibrationInUse(AnalysisMode::Fft));
+
+    AnalysisChoice on = off;
+    on.useCalibration = true;
+    on.calibrationPath = cal;
+    w->ApplyAnalysisChoice(on);
+    w->ClearAnalysisChoice();
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    EXPECT_FALSE(w->store().CalibrationInUse(AnalysisMode::Fft));
+    w->ApplyAnalysisChoice(on);
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    EXPECT_TRUE(w->store().CalibrationInUse(AnalysisMode::Fft));
+}
+
 TEST_F(TFFTDISPLAYTest, CalibrationThatNoLongerFitsIsRefusedWithItsCaption) {
     ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
     prompter.files.push_back(dir.File("a.cal"));
