@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "shell/ScriptedPrompter.h"
+#include "base/ScriptedPrompter.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/SpectrumComputer.h"

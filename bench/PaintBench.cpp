@@ -10,10 +10,10 @@
 #include <memory>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
 #include "mainwindow/ui/TracePainter.h"
-#include "shell/ScriptedPrompter.h"
 
 #include "BenchGui.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "spectrum/FftEngine.h"
+#include "core/FftEngine.h"
 #include "spectrum/SpectrumComputer.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <memory>
 #include <string>
 
+#include "app/ui/FimStartUp.h"
+#include "base/platform/QSettingsTree.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/ProgramWindow.h"
 #include "settings/ProgramSettings.h"
-#include "settings/platform/QSettingsTree.h"
-#include "shell/ui/FimStartUp.h"
 
 namespace {
 

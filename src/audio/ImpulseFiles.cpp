@@ -8,8 +8,8 @@
 
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
-#include "core/FileTexts.h"
-#include "shell/Catalog.h"
+#include "base/Catalog.h"
+#include "base/FileTexts.h"
 
 namespace fim {
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
+#include "base/Prompter.h"
+#include "base/RecentList.h"
 #include "core/MeasurementState.h"
-#include "core/RecentList.h"
-#include "shell/Prompter.h"
 
 namespace fim {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "spectrum/FftEngine.h"
+#include "core/FftEngine.h"
 
 namespace fim {
 

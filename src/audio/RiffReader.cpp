@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace fim {
 

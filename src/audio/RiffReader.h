@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/ByteSource.h"
+#include "base/ByteSource.h"
 
 namespace fim {
 

@@ -7,12 +7,12 @@
 #include <random>
 #include <thread>
 
+#include "base/Catalog.h"
+#include "base/Prompter.h"
+#include "base/SettingsTree.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
-#include "settings/SettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
 
 namespace fim {
 

@@ -17,7 +17,7 @@
 #include "audio/DeviceNotifier.h"
 #include "audio/WaveDevices.h"
 #include "core/RunView.h"
-#include "settings/UserMacro.h"
+#include "macros/UserMacro.h"
 #include "spectrum/AnalysisChoice.h"
 
 namespace fim {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace fim {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ByteSource.h"
+#include "base/ByteSource.h"
 
 namespace fim {
 

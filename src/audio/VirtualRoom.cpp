@@ -7,8 +7,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "base/SettingsTree.h"
 #include "core/MeasurementState.h"
-#include "settings/SettingsTree.h"
 
 namespace fim {
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "audio/RiffReader.h"
-#include "core/AtomicFile.h"
-#include "core/ByteSource.h"
+#include "base/AtomicFile.h"
+#include "base/ByteSource.h"
 
 namespace fim {
 

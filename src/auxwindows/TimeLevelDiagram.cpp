@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/FftEngine.h"
 #include "finder/WindowTable.h"
-#include "spectrum/FftEngine.h"
 
 namespace fim {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Catalog.h"
 #include "cli/Commands.h"
 #include "finder/BandTable.h"
-#include "shell/Catalog.h"
 
 namespace fim::cli {
 

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "audio/WaveFile.h"
+#include "base/Catalog.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
+#include "core/FftEngine.h"
 #include "finder/BandTable.h"
 #include "finder/FinderAnalysis.h"
 #include "finder/WindowTable.h"
-#include "shell/Catalog.h"
-#include "spectrum/FftEngine.h"
 
 namespace fim::cli {
 

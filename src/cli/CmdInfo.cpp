@@ -12,11 +12,11 @@
 
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
+#include "base/Catalog.h"
+#include "base/FileTexts.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
-#include "core/FileTexts.h"
-#include "shell/Catalog.h"
 #include "spectrum/MicCalText.h"
 #include "spectrum/SpectrumFiles.h"
 

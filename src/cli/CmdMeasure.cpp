@@ -10,21 +10,21 @@
 #include <string>
 #include <vector>
 
+#include "app/FatalMemory.h"
 #include "audio/DeviceSet.h"
 #include "audio/RunController.h"
 #include "audio/TimeFile.h"
 #include "audio/VirtualRoom.h"
 #include "audio/WaveFile.h"
 #include "audio/platform/PortAudioDevices.h"
+#include "base/MemorySettingsTree.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
-#include "cli/ResponseFile.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
+#include "cli/ResponseFile.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/FatalMemory.h"
 
 namespace fim::cli {
 

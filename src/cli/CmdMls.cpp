@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "app/FatalMemory.h"
 #include "audio/WaveFile.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
-#include "shell/FatalMemory.h"
 
 namespace fim::cli {
 

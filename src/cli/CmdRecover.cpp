@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "app/FatalMemory.h"
 #include "audio/RunController.h"
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
+#include "base/Catalog.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "cli/ResponseFile.h"
@@ -17,8 +19,6 @@
 #include "core/Mls.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
-#include "shell/Catalog.h"
-#include "shell/FatalMemory.h"
 
 namespace fim::cli {
 

@@ -13,22 +13,22 @@
 #include <memory>
 #include <string>
 
+#include "app/FatalMemory.h"
 #include "audio/ImpulseFiles.h"
+#include "base/AtomicFile.h"
+#include "base/Catalog.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
-#include "core/AtomicFile.h"
-#include "shell/Catalog.h"
-#include "shell/FatalMemory.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
-#include "spectrum/ui/FrequencyPainter.h"
 #include "spectrum/MicCalText.h"
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
 #include "spectrum/TimeWindow.h"
+#include "spectrum/ui/FrequencyPainter.h"
 
 namespace fim::cli {
 

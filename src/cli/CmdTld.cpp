@@ -10,11 +10,11 @@
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
+#include "base/Catalog.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
+#include "core/FftEngine.h"
 #include "finder/WindowTable.h"
-#include "shell/Catalog.h"
-#include "spectrum/FftEngine.h"
 #include "spectrum/TimeWindow.h"
 
 namespace fim::cli {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "shell/Prompter.h"
+#include "base/Prompter.h"
 
 namespace fim::cli {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/Prompter.h"
+#include "base/Prompter.h"
 
 namespace fim {
 

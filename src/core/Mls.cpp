@@ -6,8 +6,8 @@
 #include <memory>
 #include <new>
 
+#include "base/Prompter.h"
 #include "core/MeasurementState.h"
-#include "shell/Prompter.h"
 
 namespace fim {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include "core/FftEngine.h"
 #include "finder/WindowTable.h"
-#include "spectrum/FftEngine.h"
 
 namespace fim {
 

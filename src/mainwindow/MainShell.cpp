@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "audio/WaveDevices.h"
-#include "settings/SettingsTree.h"
+#include "base/SettingsTree.h"
 
 namespace fim {
 

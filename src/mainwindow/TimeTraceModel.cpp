@@ -4,10 +4,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/Catalog.h"
+#include "base/Prompter.h"
 #include "core/MeasurementState.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
 
 namespace fim {
 

@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "audio/WaveDevices.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
+#include "base/SettingsTree.h"
 #include "core/MeasurementState.h"
 #include "settings/ProgramSettings.h"
-#include "settings/SettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
 #include "spectrum/SpectrumComputer.h"
 
 namespace fim {

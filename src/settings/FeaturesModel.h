@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/VirtualRoom.h"
-#include "settings/UserMacro.h"
+#include "macros/UserMacro.h"
 
 namespace fim {
 

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
 
 namespace fim {
 

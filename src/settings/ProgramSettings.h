@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/SettingsTree.h"
 #include "core/MeasurementState.h"
+#include "macros/UserMacro.h"
 #include "settings/SettingsRecords.h"
-#include "settings/SettingsTree.h"
-#include "settings/UserMacro.h"
 #include "spectrum/TimeWindow.h"
 
 namespace fim {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "settings/LeBlock.h"
+#include "base/LeBlock.h"
 
 namespace fim {
 
@@ -62,32 +62,6 @@ ColorTable DecodeColorTable(const std::vector<uint8_t>& block) {
     // The top byte is not part of a colour; keep the value a colour.
     for (std::size_t i = 0; i < ColorTable::kCount; ++i) t.entries[i] = b.U32(4 * i) & 0xFFFFFF;
     return t;
-}
-
-void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at) {
-    const auto bytes = w.Encode();
-    if (out.size() < at + kTimeWindowBytes) out.resize(at + kTimeWindowBytes, 0);
-    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
-}
-
-TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at) {
-    std::array<uint8_t, kTimeWindowBytes> part{};
-    for (std::size_t i = 0; i < kTimeWindowBytes && at + i < block.size(); ++i) {
-        part[i] = block[at + i];
-    }
-    TimeWindow w;
-    TimeWindow::Decode(part.data(), part.size(), w);
-    return w;
-}
-
-std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w) {
-    std::vector<uint8_t> out;
-    EncodeTimeWindow(w, out, 0);
-    return out;
-}
-
-TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block) {
-    return DecodeTimeWindow(block, 0);
 }
 
 TimeWindow DefaultUserWindow1() { return MakeTimeWindow("User 1", 400, 9600); }

@@ -32,13 +32,9 @@ struct ColorTable {
 std::vector<uint8_t> EncodeColorTable(const ColorTable& table);
 ColorTable DecodeColorTable(const std::vector<uint8_t>& block);
 
-// ---- TimeWindow (USER1, USER2 and inside each macro): 48 bytes at offset `at` of a block.
+// ---- TimeWindow (USER1, USER2): the block helpers live with TimeWindow.
 
-constexpr std::size_t kTimeWindowBytes = 48;
-void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at);
-TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at);
-std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w);
-TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block);
+constexpr std::size_t kTimeWindowBytes = TimeWindow::kBytes;
 
 // Defaults of the user windows "USER1" ("User 1", 400 / 9600 µs) and "USER2" ("User 2",
 // 800 / 19200 µs), sample counts at 44100 Hz.

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "spectrum/SpectrumTypes.h"
+#include "core/SpectrumTypes.h"
 
 namespace fim {
 

@@ -12,8 +12,8 @@
 
 #include <string>
 
+#include "core/SpectrumTypes.h"
 #include "spectrum/SpectrumFiles.h"
-#include "spectrum/SpectrumTypes.h"
 
 namespace fim {
 

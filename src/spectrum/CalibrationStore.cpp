@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/FileTexts.h"
-#include "shell/Catalog.h"
+#include "base/Catalog.h"
+#include "base/FileTexts.h"
 #include "spectrum/MicCalText.h"
 
 namespace fim {

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/RecentList.h"
-#include "settings/SettingsTree.h"
-#include "shell/Prompter.h"
+#include "base/Prompter.h"
+#include "base/RecentList.h"
+#include "base/SettingsTree.h"
+#include "core/SpectrumTypes.h"
 #include "spectrum/SpectrumFiles.h"
-#include "spectrum/SpectrumTypes.h"
 
 namespace fim {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "settings/SettingsTree.h"
-#include "settings/UserMacro.h"
+#include "base/SettingsTree.h"
+#include "macros/UserMacro.h"
 #include "spectrum/SpectrumComputer.h"
 
 namespace fim {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/SpectrumTypes.h"
 #include "spectrum/CalibrationStore.h"
-#include "spectrum/SpectrumTypes.h"
 
 namespace fim {
 

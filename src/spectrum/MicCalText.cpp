@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "core/ByteSource.h"
+#include "base/ByteSource.h"
 
 namespace fim {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "spectrum/SpectrumTypes.h"
+#include "core/SpectrumTypes.h"
 
 namespace fim {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
 
 namespace fim {
 

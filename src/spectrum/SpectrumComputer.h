@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "spectrum/FftEngine.h"
+#include "core/FftEngine.h"
+#include "core/SpectrumTypes.h"
 #include "spectrum/Smoothing.h"
-#include "spectrum/SpectrumTypes.h"
 #include "spectrum/TimeWindow.h"
 
 namespace fim {

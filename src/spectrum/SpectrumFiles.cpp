@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 namespace fim {
 

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ByteSource.h"
-#include "spectrum/SpectrumTypes.h"
+#include "base/ByteSource.h"
+#include "core/SpectrumTypes.h"
 
 namespace fim {
 

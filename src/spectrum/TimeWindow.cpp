@@ -57,6 +57,32 @@ int32_t TimeWindow::SamplesFor(int32_t microseconds, double sampleRate) {
     return static_cast<int32_t>(std::nearbyint(microseconds / 1000000.0 * sampleRate));
 }
 
+void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at) {
+    const auto bytes = w.Encode();
+    if (out.size() < at + TimeWindow::kBytes) out.resize(at + TimeWindow::kBytes, 0);
+    std::copy(bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at) {
+    std::array<uint8_t, TimeWindow::kBytes> part{};
+    for (std::size_t i = 0; i < TimeWindow::kBytes && at + i < block.size(); ++i) {
+        part[i] = block[at + i];
+    }
+    TimeWindow w;
+    TimeWindow::Decode(part.data(), part.size(), w);
+    return w;
+}
+
+std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w) {
+    std::vector<uint8_t> out;
+    EncodeTimeWindow(w, out, 0);
+    return out;
+}
+
+TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block) {
+    return DecodeTimeWindow(block, 0);
+}
+
 TimeWindow TenMsWindow() { return MakeTimeWindow("10ms (100Hz)", 400, 9600); }
 TimeWindow TwentyMsWindow() { return MakeTimeWindow("20ms (50 Hz)", 600, 19400); }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace fim {
 
@@ -34,6 +35,13 @@ struct TimeWindow {
 
     bool operator==(const TimeWindow&) const = default;
 };
+
+// A TimeWindow's block at offset `at` of a larger block (USER1, USER2 and inside each macro).
+// Encoding grows `out` as needed; decoding reads missing bytes as zero.
+void EncodeTimeWindow(const TimeWindow& w, std::vector<uint8_t>& out, std::size_t at);
+TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block, std::size_t at);
+std::vector<uint8_t> EncodeTimeWindow(const TimeWindow& w);
+TimeWindow DecodeTimeWindow(const std::vector<uint8_t>& block);
 
 // A window with its sample counts derived at 44100 Hz.
 TimeWindow MakeTimeWindow(const char* name, int32_t before, int32_t after);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "settings/SettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
+#include "base/SettingsTree.h"
 
 namespace fim {
 

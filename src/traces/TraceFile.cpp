@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "core/ByteSource.h"
+#include "base/ByteSource.h"
 #include "spectrum/SpectrumFiles.h"
 
 namespace fim {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "spectrum/SpectrumTypes.h"
+#include "core/SpectrumTypes.h"
 
 namespace fim {
 

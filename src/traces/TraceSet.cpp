@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/Catalog.h"
+#include "base/Catalog.h"
 
 namespace fim {
 

@@ -7,9 +7,9 @@
 #include "audio/ImpulseFiles.h"
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
-#include "core/FileTexts.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/Catalog.h"
+#include "base/FileTexts.h"
+#include "base/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -10,11 +10,11 @@
 
 #include "audio/DeviceSet.h"
 #include "audio/VirtualRoom.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

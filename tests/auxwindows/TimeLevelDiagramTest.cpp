@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "auxwindows/TimeLevelDiagram.h"
+#include "core/FftEngine.h"
 #include "finder/WindowTable.h"
-#include "spectrum/FftEngine.h"
 
 namespace fim {
 namespace {

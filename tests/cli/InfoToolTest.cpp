@@ -12,7 +12,7 @@
 #include "../audio/FileTestUtil.h"
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
-#include "shell/Catalog.h"
+#include "base/Catalog.h"
 #include "spectrum/SpectrumFiles.h"
 
 namespace fim {

@@ -14,8 +14,8 @@
 
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
+#include "base/ScriptedPrompter.h"
 #include "core/Mls.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

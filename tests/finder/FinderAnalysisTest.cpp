@@ -4,9 +4,9 @@
 #include <numbers>
 #include <vector>
 
+#include "core/FftEngine.h"
 #include "finder/FinderAnalysis.h"
 #include "finder/WindowTable.h"
-#include "spectrum/FftEngine.h"
 
 namespace fim {
 namespace {

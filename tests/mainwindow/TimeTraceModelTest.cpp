@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "base/Catalog.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -4,12 +4,12 @@
 #include <utility>
 
 #include "audio/WaveDevices.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "settings/FeaturesModel.h"
-#include "settings/MemorySettingsTree.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <set>
 
-#include "settings/LeBlock.h"
-#include "settings/MemorySettingsTree.h"
+#include "base/Catalog.h"
+#include "base/LeBlock.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

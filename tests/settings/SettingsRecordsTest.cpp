@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/LeBlock.h"
+#include "base/LeBlock.h"
 #include "settings/SettingsRecords.h"
 
 namespace fim {

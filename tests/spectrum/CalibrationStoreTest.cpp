@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "../audio/FileTestUtil.h"
-#include "core/FileTexts.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/Catalog.h"
+#include "base/FileTexts.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "spectrum/CalibrationStore.h"
 
 namespace fim {

@@ -5,7 +5,7 @@
 #include <numbers>
 #include <vector>
 
-#include "settings/MemorySettingsTree.h"
+#include "base/MemorySettingsTree.h"
 #include "spectrum/FrequencyDisplay.h"
 
 namespace fim {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "../audio/FileTestUtil.h"
-#include "core/FileTexts.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/FileTexts.h"
+#include "base/ScriptedPrompter.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/MicCalText.h"
 

@@ -4,8 +4,8 @@
 #include <numbers>
 #include <vector>
 
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/Catalog.h"
+#include "base/ScriptedPrompter.h"
 #include "spectrum/SpectrumComputer.h"
 
 namespace fim {

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "TraceTestData.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "traces/TraceSet.h"
 
 namespace fim {

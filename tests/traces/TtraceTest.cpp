@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "TraceTestData.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "traces/Ttrace.h"
 
 namespace fim {

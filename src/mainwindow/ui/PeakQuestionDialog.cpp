@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/Catalog.h"
+#include "base/Catalog.h"
 
 namespace fim {
 

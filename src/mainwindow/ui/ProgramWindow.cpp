@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 
+#include "base/platform/QSettingsTree.h"
+#include "base/ui/QtPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TForm1.h"
-#include "settings/platform/QSettingsTree.h"
-#include "shell/ui/QtPrompter.h"
 
 namespace fim {
 

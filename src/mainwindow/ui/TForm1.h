@@ -15,12 +15,12 @@
 
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
+#include "base/ScriptedPrompter.h"
+#include "base/SettingsTree.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
-#include "mainwindow/ui/TMakroinfo.h"
+#include "macros/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
-#include "settings/SettingsTree.h"
-#include "shell/ScriptedPrompter.h"
 
 class QAction;
 class QActionGroup;

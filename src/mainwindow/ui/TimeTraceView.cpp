@@ -11,10 +11,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "base/Catalog.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TimeTraceWidget.h"
 #include "mainwindow/ui/TracePainter.h"
-#include "shell/Catalog.h"
 
 // The icons are compiled into the static fim_ui library, whose resource initialiser the linker
 // would drop unless something refers to it.

@@ -8,8 +8,8 @@
 #include <QStandardPaths>
 #include <QXmlStreamWriter>
 
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
 
 namespace fim {
 

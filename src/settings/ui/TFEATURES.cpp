@@ -20,10 +20,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "base/Catalog.h"
+#include "base/Prompter.h"
 #include "core/MeasurementState.h"
-#include "settings/ui/TFileeingabe.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "macros/ui/TFileeingabe.h"
 
 namespace fim {
 

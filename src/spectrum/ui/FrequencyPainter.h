@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "core/SpectrumTypes.h"
 #include "settings/SettingsRecords.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/SpectrumComputer.h"
-#include "spectrum/SpectrumTypes.h"
 
 class QPainter;
 

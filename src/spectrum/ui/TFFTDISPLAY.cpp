@@ -25,11 +25,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/AtomicFile.h"
+#include "base/AtomicFile.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
+#include "base/SettingsTree.h"
 #include "settings/ProgramSettings.h"
-#include "settings/SettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/ui/FrequencyPainter.h"
 #include "traces/TraceSet.h"

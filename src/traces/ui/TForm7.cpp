@@ -13,9 +13,9 @@
 #include <QToolButton>
 #include <QVariant>
 
-#include "settings/SettingsTree.h"
-#include "shell/Catalog.h"
-#include "shell/Prompter.h"
+#include "base/Catalog.h"
+#include "base/Prompter.h"
+#include "base/SettingsTree.h"
 
 static void InitTraceResources() { Q_INIT_RESOURCE(traces); }
 

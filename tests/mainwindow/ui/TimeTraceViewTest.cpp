@@ -6,11 +6,11 @@
 #include <QToolButton>
 #include <cmath>
 
+#include "base/Catalog.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "mainwindow/ui/TimeTraceWidget.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

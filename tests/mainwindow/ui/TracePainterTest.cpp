@@ -5,10 +5,10 @@
 #include <cmath>
 #include <vector>
 
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
 #include "mainwindow/ui/TracePainter.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "base/Catalog.h"
+#include "base/ScriptedPrompter.h"
 #include "settings/platform/FirstStart.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

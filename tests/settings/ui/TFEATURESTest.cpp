@@ -12,12 +12,12 @@
 #include <QTabWidget>
 
 #include "audio/VirtualRoom.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
-#include "settings/MemorySettingsTree.h"
 #include "settings/ProgramSettings.h"
 #include "settings/ui/TFEATURES.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {

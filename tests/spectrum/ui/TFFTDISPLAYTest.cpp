@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "../../audio/FileTestUtil.h"
-#include "settings/MemorySettingsTree.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 #include "spectrum/ui/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 

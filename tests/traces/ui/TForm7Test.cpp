@@ -10,10 +10,10 @@
 #include <fstream>
 
 #include "../TraceTestData.h"
-#include "settings/MemorySettingsTree.h"
+#include "base/Catalog.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
-#include "shell/Catalog.h"
-#include "shell/ScriptedPrompter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 #include "traces/ui/TForm7.h"
 

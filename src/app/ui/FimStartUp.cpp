@@ -1,0 +1,58 @@
+#include "app/ui/FimStartUp.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "app/FatalMemory.h"
+#include "app/ui/InputLanguage.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/TerminationSignals.h"
+#include "audio/platform/PortAudioDevices.h"
+#include "base/Catalog.h"
+#include "base/ui/QtPrompter.h"
+#include "core/FftEngine.h"
+#include "core/MeasurementState.h"
+
+namespace fim {
+
+int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Brevik Audio"));
+    QCoreApplication::setApplicationName(QStringLiteral("Field Impulse Meter"));
+
+    BuildCatalog();
+    SelectLanguage(DefaultInputLanguageIsGerman());
+
+    // A second start only brings the running instance to the front: it allocates nothing and
+    // opens no device.
+    SingleInstance instance;
+    if (instance.Start() == SingleInstance::Role::Activated) return 0;
+
+    // The sound cards are probed while the rest starts; the main window waits for them.
+    PortAudioDevices::BeginStartUp();
+
+    // A failed allocation here or in the FFT tables shows its box and ends the process.
+    QtPrompter prompter;
+    InitMeasurementState({}, FatalMemoryHandler(&prompter));
+    SetFftFatalHandler([&prompter](const std::string& caption, const std::string& text) {
+        FatalMemoryError(caption, text, &prompter);
+    });
+    InitFft();
+
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+
+    std::unique_ptr<QWidget> window = createMainWindow();
+    if (window == nullptr) return 1;
+    // Tool-tips (the program's hints) show on every control, also while the window is inactive.
+    window->setAttribute(Qt::WA_AlwaysShowToolTips);
+    prompter.SetParent(window.get());
+    instance.SetWindow(window.get());
+    CloseOnTerminationSignals(window.get());
+    window->show();
+    const int status = QApplication::exec();
+    // The handler refers to this function's prompter.
+    SetFftFatalHandler({});
+    return status;
+}
+
+}  // namespace fim
