@@ -11,6 +11,7 @@
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
 #include "base/Catalog.h"
+#include "base/paint/QtBoundary.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "core/FftEngine.h"
@@ -69,8 +70,7 @@ int RunTld(const Args& args) {
     for (int y = 0; y < kHeight; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < kWidth; ++x) {
-            const uint32_t c = pixels[static_cast<std::size_t>(y) * kWidth + x];
-            line[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+            line[x] = ToQColor(pixels[static_cast<std::size_t>(y) * kWidth + x]).rgb();
         }
     }
     // The PNG replaces an existing file only when it is complete.

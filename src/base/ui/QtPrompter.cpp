@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "base/paint/QtBoundary.h"
+
 namespace fim {
 
 namespace {
@@ -205,16 +207,13 @@ std::optional<std::string> QtPrompter::ChooseSaveFile(const FileDialogRequest& r
 
 std::optional<uint32_t> QtPrompter::ChooseColour(const std::string& title, uint32_t initial) {
     // 0x00BBGGRR in and out; the dialog works in RGB.
-    const QColor start(static_cast<int>(initial & 0xFF), static_cast<int>((initial >> 8) & 0xFF),
-                       static_cast<int>((initial >> 16) & 0xFF));
-    QColorDialog dialog(start, parent_);
+    QColorDialog dialog(ToQColor(initial), parent_);
     dialog.setWindowTitle(DisplayText(title));
     dialog.setWindowModality(Qt::ApplicationModal);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QColor c = dialog.selectedColor();
     if (!c.isValid()) return std::nullopt;
-    return static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-           (static_cast<uint32_t>(c.blue()) << 16);
+    return FromQColor(c);
 }
 
 }  // namespace fim

@@ -42,7 +42,7 @@ void TimeTraceWidget::paintEvent(QPaintEvent*) {
     p.drawImage(0, 0, cache_);
     if (model_.Dragging()) {
         // The band is drawn inverted over the trace; the next paint of the cache erases it.
-        QPen pen(ColorFromRef(model_.colors.entries[6]));
+        QPen pen(ToQColor(model_.colors.entries[6]));
         pen.setStyle(Qt::DotLine);
         pen.setCosmetic(true);
         p.setPen(pen);

@@ -26,7 +26,7 @@ QFont GridFont(const QFont& base) {
 }
 
 QPen Pen(uint32_t ref, Qt::PenStyle style = Qt::SolidLine) {
-    QPen pen(ColorFromRef(ref));
+    QPen pen(ToQColor(ref));
     pen.setWidth(1);
     pen.setCosmetic(true);
     pen.setStyle(style);
@@ -59,10 +59,6 @@ class ClipScope {
 
 }  // namespace
 
-QColor ColorFromRef(uint32_t ref) {
-    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
-                  static_cast<int>((ref >> 16) & 0xFF));
-}
 
 TracePaintInput PaintInputFrom(MeasurementState& meas) {
     TracePaintInput in;
@@ -88,7 +84,7 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
     m.NormalizeWindow();
-    p.fillRect(0, 0, width, height, ColorFromRef(m.colors.entries[0]));
+    p.fillRect(0, 0, width, height, ToQColor(m.colors.entries[0]));
 
     const double pps = m.PixelsPerSample(width);
     const TimeGrid grid = ComputeTimeGrid(in.sampleRate, pps, width);
@@ -150,7 +146,7 @@ void PBPaint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaint
     const int height = rect.height();
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
-    p.fillRect(0, 0, width, height, ColorFromRef(m.colors.entries[0]));
+    p.fillRect(0, 0, width, height, ToQColor(m.colors.entries[0]));
     const int32_t n = in.n > 0 ? in.n : 20;
     const double hs = static_cast<double>(width) / n;
 

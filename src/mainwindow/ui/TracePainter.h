@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/paint/QtBoundary.h"
 #include "mainwindow/TracePoints.h"
 
 class QPainter;
@@ -32,9 +33,6 @@ struct TracePaintInput {
 
 // The input for the process-wide state: RLP, DAPT and the peak. The buffers must be allocated.
 TracePaintInput PaintInputFrom(MeasurementState& meas);
-
-// 0x00BBGGRR to QColor.
-QColor ColorFromRef(uint32_t ref);
 
 // Paints the analysis window as a trace with its grid and markers into `rect`, and writes the
 // marker difference and the active marker's read-out into the model. Repairs an inverted or too

@@ -23,7 +23,7 @@ QFont PlotFont(const QFont& base, int pixelSize) {
 // Thin cosmetic pens take the raster engine's fast line path; wide curves are drawn as several
 // thin polylines side by side (see WidePolyline), which is far cheaper than stroking outlines.
 QPen Pen(uint32_t ref, Qt::PenStyle style = Qt::SolidLine) {
-    QPen pen(ColourFromRef(ref));
+    QPen pen(ToQColor(ref));
     pen.setWidth(1);
     pen.setCosmetic(true);
     pen.setStyle(style);
@@ -52,10 +52,6 @@ void WidePolyline(QPainter& p, uint32_t ref, int width, const std::vector<PlotPo
 
 }  // namespace
 
-QColor ColourFromRef(uint32_t ref) {
-    return QColor(static_cast<int>(ref & 0xFF), static_cast<int>((ref >> 8) & 0xFF),
-                  static_cast<int>((ref >> 16) & 0xFF));
-}
 
 FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
                                   const FrequencyDisplay& view, const ColorTable& colours,
@@ -124,14 +120,14 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
 
     int top = 0;
     if (!in.header.empty()) {
-        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.setPen(ToQColor(c.entries[kFreqText]));
         p.drawText(4, fm.ascent() + 2, QString::fromStdString(in.header));
         top = fm.height() + 8;
     }
     const int W = rect.width();
     const int H = std::max(1, rect.height() - top);
     p.translate(0, top);
-    if (in.paintBackground) p.fillRect(0, 0, W, H, ColourFromRef(c.entries[kFreqBackground]));
+    if (in.paintBackground) p.fillRect(0, 0, W, H, ToQColor(c.entries[kFreqBackground]));
 
     const FrequencyMapper map = v.Mapper(W, H);
     const double lower = v.EffectiveLower();
@@ -148,7 +144,7 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         const int left = map.X(f) - w / 2;
         if (left < labelEnd + 4) return;
         labelEnd = left + w;
-        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.setPen(ToQColor(c.entries[kFreqText]));
         p.drawText(left, labelY, t);
     };
     if (v.eqStyle) {
@@ -172,7 +168,7 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         p.setPen(Pen(c.entries[kFreqGrid], l.db == 0 ? Qt::SolidLine : Qt::DotLine));
         p.drawLine(0, y, W - 1, y);
         // Centred on its line, kept clear of the top edge and the frequency labels.
-        p.setPen(ColourFromRef(c.entries[kFreqText]));
+        p.setPen(ToQColor(c.entries[kFreqText]));
         const int textY = std::clamp(y + fm.ascent() / 2 - 1, fm.ascent(), H - fm.height() - 2);
         p.drawText(3, textY, QString::fromStdString(l.label));
     }
@@ -215,15 +211,15 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         const int mx = map.X(v.RecordFrequency(v.markerIndex, in.records));
         p.setPen(Pen(c.entries[kFreqMarker]));
         p.drawLine(mx, 0, mx, H - 1);
-        p.setPen(ColourFromRef(c.entries[kFreqMarker]));
+        p.setPen(ToQColor(c.entries[kFreqMarker]));
         p.drawText(40, fm.ascent() + 4, QString::fromUtf8(marker.c_str()));
     }
     int textY = fm.ascent() + 4;
     for (const std::string* s : {&in.overlayText, &in.calibrationText}) {
         if (s->empty()) continue;
         const QString t = QString::fromStdString(*s);
-        p.setPen(s == &in.overlayText ? ColourFromRef(in.overlay.colour)
-                                      : ColourFromRef(c.entries[kFreqStatus]));
+        p.setPen(s == &in.overlayText ? ToQColor(in.overlay.colour)
+                                      : ToQColor(c.entries[kFreqStatus]));
         p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
         textY += fm.height();
     }

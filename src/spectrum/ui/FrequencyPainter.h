@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/paint/QtBoundary.h"
 #include "core/SpectrumTypes.h"
 #include "settings/SettingsRecords.h"
 #include "spectrum/CalibrationStore.h"
@@ -58,8 +59,6 @@ struct FrequencyPaintInput {
     bool paintBackground = true;  // false on a colour printout
     std::string header;           // printout header line, empty on screen
 };
-
-QColor ColourFromRef(uint32_t ref);
 
 // What the window (and fimtool's PNG) paints from the spectrum step and the file state: the
 // display curve (SMOOTH: with the microphone correction when it applies, written into

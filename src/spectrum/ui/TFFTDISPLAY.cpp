@@ -29,6 +29,7 @@
 #include "base/Catalog.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
+#include "base/paint/QtBoundary.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/ui/FrequencyPainter.h"
@@ -904,10 +905,8 @@ void TFFTDISPLAY::FlipCurve1Click() {
 
 void TFFTDISPLAY::SETCOLOR1Click() {
     uint32_t& ref = program_.Colors.entries[kFreqOverlay];
-    const QColor c = QColorDialog::getColor(ColourFromRef(ref), this, M(180));
-    if (c.isValid())
-        ref = static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
-              (static_cast<uint32_t>(c.blue()) << 16);
+    const QColor c = QColorDialog::getColor(ToQColor(ref), this, M(180));
+    if (c.isValid()) ref = FromQColor(c);
     Repaint();
 }
 

@@ -16,6 +16,7 @@
 #include "base/Catalog.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
+#include "base/paint/QtBoundary.h"
 
 static void InitTraceResources() { Q_INIT_RESOURCE(traces); }
 
@@ -25,16 +26,9 @@ namespace {
 
 QString Text(int message) { return QString::fromStdString(Msg(message)); }
 
-QString CssColour(uint32_t ref) {
-    return QStringLiteral("#%1%2%3")
-        .arg(ref & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((ref >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((ref >> 16) & 0xFF, 2, 16, QLatin1Char('0'));
-}
-
 QIcon Swatch(uint32_t ref) {
     QPixmap p(16, 16);
-    p.fill(QColor(CssColour(ref)));
+    p.fill(ToQColor(ref));
     return QIcon(p);
 }
 
