@@ -10,8 +10,8 @@
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
+#include "auxwindows/ui/TimeLevelPainter.h"
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "core/FftEngine.h"
@@ -65,14 +65,7 @@ int RunTld(const Args& args) {
     if (!ComputeLevels(TflSettings{}, data.samples, start, window, engine, matrix)) {
         return Refuse(Msg(78));
     }
-    const auto pixels = RenderLevels(matrix, kWidth, kHeight);
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            line[x] = ToQColor(pixels[static_cast<std::size_t>(y) * kWidth + x]).rgb();
-        }
-    }
+    const QImage image = TimeLevelImage(matrix, kWidth, kHeight);
     // The PNG replaces an existing file only when it is complete.
     QSaveFile file(QString::fromStdString(png));
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
