@@ -47,7 +47,10 @@ struct Result {
     double largestOther = 0;  // largest magnitude anywhere but the peak sample
 };
 
-TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
+// Both ways of running: two-period steps, and one gapless stream (continuous averaging).
+class PulseLoopback : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     const char* server = std::getenv("PULSE_SERVER");
     PortAudioDevices cards;
     const int index = FindInputDevice(cards, kLoopback);
@@ -71,6 +74,7 @@ TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
         s.PeakSync = false;
         s.AveragesTarget = 1;
         s.IgnoreFirst = true;
+        s.ContinuousAveraging = GetParam();
         MemorySettingsTree settings;
         settings.WriteString("INCARD", kLoopback);
         settings.WriteString("OUTCARD", kLoopback);
@@ -132,6 +136,9 @@ TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     EXPECT_NEAR(good[0].peakIndex, good[1].peakIndex, 1);
     EXPECT_NEAR(good[0].peakValue, good[1].peakValue, 0.05 * good[0].peakValue);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, PulseLoopback, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Continuous" : "TwoPeriod"; });
 
 }  // namespace
 }  // namespace fim
