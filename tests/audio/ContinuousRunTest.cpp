@@ -14,9 +14,9 @@
 
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
+#include "base/MemorySettingsTree.h"
+#include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
-#include "settings/MemorySettingsTree.h"
-#include "shell/ScriptedPrompter.h"
 
 namespace fim {
 namespace {
