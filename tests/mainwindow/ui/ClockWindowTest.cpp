@@ -121,6 +121,8 @@ TEST_F(ClockWindowTest, CountdownFlashesThePanelsUntilTheClick) {
     const QColor yellow(Qt::yellow);
     const QColor face = QApplication::palette().color(QPalette::Button);
     EXPECT_EQ(form->clockPanel()->palette().color(QPalette::Window), yellow);
+    // The panel is painted yellow, not only told so.
+    EXPECT_EQ(form->clockPanel()->grab().toImage().pixelColor(4, 4), yellow);
     for (int i = 0; i < 6; ++i) {
         now += 0.7 * kSecond;
         form->clockTick();
