@@ -285,7 +285,7 @@ std::string Fixed(double v, int decimals) {
 }  // namespace
 
 std::string AcousticsTable(const AcousticsResult& r, char separator) {
-    const std::string missing = "not enough dynamic range";
+    const std::string missing = kNotEnoughDynamicRange;
     const std::string sep(1, separator);
     std::string out = "Band (Hz)" + sep + "EDT (s)" + sep + "r EDT" + sep + "T20 (s)" + sep +
                       "r T20" + sep + "T30 (s)" + sep + "r T30" + sep + "C50 (dB)" + sep +

@@ -82,9 +82,15 @@ std::size_t FindOnset(const double* response, std::size_t count);
 BandAcoustics AnalyseDecay(const std::vector<double>& filtered, double sampleRate,
                            const BandSpec& band, std::size_t onset, std::size_t curvePoints);
 
+// What stands instead of a figure whose evaluation range lies too close to the noise.
+inline constexpr const char* kNotEnoughDynamicRange = "not enough dynamic range";
+// The note on a result whose decay outlasts the response.
+inline constexpr const char* kLongerThanResponse =
+    "The decay lasts longer than the response: measure again with a longer MLS.";
+
 // The values as text: a header line and one line per band, then the broadband line; fields
-// separated by `separator` ("\t" for the clipboard, "," for CSV). Missing values are written as
-// "not enough dynamic range" (quoted in CSV).
+// separated by `separator` ("\t" for the clipboard, "," for CSV); numbers with a decimal point
+// whatever the locale. Missing values are written as kNotEnoughDynamicRange.
 std::string AcousticsTable(const AcousticsResult& r, char separator);
 
 }  // namespace fim
