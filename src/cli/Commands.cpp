@@ -12,7 +12,7 @@ const std::vector<Command>& AllCommands() {
         {"measure", RunMeasure,
          "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
          "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
-         "[--room KEY=VALUE ...] [--fast] --out IR.mtf"},
+         "[--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf"},
         {"band", RunBand, "--series S --freq F"},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},
@@ -22,6 +22,8 @@ const std::vector<Command>& AllCommands() {
          "[--smoothing V] [--cal FILE] [--mic FILE] [--frd OUT.frd] [--spectrum OUT.mfr|OUT.smr] "
          "[--ascii-offset DB] [--use-gain] [--gain DB]"},
         {"info", RunInfo, "FILE"},
+        {"acoustics", RunAcoustics,
+         "--in IR.mtf|IR.wav [--bands octave|third] [--weighting z|a] [--json]"},
     };
     return commands;
 }
