@@ -2,6 +2,7 @@
 
 #include "TraceTestData.h"
 #include "base/Catalog.h"
+#include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "traces/Ttrace.h"
@@ -66,6 +67,12 @@ TEST(Ttrace, SurvivesRestartThroughSettings) {
     Ttrace third(2, &tree, &prompter, 0x00FF00);
     EXPECT_FALSE(third.Loaded);
     EXPECT_EQ(third.Colour, 0x123456u);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, FileMessage(FileText::NotLoaded));
+    // Said once: the name is forgotten at once, not only when the trace is put away.
+    Ttrace fourth(2, &tree, &prompter, 0x00FF00);
+    EXPECT_FALSE(fourth.Loaded);
+    EXPECT_EQ(fourth.Colour, 0x123456u);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
 

@@ -6,13 +6,21 @@
 #include <QWidget>
 
 #include "app/FatalMemory.h"
+#include "app/FatalMemory.h"
 #include "app/ui/InputLanguage.h"
+#include "app/ui/InputLanguage.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/SingleInstance.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/TerminationSignals.h"
 #include "app/ui/TerminationSignals.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "auxwindows/ui/TForm3.h"
 #include "base/Catalog.h"
+#include "base/Catalog.h"
 #include "base/ui/QtPrompter.h"
+#include "base/ui/QtPrompter.h"
+#include "core/FftEngine.h"
 #include "core/FftEngine.h"
 #include "core/MeasurementState.h"
 
@@ -24,7 +32,9 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     QCoreApplication::setApplicationName(QStringLiteral("Field Impulse Meter"));
 
     BuildCatalog();
-    SelectLanguage(DefaultInputLanguageIsGerman());
+    const bool german = DefaultInputLanguageIsGerman();
+    SelectLanguage(german);
+    InstallQtTranslations(german);
 
     // A second start only brings the running instance to the front: it allocates nothing and
     // opens no device.
