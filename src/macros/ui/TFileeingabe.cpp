@@ -9,12 +9,10 @@
 #include <QVBoxLayout>
 
 #include "base/Catalog.h"
+#include "base/paint/QtBoundary.h"
 
 namespace fim {
 
-namespace {
-QString M(int n) { return QString::fromStdString(Msg(n)); }
-}  // namespace
 
 TFileeingabe::TFileeingabe(UserMacro& macro, Prompter& prompter, QWidget* parent)
     : QDialog(parent), model_(macro, prompter) {

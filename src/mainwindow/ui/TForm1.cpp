@@ -37,6 +37,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/Prompter.h"
+#include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/MacroTexts.h"
 #include "macros/ui/TMakroinfo.h"
@@ -57,8 +58,6 @@ namespace {
 
 constexpr int kPanelWidths[7] = {150, 60, 90, 90, 100, 150, 150};
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString M(int n) { return Q(Msg(n)); }
 
 QFont ReadoutFont() {
     QFont f;

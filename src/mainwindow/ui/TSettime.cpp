@@ -13,13 +13,13 @@
 
 #include "base/Catalog.h"
 #include "base/Prompter.h"
+#include "base/paint/QtBoundary.h"
 #include "mainwindow/CountdownClock.h"
 
 namespace fim {
 
 namespace {
 
-QString M(int n) { return QString::fromStdString(Msg(n)); }
 
 QButtonGroup* RadioGroup(QWidget* parent, QBoxLayout* into, const char* name, int caption,
                          std::initializer_list<int> items) {

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "base/Catalog.h"
+#include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TimeTraceWidget.h"
 #include "mainwindow/ui/TracePainter.h"
@@ -27,7 +28,6 @@ namespace {
 constexpr int kPanelWidth = 34;
 constexpr int kSeparatorHeight = 7;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // Forwards right-button presses on a user-window button (which open the features dialog at
 // its user-window page).

@@ -17,20 +17,11 @@ constexpr std::size_t kPointBytes = 8;  // two int32 per vertex, the layout of Q
 static_assert(sizeof(QPoint) == kPointBytes);
 
 QFont GridFont(const QFont& base) {
-    QFont f = base;
-    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont f = NamedFont(base);
     f.setPointSize(8);
     // Crisp one-colour text, as the labels have always looked on the trace.
     f.setStyleStrategy(QFont::NoAntialias);
     return f;
-}
-
-QPen Pen(uint32_t ref, Qt::PenStyle style = Qt::SolidLine) {
-    QPen pen(ToQColor(ref));
-    pen.setWidth(1);
-    pen.setCosmetic(true);
-    pen.setStyle(style);
-    return pen;
 }
 
 // Text whose top-left corner is at (x, y).

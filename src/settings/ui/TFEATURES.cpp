@@ -23,6 +23,7 @@
 
 #include "base/Catalog.h"
 #include "base/Prompter.h"
+#include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/ui/TFileeingabe.h"
 
@@ -30,8 +31,6 @@ namespace fim {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString M(int n) { return Q(Msg(n)); }
 
 QString TimeText(int32_t us) { return QString::number(us) + QStringLiteral(" µs"); }
 

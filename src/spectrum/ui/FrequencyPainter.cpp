@@ -14,21 +14,13 @@ namespace fim {
 namespace {
 
 QFont PlotFont(const QFont& base, int pixelSize) {
-    QFont f = base;
-    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont f = NamedFont(base);
     f.setPixelSize(pixelSize);
     return f;
 }
 
-// Thin cosmetic pens take the raster engine's fast line path; wide curves are drawn as several
-// thin polylines side by side (see WidePolyline), which is far cheaper than stroking outlines.
-QPen Pen(uint32_t ref, Qt::PenStyle style = Qt::SolidLine) {
-    QPen pen(ToQColor(ref));
-    pen.setWidth(1);
-    pen.setCosmetic(true);
-    pen.setStyle(style);
-    return pen;
-}
+// Wide curves are drawn as several one-pixel polylines side by side (see WidePolyline), which is
+// far cheaper than stroking outlines.
 
 void Polyline(QPainter& p, const std::vector<PlotPoint>& pts, std::vector<QPoint>& buf,
               int dy = 0) {

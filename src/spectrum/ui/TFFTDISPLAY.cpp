@@ -41,9 +41,6 @@ namespace fim {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-QString M(int n) { return Q(Msg(n)); }
-
 std::string UpperExtension(const std::string& path) {
     std::string ext = std::filesystem::path(path).extension().string();
     for (char& ch : ext) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));

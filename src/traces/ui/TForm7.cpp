@@ -24,7 +24,6 @@ namespace fim {
 
 namespace {
 
-QString Text(int message) { return QString::fromStdString(Msg(message)); }
 
 QIcon Swatch(uint32_t ref) {
     QPixmap p(16, 16);
@@ -114,18 +113,18 @@ void TForm7::BuildRows() {
         r.label = new QLabel(this);
         r.label->setObjectName(QStringLiteral("Label%1").arg(number));
         r.label->setMinimumWidth(150);
-        r.label->setToolTip(Text(216));
+        r.label->setToolTip(M(216));
         r.label->setCursor(Qt::PointingHandCursor);
         r.label->installEventFilter(this);
-        r.load = MakeButton(this, speed(kLoad[i]), Text(216), QStringLiteral(":/traces/load.svg"),
+        r.load = MakeButton(this, speed(kLoad[i]), M(216), QStringLiteral(":/traces/load.svg"),
                             false);
-        r.colour = MakeButton(this, QStringLiteral("BitBtn%1").arg(kColour[i]), Text(220),
+        r.colour = MakeButton(this, QStringLiteral("BitBtn%1").arg(kColour[i]), M(220),
                               QString(), false);
-        r.centre = MakeButton(this, speed(kCentre[i]), Text(218),
+        r.centre = MakeButton(this, speed(kCentre[i]), M(218),
                               QStringLiteral(":/traces/centre.svg"), true);
-        r.show = MakeButton(this, speed(kCentre[i] + 1), Text(217),
+        r.show = MakeButton(this, speed(kCentre[i] + 1), M(217),
                             QStringLiteral(":/traces/show.svg"), true);
-        r.average = MakeButton(this, speed(kCentre[i] + 2), Text(219), QStringLiteral("+"), true);
+        r.average = MakeButton(this, speed(kCentre[i] + 2), M(219), QStringLiteral("+"), true);
 
         grid->addWidget(r.label, i, 0);
         grid->addWidget(r.load, i, 1);
@@ -157,13 +156,13 @@ void TForm7::BuildRows() {
     label6_ = new QLabel(this);
     label6_->setObjectName(QStringLiteral("Label6"));
     speedButton21_ =
-        MakeButton(this, speed(21), Text(222), QStringLiteral(":/traces/show.svg"), true);
-    speedButton22_ = MakeButton(this, speed(22), Text(225), QString(), false);
+        MakeButton(this, speed(21), M(222), QStringLiteral(":/traces/show.svg"), true);
+    speedButton22_ = MakeButton(this, speed(22), M(225), QString(), false);
     speedButton23_ =
-        MakeButton(this, speed(23), Text(223), QStringLiteral(":/traces/flip.svg"), true);
-    speedButton24_ = MakeButton(this, speed(24), Text(224), QStringLiteral("+"), true);
+        MakeButton(this, speed(23), M(223), QStringLiteral(":/traces/flip.svg"), true);
+    speedButton24_ = MakeButton(this, speed(24), M(224), QStringLiteral("+"), true);
     speedButton25_ =
-        MakeButton(this, speed(25), Text(221), QStringLiteral(":/traces/save.svg"), false);
+        MakeButton(this, speed(25), M(221), QStringLiteral(":/traces/save.svg"), false);
     grid->addWidget(label6_, m, 0);
     grid->addWidget(speedButton25_, m, 1);
     grid->addWidget(speedButton22_, m, 2);
