@@ -15,7 +15,6 @@
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
-#include "core/RunView.h"
 
 namespace {
 
@@ -163,11 +162,6 @@ void RunFftwCorrelation(benchmark::State& state, bool padded) {
 void BM_FftwCircularCorrelation(benchmark::State& state) { RunFftwCorrelation(state, false); }
 void BM_FftwPaddedCorrelation(benchmark::State& state) { RunFftwCorrelation(state, true); }
 
-struct NullView : RunView {
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
 // One period of a peak-synchronised run: coarse timing pass, the period's own recovery, and the
 // accumulation. The run never completes, so every iteration takes the "Sample valid" path.
 void BM_ProcessPeriodPeakSync(benchmark::State& state) {
@@ -193,10 +187,9 @@ void BM_ProcessPeriodPeakSync(benchmark::State& state) {
     s.ShowIntermediate = false;
     s.AveragesTarget = 1 << 30;
     s.AveragesDone = 0;
-    NullView view;
-    ProcessPeriod(s, view);  // the reference period
+    ProcessPeriod(s);  // the reference period
     for (auto _ : state) {
-        ProcessPeriod(s, view);
+        ProcessPeriod(s);
         benchmark::ClobberMemory();
     }
     if (s.AveragesDone < 2) state.SkipWithError("periods were not accepted");

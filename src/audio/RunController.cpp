@@ -467,6 +467,27 @@ void RunController::StopRunHeld() {
     view_.SetBusy(false);
 }
 
+std::string SyncStatusText(const PeriodOutcome& o) {
+    using Sync = PeriodOutcome::Sync;
+    switch (o.sync) {
+        case Sync::None: return {};
+        case Sync::FirstIgnored: return "First Sample ignored";
+        case Sync::Reference: return "Referenz Sample";
+        case Sync::Valid: return "Sample valid";
+        case Sync::Ignored: return "Sample ignored";
+        case Sync::OutOfLimit: return "Out of limit: " + std::to_string(o.offset);
+        case Sync::Corrected: return "Corrected : " + std::to_string(o.offset);
+    }
+    return {};
+}
+
+void ShowPeriodOutcome(const PeriodOutcome& o, RunView& view) {
+    if (o.intermediate) view.RedrawImpulse();
+    if (o.sync != PeriodOutcome::Sync::None) view.SetStatusPanel(6, SyncStatusText(o));
+    view.SetStatusPanel(1, o.complete ? std::string("DONE")
+                                      : std::to_string(o.done + 1) + "/" + std::to_string(o.target));
+}
+
 bool RunController::CheckLevels(int32_t peak, bool complete) {
     const LevelVerdict v = JudgeLevels(state_, peak, complete);
     view_.SetLevelGlyph(v.glyph);
@@ -585,7 +606,9 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
     if (s.FirstSamplePending && s.IgnoreFirst && !periodInFlight_) RestartPeriod();
     if (StopRequested.load(std::memory_order_acquire)) return;
 
-    if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) {
+    const PeriodOutcome outcome = ProcessPeriod(s, host_.PeakQuestioner());
+    ShowPeriodOutcome(outcome, view_);
+    if (!outcome.complete) {
         // A period dropped by peak synchronisation can be the last one the run was waiting for;
         // without another period the run would wait forever.
         if (!periodInFlight_ && !StopRequested.load()) RestartPeriod();
@@ -685,7 +708,9 @@ void RunController::ProcessContinuousPeriod() {
         }
         return;
     }
-    if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) return;
+    const PeriodOutcome outcome = ProcessPeriod(s, host_.PeakQuestioner());
+    ShowPeriodOutcome(outcome, view_);
+    if (!outcome.complete) return;
     FinishRun(lock);
 }
 

@@ -17,8 +17,9 @@
 
 #include "audio/ContinuousFeeder.h"
 #include "audio/DeviceNotifier.h"
+#include "audio/RunView.h"
 #include "audio/WaveDevices.h"
-#include "core/RunView.h"
+#include "core/Recovery.h"
 #include "macros/UserMacro.h"
 #include "spectrum/AnalysisChoice.h"
 
@@ -72,6 +73,13 @@ struct LevelVerdict {
 LevelVerdict JudgeLevels(const MeasurementState& state, int32_t peak, bool complete);
 // Largest absolute right-channel sample of frames N … 2N−1 of Sampleresult.
 int32_t SecondPeriodPeak(const MeasurementState& state);
+
+// The peak-sync status text of a processed period ("Sample valid", "Corrected : 3", …); empty
+// when the period had no peak synchronisation.
+std::string SyncStatusText(const PeriodOutcome& outcome);
+// Shows a processed period: an intermediate response is redrawn, the peak-sync text goes to
+// panel 6 and the period count ("3/8", or "DONE" when complete) to panel 1.
+void ShowPeriodOutcome(const PeriodOutcome& outcome, RunView& view);
 
 // The analysis and files a macro's spectrum uses: the smoothed FFT for codes from 99 on, the
 // smoothing width 2v + 1, and the macro's calibration, microphone and overlay choices.

@@ -18,7 +18,6 @@
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
-#include "core/RunView.h"
 
 namespace fim::cli {
 
@@ -28,13 +27,6 @@ int Refuse(const std::string& reason, int status = 1) {
     std::fprintf(stderr, "fimtool recover: %s\n", reason.c_str());
     return status;
 }
-
-// The run's status texts have no window here; the result speaks for itself.
-class QuietRunView : public RunView {
-  public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
 
 }  // namespace
 
@@ -83,7 +75,6 @@ int RunRecover(const Args& args) {
 
     const std::size_t blockValues = std::size_t{4} << order;  // 2N stereo frames
     const std::size_t blocks = wav.samples.size() / blockValues;
-    QuietRunView view;
     bool complete = false;
     for (std::size_t b = 0; b < blocks && !complete; ++b) {
         ConvertRecording(wav.samples.data() + b * blockValues, state.buffers.SampleresultI(), 16,
@@ -99,7 +90,7 @@ int RunRecover(const Args& args) {
             }
             return Refuse(in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
         }
-        complete = ProcessPeriod(state, view);
+        complete = ProcessPeriod(state).complete;
     }
     if (!complete) {
         return Refuse(in + ": " + std::to_string(blocks) + " blocks of " +

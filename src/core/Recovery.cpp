@@ -13,7 +13,6 @@
 
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
-#include "core/RunView.h"
 
 namespace fim {
 
@@ -286,9 +285,10 @@ void RecoverImpulseFloat(int order, const double* input, double* output) {
         order, [input](uint32_t k) { return input[k]; }, output);
 }
 
-bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* question) {
+PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
+    PeriodOutcome out;
     const int order = state.MlsOrder;
-    if (order < kMinMlsOrder || order > kMaxBufferedMlsOrder) return false;
+    if (order < kMinMlsOrder || order > kMaxBufferedMlsOrder) return out;
     const std::size_t n = std::size_t{1} << order;
     const std::size_t length = n - 1;
     const int32_t* recording = state.buffers.SampleresultI();
@@ -304,13 +304,13 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
     const auto redraw = [&] {
         if (state.ShowIntermediate && state.AveragesDone != target) {
             FindImpulsePeak(state);
-            view.RedrawImpulse();
+            out.intermediate = true;
         }
     };
     const auto addToSum = [&] {
         for (std::size_t k = 0; k < length; ++k) rlp[k] += avl[k];
     };
-    constexpr int kSyncPanel = 6;
+    using Sync = PeriodOutcome::Sync;
 
     if (state.AtcMode < 1) {
         count();
@@ -338,16 +338,16 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
             if (first) {
                 state.ReferencePeak = q;
                 if (ignoreThis) {
-                    view.SetStatusPanel(kSyncPanel, "First Sample ignored");
+                    out.sync = Sync::FirstIgnored;
                 } else {
                     count();
-                    view.SetStatusPanel(kSyncPanel, "Referenz Sample");
+                    out.sync = Sync::Reference;
                 }
                 redraw();
             } else if (q == state.ReferencePeak) {
                 count();
                 addToSum();
-                view.SetStatusPanel(kSyncPanel, "Sample valid");
+                out.sync = Sync::Valid;
                 redraw();
             } else {
                 bool readjust = state.SyncMode == 1;
@@ -358,11 +358,12 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                 const std::ptrdiff_t d = q - state.ReferencePeak;
                 const std::ptrdiff_t moved = start + d;
                 if (!readjust) {
-                    view.SetStatusPanel(kSyncPanel, "Sample ignored");
+                    out.sync = Sync::Ignored;
                 } else if (std::abs(d) > state.SyncTime || moved < 0 ||
                            moved > static_cast<std::ptrdiff_t>(n)) {
                     // Never read before the first or past the last recorded frame.
-                    view.SetStatusPanel(kSyncPanel, "Out of limit: " + std::to_string(d));
+                    out.sync = Sync::OutOfLimit;
+                    out.offset = d;
                 } else {
                     start = moved;
                     SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
@@ -370,7 +371,8 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                     ++state.AveragesDone;
                     addToSum();
                     redraw();
-                    view.SetStatusPanel(kSyncPanel, "Corrected : " + std::to_string(d));
+                    out.sync = Sync::Corrected;
+                    out.offset = d;
                 }
             }
         }
@@ -378,8 +380,9 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
 
     if (state.FirstSamplePending && state.IgnoreFirst) state.FirstSamplePending = false;
 
+    out.target = target;
     if (state.AveragesDone == target) {
-        view.SetStatusPanel(1, "DONE");
+        out.complete = true;
         state.AveragesDone = 0;
         const double divisor = static_cast<double>(target);
         // The response has L values; the N-th entry, which is saved with it, holds no sample.
@@ -390,10 +393,10 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
             for (std::size_t k = 0; k < length; ++k) avl[k] /= divisor;
             RecoverImpulseFloat(order, avl, rlp);
         }
-        return true;
+        return out;
     }
-    view.SetStatusPanel(1, std::to_string(state.AveragesDone + 1) + "/" + std::to_string(target));
-    return false;
+    out.done = state.AveragesDone;
+    return out;
 }
 
 void FindImpulsePeak(MeasurementState& state) {

@@ -15,7 +15,6 @@
 namespace fim {
 
 struct MeasurementState;
-class RunView;
 
 // Recovers the impulse response of order `order` (2 … 24) from L = 2^order − 1 recorded samples
 // read `stride` elements apart, into L doubles. Sums are exact (64-bit), so full-scale 32-bit
@@ -43,13 +42,25 @@ class PeakQuestion {
     virtual Answer AskPeakMismatch(int referencePeak, int peak) = 0;
 };
 
+// What ProcessPeriod made of one period; the run controller turns it into status texts.
+struct PeriodOutcome {
+    // Peak synchronisation of the period (None without peak sync).
+    enum class Sync { None, FirstIgnored, Reference, Valid, Ignored, OutOfLimit, Corrected };
+    Sync sync = Sync::None;
+    std::ptrdiff_t offset = 0;  // OutOfLimit, Corrected: the period's peak − the reference peak
+    // The partial average was put into RLP (and its peak found) to be shown between periods.
+    bool intermediate = false;
+    // The run is complete; the averaged impulse response is in RLP (L values).
+    bool complete = false;
+    int32_t done = 0;    // periods counted so far (0 once complete)
+    int32_t target = 1;  // periods the run averages
+};
+
 // Processes the recorded period in Sampleresult (2·N converted stereo frames, accepted by the
 // level checks): averages raw samples, or with time synchronisation aligns the period on the
-// coarse timing peak and, with peak sync, on the impulse peak. Status texts go to panel 6 (peak
-// sync) and panel 1 (period count / "DONE") of `view`. With sync mode "Ask user" a mismatching
-// period is put to `question`; without one it is ignored as in mode 0. Returns true when the run
-// is complete; the averaged impulse response is then in RLP (L values).
-bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* question = nullptr);
+// coarse timing peak and, with peak sync, on the impulse peak. With sync mode "Ask user" a
+// mismatching period is put to `question`; without one it is ignored as in mode 0.
+PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question = nullptr);
 
 // Sets ImpulsePeakValue (magnitude) and ImpulsePeakIndex (1-based, first maximum) from the first
 // MlsSize − 1 entries of RLP, and sets ImpulseValid.

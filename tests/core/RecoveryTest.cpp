@@ -8,11 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "audio/RunController.h"
+#include "audio/RunView.h"
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
-#include "core/RunView.h"
 
 namespace fim {
 namespace {
@@ -219,6 +220,13 @@ struct RecordingView : RunView {
     }
 };
 
+// A period processed and shown as the run controller shows it; true when the run is complete.
+bool Process(MeasurementState& s, RunView& view, PeakQuestion* question = nullptr) {
+    const PeriodOutcome outcome = ProcessPeriod(s, question);
+    ShowPeriodOutcome(outcome, view);
+    return outcome.complete;
+}
+
 struct ScriptedQuestion : PeakQuestion {
     Answer answer = Answer::Correct;
     std::vector<std::pair<int, int>> asked;
@@ -283,10 +291,10 @@ TEST_F(Averaging, WithoutAtcAveragesRawSamplesOfTheSecondPeriod) {
     s.AveragesTarget = 2;
     s.buffers.RLPd()[kL] = 77.0;  // left over from an earlier run
     Record(0, 100, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(1), "2/2");
     Record(0, 100, 3000);
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_EQ(view.Last(1), "DONE");
     EXPECT_EQ(s.AveragesDone, 0);
     // Frame N of the recording is sequence position N − delay, so the impulse shows at delay − 1.
@@ -302,14 +310,14 @@ TEST_F(Averaging, IgnoreFirstSkipsOnlyTheFirstPeriodAfterOpening) {
     s.IgnoreFirst = true;
     s.FirstSamplePending = true;
     Record(0, 50, 9000);  // would spoil the average if it were counted
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(s.AveragesDone, 0);
     EXPECT_FALSE(s.FirstSamplePending);
     EXPECT_EQ(view.Last(1), "1/2");
     Record(0, 50, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     Record(0, 50, 2000);
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_NEAR(s.buffers.RLPd()[49], Direct(1500.0), 1e-6);
 }
 
@@ -318,10 +326,10 @@ TEST_F(Averaging, AtcAlignsOnTheTimingPeakWithoutPeakSync) {
     s.AveragesTarget = 2;
     // Coarse peak p = 600 − 5 + 1 = 596, start frame 386: the impulse lands 386 earlier.
     Record(600, 700, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     // A period recorded with a different latency is aligned on its own timing peak.
     Record(650, 750, 1000);
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_EQ(PeakOfResult(), 700 - 386 + 1);
     EXPECT_NEAR(s.ImpulsePeakValue, Direct(1000.0), 1e-6);
     EXPECT_TRUE(view.Last(6).empty());
@@ -331,7 +339,7 @@ TEST_F(Averaging, EarlyTimingPeakStartsAtFrameZeroAndSingleRunsAlwaysComplete) {
     s.PeakSync = false;
     for (int i = 0; i < 2; ++i) {
         Record(100, 300, 1000);  // p = 96 ≤ 210
-        EXPECT_TRUE(ProcessPeriod(s, view));
+        EXPECT_TRUE(Process(s, view));
         EXPECT_EQ(view.Last(1), "DONE");
         EXPECT_EQ(PeakOfResult(), 301);
     }
@@ -343,15 +351,15 @@ TEST_F(Averaging, PeakSyncAddsPeriodsWithTheReferencePeak) {
     s.buffers.AVLd()[kL] = 55.0;  // stale values past the period must not reach the result
     s.buffers.RLPd()[kL] = 77.0;
     Record(600, 700, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Referenz Sample");
     EXPECT_EQ(s.ReferencePeak, 700 - 386 + 1);
     Record(600, 700, 2000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Sample valid");
     EXPECT_EQ(view.redraws, 2);
     Record(600, 700, 3000);
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_EQ(view.redraws, 2) << "no intermediate redraw for the completing period";
     EXPECT_EQ(PeakOfResult(), 315);
     EXPECT_NEAR(s.ImpulsePeakValue, Direct(2000.0), 1e-6);
@@ -362,18 +370,18 @@ TEST_F(Averaging, PeakSyncAddsPeriodsWithTheReferencePeak) {
 TEST_F(Averaging, ReadjustCorrectsUpToSyncTimeAndNoFurther) {
     s.AveragesTarget = 3;
     Record(600, 700, 1000);
-    ProcessPeriod(s, view);
+    Process(s, view);
     Record(600, 705, 1000);  // d = SyncTime
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Corrected : 5");
     EXPECT_EQ(s.AveragesDone, 2);
     Record(600, 694, 1000);  // d = −(SyncTime + 1)
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Out of limit: -6");
     EXPECT_EQ(s.AveragesDone, 2);
     EXPECT_EQ(view.Last(1), "3/3");
     Record(600, 696, 1000);  // d = −4
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Corrected : -4");
     // All three counted periods line up on the reference peak.
     EXPECT_EQ(PeakOfResult(), 315);
@@ -384,10 +392,10 @@ TEST_F(Averaging, ReadjustNeverReadsBeforeTheFirstFrame) {
     s.AveragesTarget = 2;
     s.SyncTime = 20;
     Record(100, 10, 1000);  // start frame 0, reference peak 11
-    ProcessPeriod(s, view);
+    Process(s, view);
     EXPECT_EQ(s.ReferencePeak, 11);
     Record(100, 7, 1000);  // d = −3 would start at frame −3
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Out of limit: -3");
     EXPECT_EQ(s.AveragesDone, 1);
 }
@@ -399,9 +407,9 @@ TEST_F(Averaging, IgnoreModeAndUnansweredQuestionDropThePeriod) {
         s.AveragesDone = 0;
         s.AveragesTarget = 2;
         Record(600, 700, 1000);
-        ProcessPeriod(s, view);
+        Process(s, view);
         Record(600, 702, 1000);
-        EXPECT_FALSE(ProcessPeriod(s, view));
+        EXPECT_FALSE(Process(s, view));
         EXPECT_EQ(view.Last(6), "Sample ignored");
         EXPECT_EQ(s.AveragesDone, 1);
     }
@@ -412,13 +420,13 @@ TEST_F(Averaging, AskUserCorrectsOrDiscardsAsAnswered) {
     s.AveragesTarget = 3;
     ScriptedQuestion question;
     Record(600, 700, 1000);
-    ProcessPeriod(s, view, &question);
+    Process(s, view, &question);
     Record(600, 702, 1000);
     question.answer = PeakQuestion::Answer::Discard;
-    ProcessPeriod(s, view, &question);
+    Process(s, view, &question);
     EXPECT_EQ(view.Last(6), "Sample ignored");
     question.answer = PeakQuestion::Answer::Correct;
-    ProcessPeriod(s, view, &question);
+    Process(s, view, &question);
     EXPECT_EQ(view.Last(6), "Corrected : 2");
     ASSERT_EQ(question.asked.size(), 2u);
     EXPECT_EQ(question.asked[0], std::make_pair(315, 317));
@@ -430,15 +438,15 @@ TEST_F(Averaging, IgnoredFirstPeriodDoesNotBecomeTheReference) {
     s.IgnoreFirst = true;
     s.FirstSamplePending = true;
     Record(600, 720, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "First Sample ignored");
     EXPECT_EQ(s.AveragesDone, 0);
     Record(600, 700, 1000);
-    EXPECT_FALSE(ProcessPeriod(s, view));
+    EXPECT_FALSE(Process(s, view));
     EXPECT_EQ(view.Last(6), "Referenz Sample");
     EXPECT_EQ(s.ReferencePeak, 315);
     Record(600, 700, 1000);
-    EXPECT_TRUE(ProcessPeriod(s, view));
+    EXPECT_TRUE(Process(s, view));
     EXPECT_EQ(PeakOfResult(), 315);
 }
 

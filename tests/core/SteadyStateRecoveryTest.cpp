@@ -16,7 +16,6 @@
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
-#include "core/RunView.h"
 
 namespace fim {
 namespace {
@@ -24,11 +23,6 @@ namespace {
 constexpr double kRate = 44100.0;
 constexpr double kAmplitude = 3000.0;
 constexpr std::size_t kDirect = 130;  // the loudspeaker's distance, in samples
-
-struct QuietView : RunView {
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
 
 std::vector<double> Sequence(int order) {
     ScriptedPrompter prompter;
@@ -124,7 +118,7 @@ class SteadyStateRecovery : public ::testing::Test {
         for (const auto& rec : periods) {
             EXPECT_FALSE(done);
             std::copy(rec.begin(), rec.end(), s.buffers.SampleresultI());
-            done = ProcessPeriod(s, view);
+            done = ProcessPeriod(s).complete;
         }
         EXPECT_TRUE(done);
         const double* rlp = s.buffers.RLPd();
@@ -154,7 +148,6 @@ class SteadyStateRecovery : public ::testing::Test {
     std::size_t n = 0, length = 0;
     std::vector<double> m;
     MeasurementState s;
-    QuietView view;
 };
 
 TEST(SteadyStateSamples, ReadsTheSecondPeriodCircularly) {

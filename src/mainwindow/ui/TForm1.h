@@ -20,7 +20,7 @@
 #include "base/ScriptedPrompter.h"
 #include "base/SettingsTree.h"
 #include "core/Recovery.h"
-#include "core/RunView.h"
+#include "audio/RunView.h"
 #include "macros/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
 
