@@ -434,7 +434,7 @@ void RunController::StopRun() {
     InputLock lock(*this);
     StopRunHeld();
     lock.Release();
-    // A macro had switched the signal: build the user's again.
+    // A replayed run had switched the signal: build the user's again.
     if (pinkRestored_) SetupSound();
 }
 
@@ -443,7 +443,7 @@ void RunController::StopRunHeld() {
     StopRequested.store(true, std::memory_order_release);
     if (s.AutoReset) s.AveragesTarget = 1;
     // Every way a run ends gives the user's pink choice back, so an idle controller always
-    // holds it in PinkMls (and the next macro remembers that, not its predecessor's).
+    // holds it in PinkMls (and the next replay remembers that, not its predecessor's).
     if (s.PinkMls != SavedPinkMls) {
         s.PinkMls = SavedPinkMls;
         pinkRestored_ = true;
@@ -624,7 +624,11 @@ void RunController::FinishRun(InputLock& lock) {
     rlpBackedUp_ = false;
     if (RunKind < 10) view_.RepaintImpulse();
     if (!Repeat) view_.SetControlEnabled(RunControl::SETUP1, true);
-    if (RunKind > 0) host_.ShowFrequencyResponse(RunKind);
+    if (RunKind > 0) {
+        const SpectrumRequest r =
+            RunKind > 10 && replay_ != nullptr ? replay_->Completed(RunKind) : SpectrumRequest{};
+        host_.ShowFrequencyResponse(r.mode, r.window);
+    }
     view_.RunComplete();
 
     if (!Repeat) {
@@ -831,8 +835,8 @@ void RunController::AGAIN1Click() {
         NORMALClick();
     } else if (RunKind == 1) {
         DIRECT1Click();
-    } else if (RunKind > 10 && RunKind <= 10 + kUserMacroCount) {
-        RunMacro(RunKind - 10);
+    } else if (RunKind > 10 && replay_ != nullptr) {
+        replay_->Again(RunKind);
     }
 }
 
@@ -889,56 +893,6 @@ bool RunController::LoadResponse(const std::function<bool()>& load) {
         if (SoundMode == kModeMls || SoundMode == kModeIdle) Teardown();
     }
     return true;
-}
-
-AnalysisChoice MacroAnalysisChoice(const UserMacro& macro) {
-    AnalysisChoice c;
-    c.mode = macro.UsesSmoothFft() ? AnalysisMode::Smooth : AnalysisMode::Fft;
-    c.smoothingWidth = 2 * macro.smoothing + 1;
-    c.useCalibration = macro.useCal;
-    c.useMicCorrection = macro.UsesSmoothFft() && macro.useMic;
-    c.useOverlay = macro.useOverlay;
-    c.overlayOption2 = macro.overlayOption2;
-    c.calibrationPath = macro.calFile;
-    c.micPath = macro.micFile;
-    c.overlayPath = macro.overlayFile;
-    return c;
-}
-
-void RunController::RunMacro(int m) {
-    if (macros_ == nullptr || m < 1 || m > kUserMacroCount) return;
-    if (state_.RunActive) {
-        StopRun();
-        return;
-    }
-    MeasurementState& s = state_;
-    // A record edited into nonsense must not select an MLS order the buffers cannot hold.
-    UserMacro macro = (*macros_)[static_cast<std::size_t>(m - 1)];
-    SanitizeUserMacro(macro);
-
-    s.AveragesDone = 0;
-    Repeat = macro.repeat;
-    view_.SetControlChecked(RunControl::REPEAT1, Repeat);
-    SavedPinkMls = s.PinkMls;
-    s.PinkMls = macro.pinkMls;
-    RunKind = static_cast<uint8_t>(10 + m);
-    s.AtcMode = macro.atc ? 1 : 0;
-    SelectAveraging(macro.averaging);
-    // Codes 0 … 4 choose the plain FFT's size, 99 and above the smoothed FFT at 32768; code 5
-    // is refused with a message and leaves the size.
-    s.SelectFftSize(macro.UsesSmoothFft() ? 100 : macro.fftCode, prompter_);
-    s.SetMlsOrder(macro.mlsOrder);
-    host_.ApplyAnalysisChoice(MacroAnalysisChoice(macro));
-
-    SoundMode = kModeMls;
-    SingleShot = true;
-    if (!SetupSound()) {
-        // No run: the user's signal choice stands again.
-        s.PinkMls = SavedPinkMls;
-        return;
-    }
-    view_.SetStatusPanel(5, macro.name);
-    StartRun();
 }
 
 }  // namespace fim

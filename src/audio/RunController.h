@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,7 @@
 #include "audio/RunView.h"
 #include "audio/WaveDevices.h"
 #include "core/Recovery.h"
-#include "macros/UserMacro.h"
-#include "spectrum/AnalysisChoice.h"
+#include "core/SpectrumTypes.h"
 
 namespace fim {
 
@@ -29,6 +29,30 @@ struct MeasurementState;
 class Prompter;
 class SettingsTree;
 class PeakQuestion;
+
+// An analysis window [start, end) in 1-based sample positions.
+struct AnalysisWindow {
+    int start = 1;
+    int end = 1;
+    bool operator==(const AnalysisWindow&) const = default;
+};
+
+// Which spectrum the frequency-response window shows after a run (unset: as before).
+struct SpectrumRequest {
+    std::optional<AnalysisMode> mode;
+    std::optional<AnalysisWindow> window;
+};
+
+// A higher layer's runs (kinds above 10: macro replays): what AGAIN repeats and which spectrum a
+// completed run shows. The controller only hands these runs back to their replay.
+class RunReplay {
+public:
+    virtual ~RunReplay() = default;
+    // AGAIN (or Retry in a level box) after a run of `runKind`.
+    virtual void Again(int runKind) = 0;
+    // A run of `runKind` completed with its impulse peak found.
+    virtual SpectrumRequest Completed(int runKind) = 0;
+};
 
 // What the controller needs from the program around it.
 class RunHost {
@@ -45,13 +69,11 @@ public:
     virtual void Pause(int milliseconds);
     // Asked for mismatching peaks with sync mode "Ask user"; null treats them as "Ignore sample".
     virtual PeakQuestion* PeakQuestioner() { return nullptr; }
-    // A run of kind `runKind` (> 0) completed: open or refresh the frequency-response window; for
-    // a macro run (runKind 11 … 22) first cut the macro's window around the peak and compute its
-    // spectrum with the current FFT size.
-    virtual void ShowFrequencyResponse(int /*runKind*/) {}
-    // A macro replay chose the analysis and files of its spectrum (before its run starts).
-    virtual void ApplyAnalysisChoice(const AnalysisChoice& /*choice*/) {}
-    // MLS ONLY: a macro's choice that no run has used yet is dropped.
+    // A run of kind > 0 completed: open or refresh the frequency-response window in `mode`
+    // (none: the mode shown last), after setting the analysis window to `window` when given.
+    virtual void ShowFrequencyResponse(std::optional<AnalysisMode> /*mode*/,
+                                       std::optional<AnalysisWindow> /*window*/) {}
+    // MLS ONLY: an analysis choice that no run has used yet is dropped.
     virtual void ClearAnalysisChoice() {}
     // Limit the analysis window to the FFT size and to the period length (ClampAnalysisWindow).
     virtual void ClampWindow(int /*fftSize*/, int /*period*/) {}
@@ -80,12 +102,6 @@ std::string SyncStatusText(const PeriodOutcome& outcome);
 // Shows a processed period: an intermediate response is redrawn, the peak-sync text goes to
 // panel 6 and the period count ("3/8", or "DONE" when complete) to panel 1.
 void ShowPeriodOutcome(const PeriodOutcome& outcome, RunView& view);
-
-// The analysis and files a macro's spectrum uses: the smoothed FFT for codes from 99 on, the
-// smoothing width 2v + 1, and the macro's calibration, microphone and overlay choices.
-// Microphone correction is a correction of the smoothed curve, so it is taken only with the
-// smoothed FFT.
-AnalysisChoice MacroAnalysisChoice(const UserMacro& macro);
 
 class RunController {
 public:
@@ -139,12 +155,8 @@ public:
     // rate or sequence length are then released and marked closed, so the next run of any kind
     // sets up sound and sequence afresh at SampleRate and the MLS order.
     bool LoadResponse(const std::function<bool()>& load);
-    // Replays macro m (1 … 12) of the block given to SetMacros: applies its set-up and starts
-    // a run of kind 10 + m; at its end the host cuts the macro's window and shows the spectrum.
-    // While a run is active it stops that run instead.
-    void RunMacro(int m);
-    // The macro block replays read (owned by the caller, which keeps it alive; null: none).
-    void SetMacros(const UserMacroBlock* macros) { macros_ = macros; }
+    // The replay that runs of kinds above 10 belong to (null: none; it must outlive its runs).
+    void SetReplay(RunReplay* replay) { replay_ = replay; }
 
     // --- state the windows read ---
     int SoundMode = kModeMls;
@@ -204,9 +216,9 @@ private:
     std::array<WaveHeader, HeaderCount> headers_;
 
     bool impulseStale_ = false;
-    const UserMacroBlock* macros_ = nullptr;
-    // A stop gave the user's pink choice back after a macro had switched it: the output buffer
-    // still holds the macro's signal until the next SetupSound.
+    RunReplay* replay_ = nullptr;
+    // A stop gave the user's pink choice back after a replay had switched it: the output buffer
+    // still holds the replay's signal until the next SetupSound.
     bool pinkRestored_ = false;
     bool mutexHeld_ = false;        // this thread holds the input mutex (the checks stop runs)
     bool retryRequested_ = false;   // Retry was pressed in a level box: repeat after the period

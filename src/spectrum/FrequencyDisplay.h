@@ -18,7 +18,6 @@ namespace fim {
 
 class SettingsTree;
 class SpectrumComputer;
-struct UserMacro;
 
 // Maps frequency (log axis) and level to pixel positions inside a plot of width × height.
 class FrequencyMapper {
@@ -167,20 +166,6 @@ struct FrequencyViewSettings {
 // Reads the window's values; out-of-range numbers keep their defaults.
 FrequencyViewSettings ReadFrequencyViewSettings(const SettingsTree& tree);
 void WriteFrequencyViewSettings(SettingsTree& tree, const FrequencyViewSettings& s);
-
-// A "Snap" entry: the current analysis set-up becomes the macro's (FFT size or SMOOTH,
-// smoothing, the calibration, microphone and overlay files with their flags, and the analysis
-// window as times before and after the impulse peak).
-struct SnapshotSource {
-    AnalysisMode mode = AnalysisMode::Fft;
-    int fftSize = 4096;
-    int smoothingValue = 0;
-    std::string calFile, micFile, overlayFile;
-    bool useCal = false, useMic = false, useOverlay = false;
-    int64_t viewStart = 1, viewEnd = 1, peakIndex = 1;
-    double sampleRate = 44100.0;
-};
-void AssignSnapshot(UserMacro& macro, const SnapshotSource& s);
 
 class FrequencyDisplay {
   public:

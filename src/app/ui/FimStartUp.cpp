@@ -6,21 +6,14 @@
 #include <QWidget>
 
 #include "app/FatalMemory.h"
-#include "app/FatalMemory.h"
-#include "app/ui/InputLanguage.h"
 #include "app/ui/InputLanguage.h"
 #include "app/ui/QtTranslations.h"
 #include "app/ui/SingleInstance.h"
-#include "app/ui/SingleInstance.h"
-#include "app/ui/TerminationSignals.h"
 #include "app/ui/TerminationSignals.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "auxwindows/ui/TForm3.h"
 #include "base/Catalog.h"
-#include "base/Catalog.h"
 #include "base/ui/QtPrompter.h"
-#include "base/ui/QtPrompter.h"
-#include "core/FftEngine.h"
 #include "core/FftEngine.h"
 #include "core/MeasurementState.h"
 

@@ -139,12 +139,13 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     wakeup_ = std::make_unique<Wakeup>(this);
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
                                                   *this, *this, wakeup_.get());
+    macroReplay_ = std::make_unique<MacroReplay>(*controller_, meas_, *prompter_, *this, *this);
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
 
     // 5.–8. Stored settings.
     loadSettings();
-    controller_->SetMacros(&program_.Macros);
+    macroReplay_->SetMacros(&program_.Macros);
     refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
@@ -320,7 +321,7 @@ void TForm1::buildMenus() {
         const std::string name = "MACRO" + std::to_string(i + 1);
         QAction* item = addItem(runMenu_, name.c_str(), QString(),
                                 i < 6 ? QKeySequence(Qt::Key_F5 + i) : QKeySequence());
-        connect(item, &QAction::triggered, this, [this, i] { controller_->RunMacro(i + 1); });
+        connect(item, &QAction::triggered, this, [this, i] { macroReplay_->RunMacro(i + 1); });
         macroItems_[static_cast<std::size_t>(i)] = item;
     }
 
@@ -386,7 +387,7 @@ void TForm1::buildMenus() {
             : i == 1 ? addSpeedButton("ElectricButton", QStringLiteral("DE"), M(119), nullptr)
                      : addSpeedButton(("M" + std::to_string(i - 1) + "Button").c_str(),
                                       QStringLiteral("M%1").arg(i - 1), QString(), nullptr);
-        connect(b, &QToolButton::clicked, this, [this, i] { controller_->RunMacro(i + 1); });
+        connect(b, &QToolButton::clicked, this, [this, i] { macroReplay_->RunMacro(i + 1); });
         b->installEventFilter(this);
         macroButtons_[static_cast<std::size_t>(i)] = b;
         tools->addWidget(b);
@@ -598,14 +599,7 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
             if (resumeRepeat_) controller_->StopRun();
             return;
         }
-        if (!std::exchange(resumeRepeat_, false)) return;
-        const int kind = controller_->RunKind;
-        if (kind > 10) {
-            controller_->RunMacro(kind - 10);
-        } else {
-            controller_->REPEAT1Click();  // stopping cleared the tick
-            controller_->AGAIN1Click();
-        }
+        if (std::exchange(resumeRepeat_, false)) macroReplay_->ResumeRepeat();
     };
     hooks.bringMainForward = [this] {
         showNormal();
@@ -748,27 +742,16 @@ void TForm1::pUhrClick() {
     clockTick();
 }
 
-void TForm1::ShowFrequencyResponse(int runKind) {
+void TForm1::ShowFrequencyResponse(std::optional<AnalysisMode> mode,
+                                   std::optional<AnalysisWindow> window) {
     afterResponseChanged();
-    AnalysisMode mode = lastAnalysis_;
-    if (runKind >= 11 && runKind <= 22) {
-        // A macro run: its window is cut around the peak, no wider than the FFT size.
-        const UserMacro& macro = program_.Macros[static_cast<std::size_t>(runKind - 11)];
-        mode = macro.UsesSmoothFft() ? AnalysisMode::Smooth : AnalysisMode::Fft;
-        const int fft = mode == AnalysisMode::Smooth ? kSmoothFftSize : meas_.FftSize;
-        // A negative time before the peak starts the window after it.
-        const int before = TimeWindow::SamplesFor(macro.window.timeBefore, meas_.SampleRate);
-        const int after = TimeWindow::SamplesFor(macro.window.timeAfter, meas_.SampleRate);
-        const int peak = meas_.ImpulsePeakIndex;
-        int start = std::max(1, peak - before);
-        int end = std::max(start + 1, peak + after);
-        ClampAnalysisWindow(start, end, fft, std::max(2, meas_.MlsSize - 1));
+    if (window) {
         TimeTraceModel& m = view_->model();
-        m.viewStart = start;
-        m.viewEnd = end;
+        m.viewStart = window->start;
+        m.viewEnd = window->end;
         view_->refresh();
     }
-    openSpectrum(mode);
+    openSpectrum(mode.value_or(lastAnalysis_));
 }
 
 void TForm1::ApplyAnalysisChoice(const AnalysisChoice& choice) {

@@ -15,12 +15,13 @@
 #include <vector>
 
 #include "audio/RunController.h"
+#include "audio/RunView.h"
 #include "audio/SoundFilePlayer.h"
 #include "audio/VirtualRoom.h"
 #include "base/ScriptedPrompter.h"
 #include "base/SettingsTree.h"
 #include "core/Recovery.h"
-#include "audio/RunView.h"
+#include "macros/MacroReplay.h"
 #include "macros/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
 
@@ -64,7 +65,7 @@ struct TForm1Options {
     std::unique_ptr<SoundFilePlayer> alarmPlayer;
 };
 
-class TForm1 : public QMainWindow, public RunView, public RunHost {
+class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroHost {
     Q_OBJECT
   public:
     TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm1Options options,
@@ -144,9 +145,12 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void Terminate() override;
     void Beep() override;
     PeakQuestion* PeakQuestioner() override;
-    void ShowFrequencyResponse(int runKind) override;
-    void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
+    void ShowFrequencyResponse(std::optional<AnalysisMode> mode,
+                               std::optional<AnalysisWindow> window) override;
     void ClearAnalysisChoice() override;
+
+    // --- MacroHost ---
+    void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
     void ClampWindow(int fftSize, int period) override;
 
     // The "please wait" box shown while the devices and the signal are prepared.
@@ -194,6 +198,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<DeviceSet> devices_;
     std::unique_ptr<Wakeup> wakeup_;
     std::unique_ptr<RunController> controller_;
+    std::unique_ptr<MacroReplay> macroReplay_;  // after controller_: it leaves first
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<TFFTDISPLAY> fftWindow_;

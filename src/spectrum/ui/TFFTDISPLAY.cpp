@@ -31,6 +31,7 @@
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 #include "base/paint/QtBoundary.h"
+#include "macros/MacroSnapshot.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/ui/FrequencyPainter.h"

@@ -27,11 +27,8 @@
 #include "audio/TimeFile.h"
 #include "audio/VirtualRoom.h"
 #include "base/Catalog.h"
-#include "base/Catalog.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
-#include "base/ScriptedPrompter.h"
-#include "base/platform/QSettingsTree.h"
 #include "base/platform/QSettingsTree.h"
 #include "base/ui/QtPrompter.h"
 #include "core/MeasurementState.h"
@@ -85,7 +82,10 @@ class SharedTree : public SettingsTree {
 class RecordingForm : public TForm1 {
   public:
     using TForm1::TForm1;
-    void ShowFrequencyResponse(int kind) override { shown.push_back(kind); }
+    // The kind of each run whose spectrum was asked for.
+    void ShowFrequencyResponse(std::optional<AnalysisMode>, std::optional<AnalysisWindow>) override {
+        shown.push_back(controller().RunKind);
+    }
     std::vector<int> shown;
 };
 
