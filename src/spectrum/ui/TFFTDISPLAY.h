@@ -1,8 +1,9 @@
 #pragma once
 // The frequency-response window: the plot with its menus, tool bars and the bottom value editor,
 // and the commands for calibration, microphone correction, overlays, spectrum files, quick saves,
-// presets, text export and printing. The computations live in SpectrumComputer, the file state
-// in CalibrationStore and the view in FrequencyDisplay; this class turns events into their calls.
+// presets, text export and printing. Its state and rules live in FrequencyWindowModel (spectrum,
+// calibration and files, view); this class turns events into the model's calls and paints. The
+// menus and tool bars are built in FrequencyWindowMenus.cpp.
 //
 // Stored traces: before every repaint the window emits beforePaint(); whoever draws traces
 // rebuilds traceCurves() there (the main trace is rebuilt on every repaint).
@@ -22,6 +23,7 @@
 #include "spectrum/AnalysisChoice.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
+#include "spectrum/FrequencyWindowModel.h"
 #include "spectrum/SpectrumComputer.h"
 
 class QAction;
@@ -79,16 +81,17 @@ class TFFTDISPLAY : public QMainWindow {
     // A macro replay's choice: mode, smoothing and files, applied with the next spectrum.
     void ApplyAnalysisChoice(const AnalysisChoice& choice);
     // MLS ONLY: a choice no spectrum has used yet is dropped.
-    void ClearAnalysisChoice() { pendingChoice_.reset(); }
+    void ClearAnalysisChoice() { model_.ClearAnalysisChoice(); }
 
     // The clock label of the bottom bar; the main window's countdown clock writes it.
     QLabel* clockLabel() const { return clock_; }
 
     // --- parts the trace code, tests and the main window use ---
     std::vector<DrawableCurve>& traceCurves() { return traces_; }
-    FrequencyDisplay& display() { return view_; }
-    CalibrationStore& store() { return store_; }
-    SpectrumComputer& computer() { return computer_; }
+    FrequencyWindowModel& model() { return model_; }
+    FrequencyDisplay& display() { return model_.view; }
+    CalibrationStore& store() { return model_.store; }
+    SpectrumComputer& computer() { return model_.computer; }
     QWidget* plot() const;
     QAction* action(const QString& name) const;
     QSpinBox* valueEditor() const { return wert_; }
@@ -153,18 +156,11 @@ class TFFTDISPLAY : public QMainWindow {
     void buildToolBars();
     void readSettings();
     void writeSettings();
-    void fillCalibration(SpectrumInput& in) const;
-    void reloadCalibrationForMode();
-    void forgetGoneCalibration(AnalysisMode m);
     std::string presetFolder() const;
-    void ensureCalibrationFits();
-    bool loadMic(const std::string& path);
     void updateCalibrationUi();
     void updateOverlayUi();
     void updateRecentMenus();
     void syncEditor();
-    DisplaySpectrum displaySpectrum() const;
-    DisplaySpectrum rawSpectrum() const;
     bool handleKey(int key);
     void pause(bool on);
     // Every repaint: rebuilds the main trace and the trace curves.
@@ -174,25 +170,12 @@ class TFFTDISPLAY : public QMainWindow {
     Prompter& prompter_;
     ProgramSettings& program_;
     FrequencyWindowHooks hooks_;
-    SpectrumComputer computer_;
-    CalibrationStore store_;
-    FrequencyDisplay view_;
+    FrequencyWindowModel model_;
     std::vector<DrawableCurve> traces_;
     std::unique_ptr<TraceSet> traceSet_;
     TForm7* traceManager_ = nullptr;
     QAction* traceManagerAction_ = nullptr;
-    std::vector<SmoothRecord> traceCorrection_;  // the microphone correction as trace records
     std::vector<SmoothRecord> micScratch_;
-    SpectrumInput lastInput_;
-    bool haveInput_ = false;
-    std::optional<AnalysisChoice> pendingChoice_;
-    std::string pendingStartOverlay_;  // "OVERLAY FILE", loaded with the first spectrum
-    std::string pendingMic_;           // "MIC CAL DATA", loaded with the first spectrum
-    // FFT size and rate each mode's calibration was read for (SMOOTH: size 0).
-    std::array<std::pair<int, double>, 2> calLoadedFor_{};
-    // A calibration file of mode `m` was loaded: it is the one the window reloads next time, and
-    // it fits the current FFT size and rate.
-    void rememberCalibration(AnalysisMode m, const std::string& path);
     ColorTable printoutColours_;
     bool opened_ = false;
 
