@@ -28,7 +28,7 @@
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
 #include "spectrum/TimeWindow.h"
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 
 namespace fim::cli {
 

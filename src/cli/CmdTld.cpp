@@ -10,7 +10,7 @@
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
-#include "auxwindows/ui/TimeLevelPainter.h"
+#include "auxwindows/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"

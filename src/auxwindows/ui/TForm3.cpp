@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "auxwindows/InfoScreens.h"
+#include "base/paint/QtBoundary.h"
 
 namespace fim {
 
@@ -21,8 +22,7 @@ TForm3::TForm3(QWidget* parent)
         l->setObjectName(QStringLiteral("Line%1").arg(i + 1));
         l->setAlignment(Qt::AlignCenter);
         if (i == 0) {
-            QFont f;
-            f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+            QFont f = NamedFont(QFont());
             f.setPixelSize(19);
             f.setBold(true);
             l->setFont(f);

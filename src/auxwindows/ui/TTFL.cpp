@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "auxwindows/ui/TimeLevelPainter.h"
+#include "auxwindows/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
 
 namespace fim {

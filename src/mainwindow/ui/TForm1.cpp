@@ -60,8 +60,7 @@ constexpr int kPanelWidths[7] = {150, 60, 90, 90, 100, 150, 150};
 
 
 QFont ReadoutFont() {
-    QFont f;
-    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont f = NamedFont(QFont());
     f.setPixelSize(19);
     return f;
 }

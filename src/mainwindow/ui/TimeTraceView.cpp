@@ -15,7 +15,7 @@
 #include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TimeTraceWidget.h"
-#include "mainwindow/ui/TracePainter.h"
+#include "mainwindow/paint/TracePainter.h"
 
 // The icons are compiled into the static fim_ui library, whose resource initialiser the linker
 // would drop unless something refers to it.

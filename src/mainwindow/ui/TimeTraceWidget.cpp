@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "mainwindow/TimeTraceModel.h"
-#include "mainwindow/ui/TracePainter.h"
+#include "mainwindow/paint/TracePainter.h"
 
 namespace fim {
 

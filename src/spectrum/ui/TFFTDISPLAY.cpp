@@ -34,7 +34,7 @@
 #include "macros/MacroSnapshot.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/AsciiExport.h"
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 #include "traces/TraceSet.h"
 #include "traces/ui/TForm7.h"
 

@@ -22,7 +22,7 @@
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 #include "base/FileTexts.h"
 

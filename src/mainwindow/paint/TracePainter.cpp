@@ -1,4 +1,4 @@
-#include "mainwindow/ui/TracePainter.h"
+#include "mainwindow/paint/TracePainter.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,18 +1,13 @@
-#include "auxwindows/ui/TimeLevelPainter.h"
+#include "auxwindows/paint/TimeLevelPainter.h"
 
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
-#include <QStringList>
 #include <algorithm>
 
+#include "base/paint/QtBoundary.h"
+
 namespace fim {
-
-namespace {
-
-QRgb ToRgb(uint32_t c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
-
-}  // namespace
 
 QImage TimeLevelImage(const LevelMatrix& m, int width, int height) {
     if (width <= 0 || height <= 0) return {};
@@ -21,15 +16,14 @@ QImage TimeLevelImage(const LevelMatrix& m, int width, int height) {
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            line[x] = ToRgb(pixels[static_cast<std::size_t>(y) * width + x]);
+            line[x] = ToQColor(pixels[static_cast<std::size_t>(y) * width + x]).rgb();
         }
     }
     return image;
 }
 
 void PaintLevelLegend(QPainter& p, const QRect& r, double max) {
-    QFont font;
-    font.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont font = NamedFont(QFont());
     font.setPixelSize(10);
     p.save();
     p.setFont(font);
@@ -45,7 +39,7 @@ void PaintLevelLegend(QPainter& p, const QRect& r, double max) {
     const auto& map = LevelColourMap();
     for (int y = 0; y < bar.height(); ++y) {
         const int index = 255 - y * 255 / std::max(1, bar.height() - 1);
-        p.setPen(QColor(ToRgb(map[static_cast<std::size_t>(index)])));
+        p.setPen(ToQColor(map[static_cast<std::size_t>(index)]));
         p.drawLine(bar.left(), bar.top() + y, bar.right(), bar.top() + y);
     }
     p.setPen(Qt::black);

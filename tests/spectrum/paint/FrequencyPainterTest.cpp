@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <vector>
 
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 
 namespace fim {
 namespace {

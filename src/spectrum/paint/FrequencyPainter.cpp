@@ -1,4 +1,4 @@
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 
 #include <QFont>
 #include <QFontMetrics>
