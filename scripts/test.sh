@@ -5,6 +5,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
+# Includes follow the folders' dependency order (fails fast, before the build).
+"$top/scripts/check-includes.sh"
 "$top/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 . "$top/scripts/sound-server.sh"
