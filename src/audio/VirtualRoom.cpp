@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
 
 #include "base/SettingsTree.h"
-#include "core/MeasurementState.h"
 
 namespace fim {
 

@@ -1,6 +1,6 @@
 #include "audio/WaveDevices.h"
 
-#include "core/MeasurementState.h"
+#include "core/SampleFormat.h"
 
 namespace fim {
 

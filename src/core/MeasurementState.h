@@ -11,6 +11,8 @@
 #include <mutex>
 #include <string>
 
+#include "core/SampleFormat.h"
+
 namespace fim {
 
 class Prompter;
@@ -72,14 +74,6 @@ private:
     SharedBuffer buffers_[Count];
     void (*free_)(void*) = nullptr;
 };
-
-// Bits per sample of the wave format to bytes: 8 → 1, 16 → 2, 20 → 4, 24 → 4, otherwise 0.
-int BytesPerSample(int bits);
-
-// Converts `count` recorded samples of `bits` bits to signed 32-bit integers: 1-byte samples
-// (unsigned, centred on 128) become 127 − byte, 2-byte samples are sign-extended, 4-byte samples
-// are copied. A width BytesPerSample does not know converts nothing and returns false.
-bool ConvertRecording(const void* source, int32_t* destination, int bits, std::size_t count);
 
 // FFT length for a size menu index: 0 → 2048 … 4 → 32768, 100 (the smoothed analysis) → 32768.
 // Index 5 is refused with a message box; any other index leaves `size` unchanged.

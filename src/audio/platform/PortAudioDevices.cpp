@@ -3,11 +3,10 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <future>
 #include <mutex>
-
-#include "core/MeasurementState.h"
 
 namespace fim {
 

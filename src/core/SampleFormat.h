@@ -1,0 +1,18 @@
+#pragma once
+// Sample formats of the sound cards: bytes per sample of a bit width, and recorded samples of
+// any supported width as signed 32-bit integers. Device code and the measurement state share it.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fim {
+
+// Bits per sample of the wave format to bytes: 8 → 1, 16 → 2, 20 → 4, 24 → 4, otherwise 0.
+int BytesPerSample(int bits);
+
+// Converts `count` recorded samples of `bits` bits to signed 32-bit integers: 1-byte samples
+// (unsigned, centred on 128) become 127 − byte, 2-byte samples are sign-extended, 4-byte samples
+// are copied. A width BytesPerSample does not know converts nothing and returns false.
+bool ConvertRecording(const void* source, int32_t* destination, int bits, std::size_t count);
+
+}  // namespace fim
