@@ -16,7 +16,7 @@
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/SpectrumComputer.h"
-#include "spectrum/ui/FrequencyPainter.h"
+#include "spectrum/paint/FrequencyPainter.h"
 
 #include "BenchGui.h"
 

@@ -13,7 +13,7 @@
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
-#include "mainwindow/ui/TracePainter.h"
+#include "mainwindow/paint/TracePainter.h"
 
 #include "BenchGui.h"
 
@@ -62,11 +62,13 @@ void BM_PaintTimeTrace(benchmark::State& state) {
     for (auto _ : state) {
         {
             QPainter p(&trace);
-            fim::PB2Paint(p, trace.rect(), model, in);
+            fim::PB2Paint(p, trace.rect(), model,
+                          model.TraceMapper(trace.width(), trace.height(), in.peakValue), in);
         }
         {
             QPainter p(&overview);
-            fim::PBPaint(p, overview.rect(), model, in);
+            fim::PBPaint(p, overview.rect(), model,
+                         fim::OverviewMapper(in, overview.width(), overview.height()), in);
         }
         benchmark::DoNotOptimize(trace.constBits());
         benchmark::DoNotOptimize(overview.constBits());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <tuple>
 
 #include "base/Catalog.h"
 #include "base/Prompter.h"
@@ -43,7 +44,30 @@ double TimeTraceModel::SoundSpeed() const { return meas_.SoundSpeed; }
 int32_t TimeTraceModel::Fft() const { return meas_.FftSize; }
 
 void TimeTraceModel::Repaint() {
+    UpdateReadouts();
     if (host.repaint) host.repaint();
+}
+
+ResponseView TimeTraceModel::Response() const {
+    const SharedBuffer& rlp = meas_.buffers[SharedBuffers::RLP];
+    if (rlp.data == nullptr) return {};
+    return ResponseView{reinterpret_cast<const double*>(rlp.data), rlp.bytes / sizeof(double)};
+}
+
+bool TimeTraceModel::HaveResponse() const {
+    return meas_.ImpulseValid && meas_.buffers[SharedBuffers::RLP].data != nullptr;
+}
+
+void TimeTraceModel::UpdateReadouts() {
+    NormalizeWindow();
+    if (!HaveResponse()) return;
+    responseControlsEnabled = true;
+    marker1Text = MarkerPositionText(marker1);
+    marker2Text = MarkerPositionText(marker2);
+    differenceText = DifferenceReadout();
+    const int32_t active = ActiveMarker();
+    const std::string readout = ActiveMarkerReadout(active, Response().At(active));
+    if (!readout.empty()) label1 = readout;
 }
 
 void TimeTraceModel::UseSettings(const ProgramSettings& s) {
@@ -112,13 +136,20 @@ int32_t& TimeTraceModel::ModeMarker() { return mode_ == MouseMode::Marker2 ? mar
 
 // ---- trace ----
 
-void TimeTraceModel::NormalizeWindow() {
+std::pair<int32_t, int32_t> TimeTraceModel::ShownWindow() const {
     // An inverted window is repaired to the start-up window; sample 1 is the first there is.
-    if (viewStart > viewEnd) {
-        viewStart = 1;
-        viewEnd = 1024;
-    }
-    if (viewEnd - viewStart < 5) viewEnd = viewStart + 5;
+    std::pair<int32_t, int32_t> w{viewStart, viewEnd};
+    if (w.first > w.second) w = {1, 1024};
+    if (w.second - w.first < 5) w.second = w.first + 5;
+    return w;
+}
+
+void TimeTraceModel::NormalizeWindow() { std::tie(viewStart, viewEnd) = ShownWindow(); }
+
+TimeMapper TimeTraceModel::TraceMapper(int width, int height, double peakValue) const {
+    const auto [start, end] = ShownWindow();
+    return TimeMapper::For(start, static_cast<double>(width) / static_cast<double>(end - start),
+                           height, peakValue);
 }
 
 double TimeTraceModel::PixelsPerSample(int width) const {

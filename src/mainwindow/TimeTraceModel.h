@@ -3,7 +3,8 @@
 // (viewStart .. viewEnd, 1-based samples) and the two markers: mouse modes, clicks and drags on
 // the trace and the overview, the marker cuts, FULL, the time windows around the peak, the
 // absolute window, the peak marker, the latch and delay read-out, and the keyboard. It also
-// builds the read-out texts that painting writes into the status bar and the large label.
+// keeps the read-out texts of the status bar and the large label up to date, so painting only
+// reads it.
 //
 // Qt-free: the windows turn events into these calls, tests drive them directly.
 // Thread: UI thread only.
@@ -12,7 +13,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
+#include "mainwindow/TracePoints.h"
 #include "settings/SettingsRecords.h"
 #include "spectrum/TimeWindow.h"
 
@@ -58,8 +61,8 @@ class TimeTraceModel {
     bool showDifferenceVisible = false;
     bool dbDisplay = false;
     bool measured = false;  // a response has been produced or loaded
-    // Set by the first overview paint that finds a response: the window buttons, FFT and the
-    // PROCESS and WINDOW menus become usable.
+    // Set once a response is there: the window buttons, FFT and the PROCESS and WINDOW menus
+    // become usable.
     bool responseControlsEnabled = false;
     bool repeatChecked = false;  // REPEAT of the SETUP menu
     bool setupMenuEnabled = true;
@@ -72,7 +75,7 @@ class TimeTraceModel {
     ColorTable colors = ColorTable::Default();  // the time display uses entries 0–3 and 6
     Host host;
 
-    // Read-outs written by painting (status panels 0, 2, 3, 4 and label1).
+    // Read-outs (status panels 0, 2, 3, 4 and label1), kept by UpdateReadouts.
     std::string modeCaption;
     std::string marker1Text;
     std::string marker2Text;
@@ -96,10 +99,25 @@ class TimeTraceModel {
     // Set marker on peak, LATCH MARKER and SHOW DIFFERENCE work in the marker modes only.
     bool MarkerCommandsEnabled() const;
 
+    // Repairs the window, then brings the read-outs up to date with the view, the markers and
+    // the response: marker positions, their difference, the active marker's value (a zero
+    // sample keeps the last one) and the response controls. Every command calls it; the window
+    // calls it when the response or the view changed from outside.
+    void UpdateReadouts();
+    // The impulse response as the display reads it (RLP); empty before the buffers exist.
+    ResponseView Response() const;
+    // Whether there is a response to show.
+    bool HaveResponse() const;
+
     // ---- trace (x in pixels, width of the trace's client area) ----
-    // Repairs the window the way painting does: an inverted window becomes 1..1024, one
-    // narrower than 5 samples is widened to 5.
+    // Repairs the window: an inverted window becomes 1..1024, one narrower than 5 samples is
+    // widened to 5.
     void NormalizeWindow();
+    // The analysis window as NormalizeWindow would leave it, without changing the model.
+    std::pair<int32_t, int32_t> ShownWindow() const;
+    // Sample → x and value → y of the trace window of `width` × `height` pixels for a response
+    // whose peak magnitude is `peakValue`.
+    TimeMapper TraceMapper(int width, int height, double peakValue) const;
     double PixelsPerSample(int width) const;
     void TraceLeftDown(int x, int width);
     // While dragging: moves the band's free edge; false when not dragging.

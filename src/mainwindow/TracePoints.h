@@ -61,6 +61,27 @@ inline int64_t ColumnEnd(int64_t i, int x, double pps, int64_t last) {
     return c;
 }
 
+// Where a time display draws: sample k at x = round((k − viewStart) · pixelsPerSample), and a
+// linear value v at y = round(height / 2 − v · height / (2A)). The trace points, the markers and
+// the time grid all place themselves through it, so they cannot drift apart.
+struct TimeMapper {
+    int32_t viewStart = 1;
+    double pixelsPerSample = 1.0;
+    int height = 0;
+    double scale = 1.0;  // LinearScale(height, A)
+
+    static TimeMapper For(int32_t viewStart, double pixelsPerSample, int height, double peak) {
+        return {viewStart, pixelsPerSample, height, LinearScale(height, peak)};
+    }
+    int X(int64_t sample) const {
+        return PixelRound(static_cast<double>(sample - viewStart) * pixelsPerSample);
+    }
+    int Y(double value) const { return PixelRound(height / 2.0 - value * scale); }
+    TimeGrid Grid(double sampleRate, int width) const {
+        return ComputeTimeGrid(sampleRate, pixelsPerSample, width);
+    }
+};
+
 struct TraceParams {
     int32_t viewStart = 1;
     int32_t viewEnd = 1024;
@@ -69,6 +90,10 @@ struct TraceParams {
     double peakValue = 1.0;  // A
     int32_t peakIndex = 0;   // P, 1-based
     bool db = false;
+
+    TimeMapper Mapper() const {
+        return TimeMapper::For(viewStart, pixelsPerSample, height, peakValue);
+    }
 };
 
 // Vertices of the trace for samples viewStart..viewEnd. Linear: the first sample of each pixel
@@ -80,8 +105,8 @@ std::size_t BuildTracePoints(const ResponseView& r, const TraceParams& p, Point*
     std::size_t n = 0;
     const int64_t last = static_cast<int64_t>(p.viewEnd) - p.viewStart;
     if (last < 0 || cap == 0) return 0;
-    const double half = p.height / 2.0;
-    const double scale = p.db ? p.height / 80.0 : LinearScale(p.height, p.peakValue);
+    const TimeMapper map = p.Mapper();
+    const double scale = p.db ? p.height / 80.0 : map.scale;
     const double logA = p.peakValue > 0.0 ? std::log10(p.peakValue) : 0.0;
     int lastX = 0;
     double sum = 0.0;
@@ -89,18 +114,18 @@ std::size_t BuildTracePoints(const ResponseView& r, const TraceParams& p, Point*
     for (int64_t i = 0; i <= last; ++i) {
         const int64_t k = p.viewStart + i;
         const double v = r.At(k);
-        const int x = PixelRound(static_cast<double>(i) * p.pixelsPerSample);
+        const int x = map.X(k);
         const bool isPeak = k == p.peakIndex;
         if (!p.db) {
             // The first sample of each column, then the peak when it lies further in.
             if (n == cap) break;
-            out[n++] = Point(x, PixelRound(half - v * scale));
+            out[n++] = Point(x, map.Y(v));
             lastX = x;
             const int64_t end = ColumnEnd(i, x, p.pixelsPerSample, last);
             const int64_t peakAt = static_cast<int64_t>(p.peakIndex) - p.viewStart;
             if (peakAt > i && peakAt <= end) {
                 if (n == cap) break;
-                out[n++] = Point(x, PixelRound(half - r.At(p.peakIndex) * scale));
+                out[n++] = Point(x, map.Y(r.At(p.peakIndex)));
             }
             i = end;
             continue;
@@ -144,6 +169,11 @@ struct OverviewParams {
     int32_t peakIndex = 0;
     int32_t viewStart = 1;
     int32_t viewEnd = 1024;
+
+    // Index i (sample i + 1) at x = round(i · width / n).
+    TimeMapper Mapper() const {
+        return TimeMapper::For(0, static_cast<double>(width) / (n > 0 ? n : 20), height, peakValue);
+    }
 };
 
 template <class Point>
@@ -152,12 +182,11 @@ OverviewPoints BuildOverviewPoints(const ResponseView& r, const OverviewParams& 
     OverviewPoints o;
     if (cap == 0) return o;
     const int32_t n = p.n > 0 ? p.n : 20;
-    const double hs = static_cast<double>(p.width) / n;
-    const double scale = LinearScale(p.height, p.peakValue);
-    const double half = p.height / 2.0;
+    const TimeMapper map = p.Mapper();
+    const double hs = map.pixelsPerSample;
     bool haveA = false;
     bool haveB = false;
-    out[o.count++] = Point(0, PixelRound(half - r.At(1) * scale));
+    out[o.count++] = Point(0, map.Y(r.At(1)));
     // Index i is sample i + 1. Column by column: the column's first index adds a point unless it
     // continues the column of index 0; the peak index adds one wherever it lies; the window
     // edges record how many points were added before them.
@@ -165,7 +194,7 @@ OverviewPoints BuildOverviewPoints(const ResponseView& r, const OverviewParams& 
     const int64_t peakAt = static_cast<int64_t>(p.peakIndex) - 1;
     int lastX = 0;
     for (int64_t i = 1; i <= last; ++i) {
-        const int x = PixelRound(static_cast<double>(i) * hs);
+        const int x = map.X(i);
         const int64_t end = ColumnEnd(i, x, hs, last);
         const bool firstAdds = x != lastX || i == peakAt;
         const auto edge = [&](int64_t at, std::size_t& slot, bool& have) {
@@ -182,11 +211,11 @@ OverviewPoints BuildOverviewPoints(const ResponseView& r, const OverviewParams& 
         edge(p.viewEnd, o.b, haveB);
         if (firstAdds) {
             if (o.count == cap) break;
-            out[o.count++] = Point(x, PixelRound(half - r.At(i + 1) * scale));
+            out[o.count++] = Point(x, map.Y(r.At(i + 1)));
         }
         if (peakAt > i && peakAt <= end) {
             if (o.count == cap) break;
-            out[o.count++] = Point(x, PixelRound(half - r.At(peakAt + 1) * scale));
+            out[o.count++] = Point(x, map.Y(r.At(peakAt + 1)));
         }
         lastX = x;
         i = end;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "base/Catalog.h"
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
@@ -465,6 +468,41 @@ TEST(TimeWindowTest, StoredBlockRoundTripsAndRefusesDamage) {
 
     w.name = std::string(40, 'x');
     EXPECT_EQ(w.Encode()[0], 31);
+}
+
+TEST_F(TimeTraceModelTest, ReadoutsFollowTheViewMarkersAndResponseWithoutAPaint) {
+    meas.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+    double* rlp = meas.buffers.RLPd();
+    for (int i = 0; i < 4096; ++i) rlp[i] = 0.001 * std::sin(i * 0.37);
+    rlp[640] = 0.5;
+    meas.ImpulsePeakIndex = 641;
+    // No response yet: the window is repaired, but nothing is read out.
+    View(300, 200);
+    model.UpdateReadouts();
+    EXPECT_EQ(model.viewStart, 1);
+    EXPECT_EQ(model.viewEnd, 1024);
+    EXPECT_FALSE(model.responseControlsEnabled);
+    EXPECT_TRUE(model.marker1Text.empty());
+
+    meas.ImpulseValid = true;
+    View(100, 1000);
+    model.marker1 = 641;
+    model.marker2 = 200;
+    model.metricUnits = false;
+    model.UpdateReadouts();
+    EXPECT_EQ(model.marker1Text, "10ms 11.3ft");
+    EXPECT_EQ(model.marker2Text, "0ms 0ft");
+    EXPECT_EQ(model.differenceText, "D: 10ms 11.3ft");
+    EXPECT_EQ(model.label1, "10ms 100%");
+    EXPECT_TRUE(model.responseControlsEnabled);
+
+    // A command updates them at once; a zero sample leaves label1 as it was.
+    model.metricUnits = true;
+    rlp[999] = 0.0;
+    model.marker1 = 1000;
+    model.SetMouseMode(MouseMode::Marker1);
+    EXPECT_EQ(model.label1, "10ms 100%");
+    EXPECT_EQ(model.differenceText, "D: 18.1ms 6.2m");
 }
 
 }  // namespace

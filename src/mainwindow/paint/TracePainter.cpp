@@ -69,16 +69,15 @@ TracePaintInput PaintInputFrom(MeasurementState& meas) {
     return in;
 }
 
-void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaintInput& in) {
+void PB2Paint(QPainter& p, const QRect& rect, const TimeTraceModel& m, const TimeMapper& map,
+             const TracePaintInput& in) {
     const int width = rect.width();
     const int height = rect.height();
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
-    m.NormalizeWindow();
     p.fillRect(0, 0, width, height, ToQColor(m.colors.entries[0]));
 
-    const double pps = m.PixelsPerSample(width);
-    const TimeGrid grid = ComputeTimeGrid(in.sampleRate, pps, width);
+    const TimeGrid grid = map.Grid(in.sampleRate, width);
     p.setPen(Pen(m.colors.entries[2]));
     for (int i = 1; i < 1000 && i * grid.spacing < width; ++i) {
         const int x = PixelRound(i * grid.spacing);
@@ -90,15 +89,13 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     p.setFont(labelFont);
     TextAt(p, 0, 0, QString::fromStdString(grid.label));
 
-    const auto markerX = [&](int32_t k) {
-        return PixelRound(static_cast<double>(k - m.viewStart) * pps);
-    };
-    if (m.viewStart < m.marker1 && m.marker1 < m.viewEnd) {
-        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1, markerX(m.marker1),
+    const auto [viewStart, viewEnd] = m.ShownWindow();
+    if (viewStart < m.marker1 && m.marker1 < viewEnd) {
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1, map.X(m.marker1),
                    height);
     }
-    if (m.viewStart < m.marker2 && m.marker2 < m.viewEnd) {
-        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2, markerX(m.marker2),
+    if (viewStart < m.marker2 && m.marker2 < viewEnd) {
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2, map.X(m.marker2),
                    height);
     }
 
@@ -114,15 +111,10 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     }
     if (!in.valid) return;
 
-    m.differenceText = m.DifferenceReadout();
-    const int32_t active = m.ActiveMarker();
-    const std::string readout = m.ActiveMarkerReadout(active, in.response.At(active));
-    if (!readout.empty()) m.label1 = readout;
-
     TraceParams tp;
-    tp.viewStart = m.viewStart;
-    tp.viewEnd = m.viewEnd;
-    tp.pixelsPerSample = pps;
+    tp.viewStart = viewStart;
+    tp.viewEnd = viewEnd;
+    tp.pixelsPerSample = map.pixelsPerSample;
     tp.height = height;
     tp.peakValue = in.peakValue;
     tp.peakIndex = in.peakIndex;
@@ -132,25 +124,24 @@ void PB2Paint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePain
     if (count > (m.dbDisplay ? 2u : 1u)) p.drawPolyline(in.points, static_cast<int>(count));
 }
 
-void PBPaint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaintInput& in) {
+void PBPaint(QPainter& p, const QRect& rect, const TimeTraceModel& m, const TimeMapper& map,
+             const TracePaintInput& in) {
     const int width = rect.width();
     const int height = rect.height();
     if (width <= 0 || height <= 0) return;
     ClipScope clip(p, rect);
     p.fillRect(0, 0, width, height, ToQColor(m.colors.entries[0]));
     const int32_t n = in.n > 0 ? in.n : 20;
-    const double hs = static_cast<double>(width) / n;
 
     if (0 < m.marker1 && m.marker1 < n - 1) {
-        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1,
-                   PixelRound(m.marker1 * hs), height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker1, map.X(m.marker1),
+                   height);
     }
     if (0 < m.marker2 && m.marker2 < n) {
-        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2,
-                   PixelRound(m.marker2 * hs), height);
+        MarkerLine(p, m.colors.entries[6], m.Mode() == MouseMode::Marker2, map.X(m.marker2),
+                   height);
     }
     if (!in.valid) return;
-    m.responseControlsEnabled = true;
 
     OverviewParams op;
     op.n = n;
@@ -172,8 +163,15 @@ void PBPaint(QPainter& p, const QRect& rect, TimeTraceModel& m, const TracePaint
         p.setPen(Pen(m.colors.entries[2]));
         p.drawPolyline(pts + o.b, static_cast<int>(o.count - o.b));
     }
-    m.marker1Text = m.MarkerPositionText(m.marker1);
-    m.marker2Text = m.MarkerPositionText(m.marker2);
+}
+
+TimeMapper OverviewMapper(const TracePaintInput& in, int width, int height) {
+    OverviewParams op;
+    op.n = in.n;
+    op.width = width;
+    op.height = height;
+    op.peakValue = in.peakValue;
+    return op.Mapper();
 }
 
 }  // namespace fim

@@ -34,15 +34,16 @@ struct TracePaintInput {
 // The input for the process-wide state: RLP, DAPT and the peak. The buffers must be allocated.
 TracePaintInput PaintInputFrom(MeasurementState& meas);
 
-// Paints the analysis window as a trace with its grid and markers into `rect`, and writes the
-// marker difference and the active marker's read-out into the model. Repairs an inverted or too
-// narrow window first.
-void PB2Paint(QPainter& painter, const QRect& rect, TimeTraceModel& model,
-              const TracePaintInput& in);
+// Paints the analysis window as a trace with its time grid and markers into `rect`, placed by
+// `map` (the model's TraceMapper for the rectangle's size). Changes nothing: the same model and
+// input paint the same picture.
+void PB2Paint(QPainter& painter, const QRect& rect, const TimeTraceModel& model,
+              const TimeMapper& map, const TracePaintInput& in);
 
-// Paints the whole response into `rect` with the analysis window in the trace colour, and
-// writes the marker positions into the model.
-void PBPaint(QPainter& painter, const QRect& rect, TimeTraceModel& model,
-             const TracePaintInput& in);
+// Paints the whole response into `rect` with the analysis window in the trace colour, placed by
+// `map` (OverviewMapper for the rectangle's size).
+void PBPaint(QPainter& painter, const QRect& rect, const TimeTraceModel& model,
+             const TimeMapper& map, const TracePaintInput& in);
+TimeMapper OverviewMapper(const TracePaintInput& in, int width, int height);
 
 }  // namespace fim

@@ -143,12 +143,7 @@ TimeTraceView::TimeTraceView(MeasurementState& meas, Prompter& prompter, QWidget
     layout->addWidget(separator);
     layout->addWidget(overview_);
 
-    model_.host.repaint = [this] { refresh(); };
-    connect(trace_, &TimeTraceWidget::painted, this, &TimeTraceView::readoutsChanged);
-    connect(overview_, &OverviewWidget::painted, this, [this] {
-        syncControls();
-        emit readoutsChanged();
-    });
+    model_.host.repaint = [this] { repaintAll(); };
     model_.SetMouseMode(MouseMode::Marker1);
 }
 
@@ -169,7 +164,13 @@ QToolButton* TimeTraceView::addButton(QWidget* panel, const QString& icon, const
 TracePaintInput TimeTraceView::paintInput() const { return PaintInputFrom(meas_); }
 
 void TimeTraceView::refresh() {
+    model_.UpdateReadouts();
+    repaintAll();
+}
+
+void TimeTraceView::repaintAll() {
     syncControls();
+    emit readoutsChanged();
     trace_->invalidate();
     overview_->invalidate();
 }

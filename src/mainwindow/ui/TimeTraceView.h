@@ -33,7 +33,8 @@ class TimeTraceView : public QWidget {
     OverviewWidget* overview() const { return overview_; }
     QMenu* popupMenu() const { return popup_; }
 
-    // Repaint trace and overview and bring buttons and menu items in line with the model.
+    // The response or the view changed from outside: the model's read-outs follow, trace and
+    // overview are repainted and buttons and menu items brought in line with the model.
     void refresh();
     // The WINDOW menu's items, in menu order.
     void addWindowMenuItems(QMenu* menu);
@@ -54,6 +55,8 @@ class TimeTraceView : public QWidget {
     QToolButton* addButton(QWidget* panel, const QString& icon, const QString& hint,
                            bool checkable);
     void syncControls();
+    // Controls, read-outs and both paints, after the model changed.
+    void repaintAll();
     TracePaintInput paintInput() const;
 
     MeasurementState& meas_;

@@ -30,29 +30,25 @@ void TimeTraceWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void TimeTraceWidget::paintEvent(QPaintEvent*) {
-    bool paintedNow = false;
     if (dirty_ || cache_.size() != size()) {
         if (cache_.size() != size()) cache_ = QImage(size(), QImage::Format_RGB32);
         QPainter cp(&cache_);
-        PB2Paint(cp, cache_.rect(), model_, input_());
+        const TracePaintInput in = input_();
+        PB2Paint(cp, cache_.rect(), model_,
+                 model_.TraceMapper(cache_.width(), cache_.height(), in.peakValue), in);
         dirty_ = false;
-        paintedNow = true;
     }
     QPainter p(this);
     p.drawImage(0, 0, cache_);
     if (model_.Dragging()) {
         // The band is drawn inverted over the trace; the next paint of the cache erases it.
-        QPen pen(ToQColor(model_.colors.entries[6]));
-        pen.setStyle(Qt::DotLine);
-        pen.setCosmetic(true);
-        p.setPen(pen);
+        p.setPen(Pen(model_.colors.entries[6], Qt::DotLine));
         p.setBrush(Qt::NoBrush);
         p.setCompositionMode(QPainter::RasterOp_NotSourceXorDestination);
         const int x1 = std::min(model_.DragStartX(), model_.DragX());
         const int x2 = std::max(model_.DragStartX(), model_.DragX());
         p.drawRect(QRect(QPoint(x1, 0), QPoint(x2, height() - 1)));
     }
-    if (paintedNow) emit painted();
 }
 
 void TimeTraceWidget::mousePressEvent(QMouseEvent* event) {
@@ -85,8 +81,8 @@ void OverviewWidget::invalidate() { update(); }
 
 void OverviewWidget::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    PBPaint(p, rect(), model_, input_());
-    emit painted();
+    const TracePaintInput in = input_();
+    PBPaint(p, rect(), model_, OverviewMapper(in, width(), height()), in);
 }
 
 void OverviewWidget::mousePressEvent(QMouseEvent* event) {

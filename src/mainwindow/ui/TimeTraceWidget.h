@@ -23,7 +23,6 @@ class TimeTraceWidget : public QWidget {
 
   signals:
     void popupRequested(const QPoint& globalPos);
-    void painted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,7 +48,6 @@ class OverviewWidget : public QWidget {
 
   signals:
     void popupRequested(const QPoint& globalPos);
-    void painted();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -48,14 +48,14 @@ class TracePainterTest : public ::testing::Test {
         QImage img(w, h, QImage::Format_RGB32);
         img.fill(Qt::white);
         QPainter p(&img);
-        PB2Paint(p, img.rect(), model, in);
+        PB2Paint(p, img.rect(), model, model.TraceMapper(w, h, in.peakValue), in);
         return img;
     }
     QImage Overview(int w, int h) {
         QImage img(w, h, QImage::Format_RGB32);
         img.fill(Qt::white);
         QPainter p(&img);
-        PBPaint(p, img.rect(), model, in);
+        PBPaint(p, img.rect(), model, OverviewMapper(in, w, h), in);
         return img;
     }
     static int CountInRow(const QImage& img, int y, QRgb c, int x0 = 0) {
@@ -174,32 +174,6 @@ TEST_F(TracePainterTest, PeakReachesTheEdgeThoughThousandsShareItsColumn) {
     EXPECT_EQ(img.pixel(10, 25), kGrid);  // outside it: grid colour
     EXPECT_EQ(img.pixel(790, 25), kGrid);
 }
-
-
-TEST_F(TracePainterTest, ReadoutsAreWrittenByThePaints) {
-    Response(4096, 641, 0.5);
-    model.viewStart = 100;
-    model.viewEnd = 1000;
-    model.marker1 = 641;
-    model.marker2 = 200;
-    model.metricUnits = false;
-    Trace(800, 400);
-    Overview(800, 51);
-    EXPECT_EQ(model.marker1Text, "10ms 11.3ft");
-    EXPECT_EQ(model.marker2Text, "0ms 0ft");
-    EXPECT_EQ(model.differenceText, "D: 10ms 11.3ft");
-    EXPECT_EQ(model.label1, "10ms 100%");
-    EXPECT_TRUE(model.responseControlsEnabled);
-
-    model.metricUnits = true;
-    model.marker1 = 1000;  // a zero sample leaves label1 as it was
-    response[999] = 0.0;
-    Trace(800, 400);
-    EXPECT_EQ(model.label1, "10ms 100%");
-    EXPECT_EQ(model.differenceText, "D: 18.1ms 6.2m");
-}
-
-
 
 }  // namespace
 }  // namespace fim

@@ -95,8 +95,7 @@ TEST_F(TimeTraceViewTest, SpeedButtonsCarryHintsAndRunTheirCommands) {
         EXPECT_FALSE(b->icon().isNull());
     }
     ASSERT_NE(user1, nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(model().responseControlsEnabled);  // the overview found a response
+    EXPECT_TRUE(model().responseControlsEnabled);  // a response is there
     EXPECT_TRUE(user1->isEnabled());
     user1->click();
     EXPECT_EQ(model().viewStart, 500 - 18);
