@@ -11,7 +11,7 @@
 #include "app/FatalMemory.h"
 #include "audio/ImpulseFiles.h"
 #include "base/Catalog.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
@@ -21,12 +21,7 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& text) {
-    std::string line = text;
-    std::replace(line.begin(), line.end(), '\r', ' ');
-    std::fprintf(stderr, "fimtool acoustics: %s\n", line.c_str());
-    return 1;
-}
+constexpr std::string_view kCommand = "acoustics";
 
 void AddFit(JsonObject& json, const std::string& key, const DecayFit& f) {
     if (f.valid) {
@@ -64,21 +59,26 @@ JsonObject BandJson(const BandAcoustics& b) {
 }  // namespace
 
 int RunAcoustics(const Args& args) {
-    ArgReader a(args, {"--in", "--bands", "--weighting"}, {"--json"});
-    if (!a.Ok()) return Refuse(a.Error());
+    CommandLine a("acoustics", "Room-acoustic figures of an impulse response: decay times and "
+                               "clarity per band.");
+    a.Option("--in", "IR.mtf|IR.wav", "the impulse response")
+        .Option("--bands", "octave|third", "octave or third-octave bands (default octave)")
+        .Option("--weighting", "z|a", "frequency weighting of the broadband figures (default z)")
+        .Switch("--json", "JSON instead of a table");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error());
     const std::string in = a.Text("--in");
-    if (in.empty()) return Refuse(Msg(78) + ": --in IR.mtf|IR.wav");
+    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf|IR.wav");
     const std::string bands = a.Text("--bands", "octave");
-    if (bands != "octave" && bands != "third") return Refuse(Msg(78) + ": --bands " + bands);
+    if (bands != "octave" && bands != "third") return Refuse(kCommand, Msg(78) + ": --bands " + bands);
     const std::string weighting = a.Text("--weighting", "z");
-    if (weighting != "z" && weighting != "a") return Refuse(Msg(78) + ": --weighting " + weighting);
+    if (weighting != "z" && weighting != "a") return Refuse(kCommand, Msg(78) + ": --weighting " + weighting);
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
     ConsolePrompter prompter;
     ImpulseFiles files(state, prompter);
     if (!files.LoadImpulse(in, ImpulseFiles::FilterIndexForName(in))) {
-        return Refuse(Msg(78) + ": " + in);
+        return Refuse(kCommand, Msg(78) + ": " + in);
     }
     const std::size_t count = state.MlsSize > 1 ? static_cast<std::size_t>(state.MlsSize - 1) : 0;
     AcousticsOptions options;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Catalog.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "finder/BandTable.h"
 
@@ -19,32 +20,30 @@ bool ParseDouble(const std::string& s, double& out) {
     return ec == std::errc() && p == end;
 }
 
-int Refuse(const std::string& what) {
-    std::fprintf(stderr, "fimtool band: %s: %s\n", Msg(78).c_str(), what.c_str());
-    return 1;
-}
+constexpr std::string_view kCommand = "band";
+
+// The finder's refusal: message 78 and what was wrong.
+int RefuseInput(const std::string& what) { return Refuse(kCommand, Msg(78) + ": " + what); }
 
 }  // namespace
 
 int RunBand(const Args& args) {
+    CommandLine a("band", "The feedback finder's read-out of one frequency: the band label exactly "
+                          "as displayed and the deviation, separated by a tab.");
+    a.Option("--series", "S", "the band series 1 ... 4")
+        .Option("--freq", "F", "the frequency in Hz");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : RefuseInput(a.Error());
+    if (!a.Has("--series") || !a.Has("--freq")) return RefuseInput("--series S --freq F");
     double series = 0.0;
     double freq = 0.0;
-    bool haveSeries = false;
-    bool haveFreq = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if ((a == "--series" || a == "--freq") && i + 1 < args.size()) {
-            const std::string& v = args[++i];
-            double& target = a == "--series" ? series : freq;
-            if (!ParseDouble(v, target)) return Refuse(a + " " + v);
-            (a == "--series" ? haveSeries : haveFreq) = true;
-        } else {
-            return Refuse(a);
+    for (const char* name : {"--series", "--freq"}) {
+        const std::string v = a.Text(name);
+        if (!ParseDouble(v, std::string(name) == "--series" ? series : freq)) {
+            return RefuseInput(std::string(name) + " " + v);
         }
     }
-    if (!haveSeries || !haveFreq) return Refuse("--series S --freq F");
     if (series != 1 && series != 2 && series != 3 && series != 4) {
-        return Refuse("--series " + std::to_string(static_cast<long long>(series)));
+        return RefuseInput("--series " + std::to_string(static_cast<long long>(series)));
     }
     BandTable bands;
     const BandReadout r = bands.BandReading(static_cast<uint8_t>(series), freq);

@@ -6,15 +6,15 @@
 #include "audio/DeviceSet.h"
 #include "audio/VirtualRoom.h"
 #include "audio/platform/PortAudioDevices.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 
 namespace fim::cli {
 
 int RunDevices(const Args& args) {
-    if (!args.empty()) {
-        std::fprintf(stderr, "fimtool devices: takes no options\n");
-        return 2;
-    }
+    CommandLine a("devices", "Every input and output device, one a line (\"in: NAME\" or "
+                             "\"out: NAME\"), named as --device and the settings name them.");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse("devices", a.Error(), 2);
     PortAudioDevices cards;
     VirtualRoom room;
     DeviceSet devices({&cards, &room});

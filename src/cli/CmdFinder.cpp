@@ -8,7 +8,7 @@
 
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "core/FftEngine.h"
@@ -20,16 +20,17 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "fimtool finder: %s\n", text.c_str());
-    return 1;
-}
+constexpr std::string_view kCommand = "finder";
 
 }  // namespace
 
 int RunFinder(const Args& args) {
-    ArgReader a(args, {"--in", "--resolution", "--display"}, {});
-    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
+    CommandLine a("finder", "The feedback finder's reading of a capture: JSON with bin, frequency, "
+                            "label, deviation and lamp.");
+    a.Option("--in", "CAPTURE.wav", "a mono 16-bit WAVE file; its first N samples are read")
+        .Option("--resolution", "high|normal|low", "capture length (default normal)")
+        .Option("--display", "0..3", "the band display (default 1, EQ 15 BAND)");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(78) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string res = a.Text("--resolution", "normal");  // NORMAL, the settings default
     int32_t resolution = 1;
@@ -38,22 +39,22 @@ int RunFinder(const Args& args) {
     } else if (res == "low") {
         resolution = 2;
     } else if (res != "normal") {
-        return Refuse(Msg(78) + ": --resolution " + res);
+        return Refuse(kCommand, Msg(78) + ": --resolution " + res);
     }
     const int32_t display = a.Int("--display", 1, 0, 3);  // EQ 15 BAND, the settings default
-    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
-    if (in.empty()) return Refuse(Msg(78) + ": --in CAPTURE.wav");
+    if (!a.Ok()) return Refuse(kCommand, Msg(78) + ": " + a.Error());
+    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in CAPTURE.wav");
 
     const int n = FinderCaptureLength(resolution);
     WaveData wav;
     const WaveStatus status = ReadWave16(in, wav, static_cast<uint64_t>(n));
     if (status != WaveStatus::Ok) {
         const int m = WaveStatusMessage(status);
-        return Refuse((m >= 0 ? Msg(m) : std::string("cannot open")) + ": " + in);
+        return Refuse(kCommand, (m >= 0 ? Msg(m) : std::string("cannot open")) + ": " + in);
     }
-    if (wav.format.channels != 1) return Refuse(Msg(15) + ": " + in);
+    if (wav.format.channels != 1) return Refuse(kCommand, Msg(15) + ": " + in);
     if (wav.Frames() < static_cast<std::size_t>(n) || wav.format.sampleRate == 0) {
-        return Refuse(Msg(80) + ": " + in);
+        return Refuse(kCommand, Msg(80) + ": " + in);
     }
 
     std::vector<int32_t> capture(wav.samples.begin(), wav.samples.begin() + n);

@@ -14,7 +14,7 @@
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
 #include "base/FileTexts.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
 #include "spectrum/MicCalText.h"
@@ -24,12 +24,8 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& text) {
-    std::string line = text;
-    std::replace(line.begin(), line.end(), '\r', ' ');
-    std::fprintf(stderr, "%s\n", line.c_str());
-    return 1;
-}
+// File refusals are the program's own file messages, without the command's name.
+int Refuse(const std::string& text) { return cli::Refuse({}, text); }
 
 std::string SpectrumRefusal(SpectrumFileStatus s) {
     switch (s) {
@@ -53,7 +49,7 @@ void AddPeak(JsonObject& json, const std::vector<T>& samples) {
             index = k + 1;
         }
     }
-    json.Add("peak_index", static_cast<double>(index));
+    json.Add("peak_index", static_cast<int64_t>(index));
     json.Add("peak_value", peak);
 }
 
@@ -67,8 +63,8 @@ int InfoTime(const std::string& path) {
     JsonObject j;
     j.Add("kind", "time");
     j.Add("sample_rate", d.sampleRate);
-    j.Add("samples", static_cast<double>(d.samples.size()));
-    if (d.Truncated()) j.Add("samples_in_file", static_cast<double>(d.samplesInFile));
+    j.Add("samples", static_cast<int64_t>(d.samples.size()));
+    if (d.Truncated()) j.Add("samples_in_file", static_cast<int64_t>(d.samplesInFile));
     AddPeak(j, d.samples);
     j.Print();
     return 0;
@@ -83,9 +79,9 @@ int InfoWave(const std::string& path) {
     if (s != WaveStatus::Ok) return Refuse(Msg(WaveStatusMessage(s)));
     JsonObject j;
     j.Add("kind", "wave");
-    j.Add("sample_rate", static_cast<double>(w.format.sampleRate));
-    j.Add("channels", static_cast<double>(w.format.channels));
-    j.Add("samples", static_cast<double>(w.framesInFile));
+    j.Add("sample_rate", static_cast<int64_t>(w.format.sampleRate));
+    j.Add("channels", static_cast<int64_t>(w.format.channels));
+    j.Add("samples", static_cast<int64_t>(w.framesInFile));
     if (w.format.channels == 1) AddPeak(j, w.samples);  // the first 262144, as loaded
     j.Print();
     return 0;
@@ -101,7 +97,7 @@ int InfoFft(const std::string& path, const char* kind) {
     j.Add("fft_size", f.fftSize);
     j.Add("sample_rate", f.sampleRate);
     j.Add("lowest_frequency", f.lowestFrequency);
-    j.Add("records", static_cast<double>(f.bins.size()));
+    j.Add("records", static_cast<int64_t>(f.bins.size()));
     j.Print();
     return 0;
 }
@@ -115,7 +111,7 @@ int InfoSmooth(const std::string& path, const char* kind) {
     j.Add("version", kSpectrumFileVersion);
     j.Add("sample_rate", f.sampleRate);
     j.Add("lowest_frequency", f.lowestFrequency);
-    j.Add("records", static_cast<double>(f.records.size()));
+    j.Add("records", static_cast<int64_t>(f.records.size()));
     j.Print();
     return 0;
 }
@@ -127,7 +123,7 @@ int InfoMic(const std::string& path) {
     JsonObject j;
     j.Add("kind", "mic_correction");
     j.Add("sample_rate", m.sampleRate);
-    j.Add("records", static_cast<double>(kSmoothRecords));
+    j.Add("records", static_cast<int64_t>(kSmoothRecords));
     j.Print();
     return 0;
 }
@@ -140,7 +136,7 @@ int InfoMicText(const std::string& path) {
     if (s != MicCalStatus::Ok) return Refuse(FileMessage(FileText::MicCalNoData));
     JsonObject j;
     j.Add("kind", "mic_calibration_text");
-    j.Add("records", static_cast<double>(d.points.size()));
+    j.Add("records", static_cast<int64_t>(d.points.size()));
     j.Add("lowest_frequency", d.points.front().frequency);
     j.Add("highest_frequency", d.points.back().frequency);
     j.Add("phase", d.hasPhase ? "true" : "false");
@@ -152,9 +148,12 @@ int InfoMicText(const std::string& path) {
 }  // namespace
 
 int RunInfo(const Args& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
-        return Refuse("usage: fimtool info FILE");
-    const std::string& path = args[0];
+    CommandLine a("info", "A JSON description of any file the program reads, chosen by its "
+                          "extension (.mtf .wav .cal .mfr .csm .smr .smc .txt .csv .frd).");
+    a.Positional("FILE", "the file to describe");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(a.Error());
+    if (a.Text("FILE").empty()) return Refuse("usage: fimtool info FILE");
+    const std::string path = a.Text("FILE");
     const std::string ext = Extension(path);
     if (ext == "mtf") return InfoTime(path);
     if (ext == "wav") return InfoWave(path);

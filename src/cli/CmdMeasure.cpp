@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/FatalMemory.h"
 #include "audio/DeviceSet.h"
 #include "audio/RunController.h"
 #include "audio/TimeFile.h"
@@ -18,8 +17,9 @@
 #include "audio/WaveFile.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "base/MemorySettingsTree.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalState.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
 #include "cli/ResponseFile.h"
@@ -30,10 +30,7 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& reason, int status = 1) {
-    std::fprintf(stderr, "fimtool measure: %s\n", reason.c_str());
-    return status;
-}
+constexpr std::string_view kCommand = "measure";
 
 // Collects the status texts the run shows, each once, in the order they first appear.
 class SummaryView : public RunView {
@@ -63,35 +60,43 @@ public:
 
 }  // namespace
 
-int RunMeasure(const Args& all) {
-    // --room may come several times; the other options once.
+int RunMeasure(const Args& args) {
+    CommandLine a("measure", "A complete run through the run controller on the named devices "
+                             "(default: the Virtual Room); the impulse response is saved and a "
+                             "JSON summary printed.");
+    a.Option("--device", "NAME", "input and output device (see fimtool devices)")
+        .Option("--input-device", "NAME", "the input device")
+        .Option("--output-device", "NAME", "the output device")
+        .Option("--order", "N", "MLS order (default 12)")
+        .Option("--averages", "K", "periods to average, 1 ... 128 (default 1)")
+        .Switch("--atc", "time alignment on the reference channel")
+        .Switch("--peaksync", "peak synchronisation of the periods (with --atc)")
+        .Switch("--ignore-first", "discard the first period after the devices open")
+        .Switch("--pink", "the pink-filtered signal")
+        .Option("--level", "DB", "output level, -60 ... 0 dB (default -6)")
+        .Option("--rate", "HZ", "sample rate (default 44100)")
+        .Repeated("--room", "KEY=VALUE", "a Virtual Room parameter; may be given several times")
+        .Switch("--fast", "run the Virtual Room as fast as possible")
+        .Switch("--continuous", "continuous averaging")
+        .Option("--out", "IR.mtf", "the impulse response: a .mtf time file or a .wav file");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error(), 2);
     RoomParameters room;
     room.realTime = true;
-    Args args;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i] != "--room") {
-            args.push_back(all[i]);
-            continue;
-        }
-        if (i + 1 >= all.size()) return Refuse("option --room needs a value", 2);
-        if (auto error = room.Set(all[++i])) return Refuse(*error, 2);
+    for (const std::string& setting : a.All("--room")) {
+        if (auto error = room.Set(setting)) return Refuse(kCommand, *error, 2);
     }
-    ArgReader a(args,
-                {"--device", "--input-device", "--output-device", "--order", "--averages",
-                 "--level", "--rate", "--out"},
-                {"--atc", "--peaksync", "--pink", "--fast", "--continuous"});
     const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
     const int averages = a.Int("--averages", 1, 1, 128);
     const int level = a.Int("--level", -6, -60, 0);
     const int rate = a.Int("--rate", 44100, 8000, 65535);
-    if (!a.Ok()) return Refuse(a.Error(), 2);
+    if (!a.Ok()) return Refuse(kCommand, a.Error(), 2);
     const std::string out = a.Text("--out");
-    if (out.empty()) return Refuse("give --out IR.mtf", 2);
+    if (out.empty()) return Refuse(kCommand, "give --out IR.mtf", 2);
     if (Extension(out) != "mtf" && Extension(out) != "wav") {
-        return Refuse("--out must name a .mtf or .wav file", 2);
+        return Refuse(kCommand, "--out must name a .mtf or .wav file", 2);
     }
     if (a.Has("--device") && (a.Has("--input-device") || a.Has("--output-device"))) {
-        return Refuse("give either --device or --input-device and --output-device", 2);
+        return Refuse(kCommand, "give either --device or --input-device and --output-device", 2);
     }
     std::string inName = a.Text("--device", a.Text("--input-device", kVirtualRoomName));
     std::string outName = a.Text("--device", a.Text("--output-device", kVirtualRoomName));
@@ -109,12 +114,9 @@ int RunMeasure(const Args& all) {
     DeviceSet devices(backEnds);
 
     MeasurementState state;
-    state.buffers.Allocate({}, FatalMemoryHandler());
-    state.SampleRate = static_cast<uint16_t>(rate);
-    state.SampleBits = 16;
-    state.MlsOrder = static_cast<uint8_t>(order);
-    state.OutputLevelDb = level;
-    state.PinkMls = a.Has("--pink");
+    SetUpState(state, {rate, order, level, a.Has("--pink")});
+    // A switch: absent means the first period counts like every other.
+    state.IgnoreFirst = a.Has("--ignore-first");
     state.AtcMode = a.Has("--atc") ? 1 : 0;
     state.PeakSync = a.Has("--peaksync");
     state.AveragesTarget = averages;
@@ -134,9 +136,9 @@ int RunMeasure(const Args& all) {
         if (host.unknownDevice) {
             const std::string missing =
                 FindInputDevice(devices, inName) < 0 ? inName : outName;
-            return Refuse("no sound device named \"" + missing + "\" (see fimtool devices)");
+            return Refuse(kCommand, "no sound device named \"" + missing + "\" (see fimtool devices)");
         }
-        return Refuse("the sound devices could not be opened");
+        return Refuse(kCommand, "the sound devices could not be opened");
     }
     controller.NORMALClick();
     while (state.RunActive) {
@@ -145,10 +147,10 @@ int RunMeasure(const Args& all) {
     }
     controller.MIR1Click();  // release the devices
     if (view.completed == 0 || !state.ImpulseValid) {
-        return Refuse("the run ended without an impulse response");
+        return Refuse(kCommand, "the run ended without an impulse response");
     }
     if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
-        return Refuse("the impulse response is silent; nothing to normalise");
+        return Refuse(kCommand, "the impulse response is silent; nothing to normalise");
     }
     if (!SaveResponse(state, out)) return 1;
 

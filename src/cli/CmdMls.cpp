@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/FatalMemory.h"
 #include "audio/WaveFile.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalState.h"
 #include "cli/ConsolePrompter.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
@@ -18,10 +18,7 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& reason, int status = 1) {
-    std::fprintf(stderr, "fimtool mls: %s\n", reason.c_str());
-    return status;
-}
+constexpr std::string_view kCommand = "mls";
 
 int PrintSequence(int order) {
     ConsolePrompter prompter;
@@ -32,7 +29,7 @@ int PrintSequence(int order) {
     text.reserve(m.size() * 3);
     for (int8_t v : m) text += v > 0 ? "1\n" : "-1\n";
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-        return Refuse("could not write the sequence");
+        return Refuse(kCommand, "could not write the sequence");
     }
     return 0;
 }
@@ -40,12 +37,20 @@ int PrintSequence(int order) {
 }  // namespace
 
 int RunMls(const Args& args) {
-    ArgReader a(args, {"--order", "--rate", "--level", "--wav"}, {"--print", "--pink"});
+    CommandLine a("mls", "The plain MLS as text, or the output signal exactly as laid out for "
+                         "playing (2N stereo 16-bit frames) as a WAVE file.");
+    a.Option("--order", "N", "MLS order: the sequence has 2^N - 1 values (default 12)")
+        .Switch("--print", "print the sequence, one value (1 or -1) a line")
+        .Option("--wav", "OUT.wav", "write the output signal as a stereo 16-bit WAVE file")
+        .Switch("--pink", "the pink-filtered signal")
+        .Option("--rate", "HZ", "sample rate of the WAVE file (default 44100)")
+        .Option("--level", "DB", "output level, -120 ... 0 dB (default -6)");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error(), 2);
     const int order = a.Int("--order", 12, 0, 99);
     const int rate = a.Int("--rate", 44100, 8000, 65535);
     const int level = a.Int("--level", -6, -120, 0);
-    if (!a.Ok()) return Refuse(a.Error(), 2);
-    if (!a.Has("--print") && !a.Has("--wav")) return Refuse("give --print or --wav OUT.wav", 2);
+    if (!a.Ok()) return Refuse(kCommand, a.Error(), 2);
+    if (!a.Has("--print") && !a.Has("--wav")) return Refuse(kCommand, "give --print or --wav OUT.wav", 2);
 
     if (a.Has("--print")) {
         const int status = PrintSequence(order);
@@ -54,18 +59,12 @@ int RunMls(const Args& args) {
     if (!a.Has("--wav")) return 0;
 
     if (order < kMinMlsOrder || order > kMaxBufferedMlsOrder) {
-        return Refuse("order " + std::to_string(order) + " is outside 2 … " +
+        return Refuse(kCommand, "order " + std::to_string(order) + " is outside 2 … " +
                       std::to_string(kMaxBufferedMlsOrder) + " of the signal buffers");
     }
     MeasurementState state;
-    state.buffers.Allocate({}, FatalMemoryHandler());
-    state.SampleRate = static_cast<uint16_t>(rate);
-    state.SampleBits = 16;
-    state.MlsOrder = static_cast<uint8_t>(order);
-    state.OutputLevelDb = level;
-    state.PinkMls = a.Has("--pink");
-    state.RecomputeDerived();
-    if (!BuildOutputSignal(state)) return Refuse("could not build the output signal");
+    SetUpState(state, {rate, order, level, a.Has("--pink")});
+    if (!BuildOutputSignal(state)) return Refuse(kCommand, "could not build the output signal");
 
     const std::size_t frames = std::size_t{2} << order;
     std::vector<int16_t> samples(2 * frames);
@@ -73,7 +72,7 @@ int RunMls(const Args& args) {
     std::string error;
     if (!WriteWave16(a.Text("--wav"), static_cast<uint32_t>(rate), 2, samples.data(), frames,
                      &error)) {
-        return Refuse(error.empty() ? "could not write " + a.Text("--wav") : error);
+        return Refuse(kCommand, error.empty() ? "could not write " + a.Text("--wav") : error);
     }
     return 0;
 }

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/FatalMemory.h"
 #include "audio/RunController.h"
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/SignalState.h"
 #include "cli/ResponseFile.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
@@ -23,46 +23,53 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& reason, int status = 1) {
-    std::fprintf(stderr, "fimtool recover: %s\n", reason.c_str());
-    return status;
-}
+constexpr std::string_view kCommand = "recover";
 
 }  // namespace
 
 int RunRecover(const Args& args) {
-    ArgReader a(args, {"--order", "--in", "--averages", "--syncmode", "--synctime", "--out"},
-                {"--atc", "--peaksync", "--ignore-first"});
+    CommandLine a("recover", "The impulse response of recorded MLS periods: every 2N-frame block "
+                             "of REC.wav goes through the conversion, level checks and averaging "
+                             "of a live run.");
+    a.Option("--order", "N", "MLS order of the recording (default 12)")
+        .Option("--in", "REC.wav", "the recording: stereo 16-bit, consecutive period pairs")
+        .Option("--averages", "K", "periods to average, 1 ... 128 (default 1)")
+        .Switch("--atc", "time alignment on the reference channel")
+        .Switch("--peaksync", "peak synchronisation of the periods (with --atc)")
+        .Option("--syncmode", "M", "mismatching peaks: 0 ignore, 1 correct, 2 ask (default 0)")
+        .Option("--synctime", "T", "largest correction in samples, 1 ... 100 (default 20)")
+        .Switch("--ignore-first", "discard the first period")
+        .Option("--out", "IR.mtf", "the impulse response: a .mtf time file or a .wav file");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error(), 2);
     const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
     const int averages = a.Int("--averages", 1, 1, 128);
     const int syncMode = a.Int("--syncmode", 0, 0, 2);
     const int syncTime = a.Int("--synctime", 20, 1, 100);
-    if (!a.Ok()) return Refuse(a.Error(), 2);
+    if (!a.Ok()) return Refuse(kCommand, a.Error(), 2);
     const std::string in = a.Text("--in");
     const std::string out = a.Text("--out");
-    if (in.empty() || out.empty()) return Refuse("give --in REC.wav and --out IR.mtf", 2);
+    if (in.empty() || out.empty()) return Refuse(kCommand, "give --in REC.wav and --out IR.mtf", 2);
     if (Extension(out) != "mtf" && Extension(out) != "wav") {
-        return Refuse("--out must name a .mtf or .wav file", 2);
+        return Refuse(kCommand, "--out must name a .mtf or .wav file", 2);
     }
 
     WaveData wav;
     const WaveStatus status = ReadWave16(in, wav);
     if (status != WaveStatus::Ok) {
         const int msg = WaveStatusMessage(status);
-        return Refuse(in + ": " + (msg >= 0 ? Msg(msg) : std::string("cannot open the file")));
+        return Refuse(kCommand, in + ": " + (msg >= 0 ? Msg(msg) : std::string("cannot open the file")));
     }
-    if (wav.format.channels != 2) return Refuse(in + ": the recording must be stereo");
+    if (wav.format.channels != 2) return Refuse(kCommand, in + ": the recording must be stereo");
     if (wav.format.sampleRate < 1000 || wav.format.sampleRate > 65535) {
-        return Refuse(in + ": sample rate " + std::to_string(wav.format.sampleRate) +
+        return Refuse(kCommand, in + ": sample rate " + std::to_string(wav.format.sampleRate) +
                       " Hz is not supported");
     }
 
     MeasurementState state;
-    state.buffers.Allocate({}, FatalMemoryHandler());
-    state.SampleRate = static_cast<uint16_t>(wav.format.sampleRate);
-    state.SampleBits = 16;
-    state.MlsOrder = static_cast<uint8_t>(order);
-    state.RecomputeDerived();
+    SignalOptions signal;
+    signal.rate = static_cast<int>(wav.format.sampleRate);
+    signal.order = order;
+    SetUpState(state, signal);
     state.AveragesTarget = averages;
     state.AtcMode = a.Has("--atc") ? 1 : 0;
     state.PeakSync = a.Has("--peaksync");
@@ -88,18 +95,18 @@ int RunRecover(const Args& args) {
             for (char& c : text) {
                 if (c == '\r') c = ' ';
             }
-            return Refuse(in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
+            return Refuse(kCommand, in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
         }
         complete = ProcessPeriod(state).complete;
     }
     if (!complete) {
-        return Refuse(in + ": " + std::to_string(blocks) + " blocks of " +
+        return Refuse(kCommand, in + ": " + std::to_string(blocks) + " blocks of " +
                       std::to_string(blockValues / 2) + " frames did not complete a run of " +
                       std::to_string(averages) + " averaged periods");
     }
     FindImpulsePeak(state);
     if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {
-        return Refuse("the impulse response is silent; nothing to normalise");
+        return Refuse(kCommand, "the impulse response is silent; nothing to normalise");
     }
     if (!SaveResponse(state, out)) return 1;
     return 0;

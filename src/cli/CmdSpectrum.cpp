@@ -17,7 +17,7 @@
 #include "audio/ImpulseFiles.h"
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
@@ -34,10 +34,7 @@ namespace fim::cli {
 
 namespace {
 
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "fimtool spectrum: %s\n", text.c_str());
-    return 1;
-}
+constexpr std::string_view kCommand = "spectrum";
 
 // Painting text needs a GUI application; fimtool runs without a display.
 std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
@@ -56,16 +53,30 @@ bool IsFftSize(int n) {
 }  // namespace
 
 int RunSpectrum(const Args& args) {
-    ArgReader a(args,
-                {"--in", "--start", "--end", "--mode", "--fft-size", "--smoothing", "--cal",
-                 "--mic", "--frd", "--spectrum", "--ascii-offset", "--gain", "--png", "--width",
-                 "--height", "--overlay"},
-                {"--use-gain"});
-    if (!a.Ok()) return Refuse(a.Error());
+    CommandLine a("spectrum", "The spectrum of an impulse response's analysis window, as the "
+                              "frequency-response window computes it.");
+    a.Option("--in", "IR.mtf|IR.wav", "the impulse response")
+        .Option("--start", "S", "first sample of the analysis window (1-based, with --end)")
+        .Option("--end", "E", "the sample after the window (default: 10 ms around the peak)")
+        .Option("--mode", "fft|smooth", "plain FFT or the smoothed analysis (default fft)")
+        .Option("--fft-size", "N", "FFT size, 128 ... 65536 (default 4096)")
+        .Option("--smoothing", "V", "smoothing value 0 ... 10 (default 1)")
+        .Option("--cal", "FILE", "a calibration file of the mode, used")
+        .Option("--mic", "FILE", "a microphone correction (.smc or a calibration text)")
+        .Option("--overlay", "FILE", "an overlay spectrum shown in the PNG")
+        .Option("--frd", "OUT.frd", "the spectrum as text")
+        .Option("--spectrum", "OUT.mfr|OUT.smr", "the spectrum as a spectrum file")
+        .Option("--ascii-offset", "DB", "level offset of the text export (default 80)")
+        .Switch("--use-gain", "the text export includes the gain offset")
+        .Option("--gain", "DB", "gain offset (default 0)")
+        .Option("--png", "OUT.png", "the plot as the window paints it")
+        .Option("--width", "PX", "width of the PNG (default 1000)")
+        .Option("--height", "PX", "height of the PNG (default 600)");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error());
     const std::string in = a.Text("--in");
-    if (in.empty()) return Refuse(Msg(78) + ": --in IR.mtf|IR.wav");
+    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf|IR.wav");
     const std::string modeText = a.Text("--mode", "fft");
-    if (modeText != "fft" && modeText != "smooth") return Refuse(Msg(78) + ": --mode " + modeText);
+    if (modeText != "fft" && modeText != "smooth") return Refuse(kCommand, Msg(78) + ": --mode " + modeText);
     const AnalysisMode mode = modeText == "smooth" ? AnalysisMode::Smooth : AnalysisMode::Fft;
     const int fftSize = a.Int("--fft-size", 4096, 128, 65536);
     const int smoothing = a.Int("--smoothing", 1, 0, 10);
@@ -75,9 +86,9 @@ int RunSpectrum(const Args& args) {
     const int endArg = a.Int("--end", 0, 2, 262145);
     const int pngWidth = a.Int("--width", 1000, 200, 8000);
     const int pngHeight = a.Int("--height", 600, 150, 8000);
-    if (!a.Ok()) return Refuse(a.Error());
-    if (!IsFftSize(fftSize)) return Refuse(Msg(78) + ": --fft-size " + std::to_string(fftSize));
-    if (a.Has("--start") != a.Has("--end")) return Refuse(Msg(78) + ": --start S --end E");
+    if (!a.Ok()) return Refuse(kCommand, a.Error());
+    if (!IsFftSize(fftSize)) return Refuse(kCommand, Msg(78) + ": --fft-size " + std::to_string(fftSize));
+    if (a.Has("--start") != a.Has("--end")) return Refuse(kCommand, Msg(78) + ": --start S --end E");
 
     const std::string frd = a.Text("--frd");
     const std::string specOut = a.Text("--spectrum");
@@ -85,23 +96,23 @@ int RunSpectrum(const Args& args) {
         const std::string ext = Extension(specOut);
         if ((mode == AnalysisMode::Fft && ext != "mfr") ||
             (mode == AnalysisMode::Smooth && ext != "smr")) {
-            return Refuse(Msg(78) + ": " + specOut +
+            return Refuse(kCommand, Msg(78) + ": " + specOut +
                           (mode == AnalysisMode::Fft ? " (FFT spectra are *.MFR)"
                                                      : " (SMOOTH spectra are *.SMR)"));
         }
     }
 
     const std::string png = a.Text("--png");
-    if (!png.empty() && Extension(png) != "png") return Refuse(Msg(78) + ": --png " + png);
+    if (!png.empty() && Extension(png) != "png") return Refuse(kCommand, Msg(78) + ": --png " + png);
     const std::string overlayPath = a.Text("--overlay");
-    if (!overlayPath.empty() && png.empty()) return Refuse(Msg(78) + ": --overlay needs --png");
+    if (!overlayPath.empty() && png.empty()) return Refuse(kCommand, Msg(78) + ": --overlay needs --png");
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
     ConsolePrompter prompter;
     ImpulseFiles files(state, prompter);
     if (!files.LoadImpulse(in, ImpulseFiles::FilterIndexForName(in))) {
-        return Refuse(Msg(78) + ": " + in);
+        return Refuse(kCommand, Msg(78) + ": " + in);
     }
     const double rate = state.SampleRate;
     const int64_t count = std::max<int64_t>(0, state.MlsSize - 1);
@@ -111,7 +122,7 @@ int RunSpectrum(const Args& args) {
     if (a.Has("--start")) {
         viewStart = startArg;
         viewEnd = endArg;
-        if (viewEnd <= viewStart) return Refuse(Msg(78) + ": --end must lie after --start");
+        if (viewEnd <= viewStart) return Refuse(kCommand, Msg(78) + ": --end must lie after --start");
     } else {
         // The 10 ms window around the peak, as the main window's button cuts it.
         const TimeWindow w = TenMsWindow();
@@ -139,14 +150,14 @@ int RunSpectrum(const Args& args) {
     if (!cal.empty()) {
         const SpectrumFileStatus s = mode == AnalysisMode::Fft ? ReadFftSpectrum(cal, fftCal)
                                                                : ReadSmoothSpectrum(cal, smoothCal);
-        if (s != SpectrumFileStatus::Ok) return Refuse(cal + ": " + SpectrumFileStatusText(s));
+        if (s != SpectrumFileStatus::Ok) return Refuse(kCommand, cal + ": " + SpectrumFileStatusText(s));
         const double calRate = mode == AnalysisMode::Fft ? fftCal.sampleRate : smoothCal.sampleRate;
         if (calRate != rate) {
-            return Refuse(Msg(38) + " " + Msg(36) + std::to_string(static_cast<int>(calRate)) +
+            return Refuse(kCommand, Msg(38) + " " + Msg(36) + std::to_string(static_cast<int>(calRate)) +
                           " / " + std::to_string(static_cast<int>(rate)));
         }
         if (mode == AnalysisMode::Fft && fftCal.fftSize != fftSize) {
-            return Refuse(Msg(35) + ": " + cal);
+            return Refuse(kCommand, Msg(35) + ": " + cal);
         }
         input.calibrationInUse = true;
         input.fftCalibration = fftCal.bins.data();
@@ -157,7 +168,7 @@ int RunSpectrum(const Args& args) {
     SpectrumComputer computer;
     computer.RequestAutoGain();
     if (!computer.ComputeSpectrum(input, nullptr)) {
-        return Refuse(Msg(78) + ": window " + std::to_string(viewStart) + " … " +
+        return Refuse(kCommand, Msg(78) + ": window " + std::to_string(viewStart) + " … " +
                       std::to_string(viewEnd));
     }
 
@@ -167,17 +178,17 @@ int RunSpectrum(const Args& args) {
     const std::string micPath = a.Text("--mic");
     if (!micPath.empty()) {
         if (mode != AnalysisMode::Smooth) {
-            return Refuse(Msg(78) + ": --mic needs --mode smooth");
+            return Refuse(kCommand, Msg(78) + ": --mic needs --mode smooth");
         }
         if (Extension(micPath) == "smc") {
             const SpectrumFileStatus s = ReadMicCorrection(micPath, mic);
             if (s != SpectrumFileStatus::Ok) {
-                return Refuse(micPath + ": " + SpectrumFileStatusText(s));
+                return Refuse(kCommand, micPath + ": " + SpectrumFileStatusText(s));
             }
         } else {
             MicCalData data;
             if (ReadMicCalText(micPath, data) != MicCalStatus::Ok) {
-                return Refuse(Msg(78) + ": " + micPath);
+                return Refuse(kCommand, Msg(78) + ": " + micPath);
             }
             mic = BuildMicCorrection(data, computer.SmoothResult().data(), rate);
         }
@@ -191,7 +202,7 @@ int RunSpectrum(const Args& args) {
         CalibrationStore store(prompter);
         if (!overlayPath.empty()) {
             if (!store.LoadOverlay(overlayPath, rate)) {
-                return Refuse(store.OverlayCaption() + ": " + overlayPath);
+                return Refuse(kCommand, store.OverlayCaption() + ": " + overlayPath);
             }
             store.CurrentOverlay().shown = true;
         }
@@ -228,7 +239,7 @@ int RunSpectrum(const Args& args) {
                                  computer.LevelReference(), offset, haveMic ? &mic : nullptr);
         AtomicFile file;
         if (!file.Open(frd) || !file.Write(text) || !file.Commit()) {
-            return Refuse(Msg(39) + ": " + frd + " " + file.Error());
+            return Refuse(kCommand, Msg(39) + ": " + frd + " " + file.Error());
         }
     }
     if (!specOut.empty()) {
@@ -241,13 +252,13 @@ int RunSpectrum(const Args& args) {
                 : WriteSmoothSpectrumFile(specOut, computer.LowestValidFrequency(), rate,
                                           computer.SmoothDisplay().data(),
                                           haveMic ? &mic : nullptr, &error);
-        if (!ok) return Refuse(Msg(39) + ": " + specOut + " " + error);
+        if (!ok) return Refuse(kCommand, Msg(39) + ": " + specOut + " " + error);
     }
 
     if (!png.empty()) {
         QSaveFile file(QString::fromStdString(png));
         if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-            return Refuse(Msg(39) + ": " + png);
+            return Refuse(kCommand, Msg(39) + ": " + png);
         }
     }
 

@@ -12,7 +12,7 @@
 #include "auxwindows/TimeLevelDiagram.h"
 #include "auxwindows/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
-#include "cli/ArgReader.h"
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "core/FftEngine.h"
 #include "finder/WindowTable.h"
@@ -25,10 +25,7 @@ namespace {
 constexpr int kWidth = 517;
 constexpr int kHeight = 247;
 
-int Refuse(const std::string& text) {
-    std::fprintf(stderr, "fimtool tld: %s\n", text.c_str());
-    return 1;
-}
+constexpr std::string_view kCommand = "tld";
 
 // viewStart of the 10 ms window around the peak (largest absolute sample, 1-based).
 int64_t DefaultStart(const TimeFileData& d) {
@@ -44,18 +41,22 @@ int64_t DefaultStart(const TimeFileData& d) {
 }  // namespace
 
 int RunTld(const Args& args) {
-    ArgReader a(args, {"--in", "--png", "--start"}, {});
+    CommandLine a("tld", "The time-level diagram of an impulse response as a PNG heat map.");
+    a.Option("--in", "IR.mtf", "the impulse response")
+        .Option("--start", "S", "first sample (default: 10 ms before the peak)")
+        .Option("--png", "OUT.png", "the diagram");
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(78) + ": " + a.Error());
     int64_t start = a.Int("--start", 0, 1, 262144);
-    if (!a.Ok()) return Refuse(Msg(78) + ": " + a.Error());
+    if (!a.Ok()) return Refuse(kCommand, Msg(78) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string png = a.Text("--png");
-    if (in.empty() || png.empty()) return Refuse(Msg(78) + ": --in IR.mtf --png OUT.png");
-    if (Extension(in) != "mtf") return Refuse(Msg(78) + ": " + in);
+    if (in.empty() || png.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf --png OUT.png");
+    if (Extension(in) != "mtf") return Refuse(kCommand, Msg(78) + ": " + in);
 
     TimeFileData data;
     const TimeFileStatus status = ReadTimeFile(in, data);
     if (status != TimeFileStatus::Ok) {
-        return Refuse(std::string(TimeFileStatusText(status)) + ": " + in);
+        return Refuse(kCommand, std::string(TimeFileStatusText(status)) + ": " + in);
     }
     if (start == 0) start = DefaultStart(data);
 
@@ -63,13 +64,13 @@ int RunTld(const Args& args) {
     FftEngine engine;
     LevelMatrix matrix;
     if (!ComputeLevels(TflSettings{}, data.samples, start, window, engine, matrix)) {
-        return Refuse(Msg(78));
+        return Refuse(kCommand, Msg(78));
     }
     const QImage image = TimeLevelImage(matrix, kWidth, kHeight);
     // The PNG replaces an existing file only when it is complete.
     QSaveFile file(QString::fromStdString(png));
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        return Refuse(Msg(39) + ": " + png);
+        return Refuse(kCommand, Msg(39) + ": " + png);
     }
     return 0;
 }

@@ -1,6 +1,21 @@
 #include "cli/Commands.h"
 
+#include <algorithm>
+#include <cstdio>
+
 namespace fim::cli {
+
+int Refuse(std::string_view command, const std::string& text, int status) {
+    std::string line = text;
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    if (command.empty()) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    } else {
+        std::fprintf(stderr, "fimtool %.*s: %s\n", static_cast<int>(command.size()),
+                     command.data(), line.c_str());
+    }
+    return status;
+}
 
 const std::vector<Command>& AllCommands() {
     static const std::vector<Command> commands = {
@@ -12,7 +27,7 @@ const std::vector<Command>& AllCommands() {
         {"measure", RunMeasure,
          "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
          "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
-         "[--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf"},
+         "[--ignore-first] [--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf"},
         {"band", RunBand, "--series S --freq F"},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},

@@ -3,11 +3,16 @@
 // refused input prints one line in the program's words on stderr and returns non-zero.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace fim::cli {
 
 using Args = std::vector<std::string>;
+
+// Refused input: `text` on one line of stderr ("\r" line breaks become spaces), after
+// "fimtool COMMAND: " unless `command` is empty; returns `status`.
+int Refuse(std::string_view command, const std::string& text, int status = 1);
 
 struct Command {
     const char* name;

@@ -6,77 +6,52 @@
 
 namespace fim::cli {
 
-std::string JsonObject::Quote(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
-                    out += buf;
-                } else {
-                    out += c;  // UTF-8 passes through
-                }
+namespace {
+
+// One line with ", " and ": " between members, as fimtool has always written it. A double is the
+// shortest text that reads back as the same value; strings, integers, booleans and null are
+// nlohmann-json's own (bytes that are not UTF-8 become U+FFFD instead of stopping the output).
+std::string Write(const nlohmann::ordered_json& j) {
+    using Type = nlohmann::ordered_json::value_t;
+    std::string out;
+    switch (j.type()) {
+        case Type::object: {
+            out = "{";
+            bool first = true;
+            for (const auto& [key, value] : j.items()) {
+                if (!first) out += ", ";
+                first = false;
+                out += Write(nlohmann::ordered_json(key)) + ": " + Write(value);
+            }
+            return out + "}";
         }
+        case Type::array: {
+            out = "[";
+            for (std::size_t i = 0; i < j.size(); ++i) out += (i ? ", " : "") + Write(j[i]);
+            return out + "]";
+        }
+        case Type::number_float: {
+            const double v = j.get<double>();
+            if (!std::isfinite(v)) return "null";
+            char buf[64];
+            const auto r = std::to_chars(buf, buf + sizeof buf, v);
+            return std::string(buf, r.ptr);
+        }
+        default:
+            return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     }
-    return out + "\"";
 }
 
-void JsonObject::Add(const std::string& key, const std::string& value) {
-    members_.emplace_back(key, Quote(value));
-}
-
-void JsonObject::Add(const std::string& key, int value) {
-    members_.emplace_back(key, std::to_string(value));
-}
-
-void JsonObject::Add(const std::string& key, double value) {
-    if (!std::isfinite(value)) {
-        members_.emplace_back(key, "null");
-        return;
-    }
-    // The shortest text that reads back as the same double.
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value);
-    members_.emplace_back(key, std::string(buf, r.ptr));
-}
-
-void JsonObject::AddNull(const std::string& key) { members_.emplace_back(key, "null"); }
-
-void JsonObject::AddBool(const std::string& key, bool value) {
-    members_.emplace_back(key, value ? "true" : "false");
-}
-
-void JsonObject::Add(const std::string& key, const JsonObject& value) {
-    members_.emplace_back(key, value.Text());
-}
+}  // namespace
 
 void JsonObject::Add(const std::string& key, const std::vector<JsonObject>& values) {
-    std::string text = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) text += (i ? ", " : "") + values[i].Text();
-    members_.emplace_back(key, text + "]");
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const JsonObject& v : values) list.push_back(v.doc_);
+    doc_[key] = std::move(list);
 }
+
+std::string JsonObject::Text() const { return Write(doc_); }
 
 void JsonObject::Print() const { std::printf("%s\n", Text().c_str()); }
-
-void JsonObject::Add(const std::string& key, const std::vector<std::string>& values) {
-    std::string list = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) list += (i ? ", " : "") + Quote(values[i]);
-    members_.emplace_back(key, list + "]");
-}
-
-std::string JsonObject::Text() const {
-    std::string out = "{";
-    for (std::size_t i = 0; i < members_.size(); ++i) {
-        out += (i ? ", " : "") + Quote(members_[i].first) + ": " + members_[i].second;
-    }
-    return out + "}";
-}
 
 }  // namespace fim::cli

@@ -9,6 +9,7 @@ int main(int argc, char* argv[]) {
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
         std::fprintf(stderr, "usage: fimtool COMMAND [options]\n");
         for (const auto& c : commands) std::fprintf(stderr, "  fimtool %s %s\n", c.name, c.usage);
+        std::fprintf(stderr, "  fimtool COMMAND --help: the command's options and what they do\n");
         return argc < 2 ? 2 : 0;
     }
     for (const auto& c : commands) {
