@@ -4,12 +4,13 @@
 #include <cstdlib>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 
 namespace fim {
 
 void FatalMemoryError(const std::string& caption, Prompter* prompter) {
-    FatalMemoryError(caption, Msg(25), prompter);
+    FatalMemoryError(caption, Msg(kMsgMemoryError), prompter);
 }
 
 void FatalMemoryError(const std::string& caption, const std::string& text, Prompter* prompter) {

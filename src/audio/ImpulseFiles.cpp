@@ -10,6 +10,7 @@
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
 #include "base/FileTexts.h"
+#include "base/MessageIds.h"
 
 namespace fim {
 
@@ -57,7 +58,7 @@ bool ImpulseFiles::SaveImpulse(const std::string& path, int index) {
     } else {
         ok = WriteTimeFile(path, state_.SampleRate, rlp, n, &error);
     }
-    if (!ok) return Refuse(Msg(39), FileMessage(FileText::CannotWrite) + path);
+    if (!ok) return Refuse(Msg(kMsgFileSaveError), FileMessage(FileText::CannotWrite) + path);
     folder = FolderOf(path);
     return true;
 }

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 #include "core/MeasurementState.h"
@@ -361,14 +362,14 @@ void RunController::StartRun() {
     s.AveragesDone = 0;
     view_.SetStatusPanel(1, "1/" + std::to_string(s.AveragesTarget));
     view_.SetControlVisible(RunControl::AGAIN1, true);
-    view_.SetAgainCaption(Msg(184));
+    view_.SetAgainCaption(Msg(kMsgStop));
     AgainIsStop = true;
     view_.SetControlEnabled(RunControl::RUN1, false);
     view_.SetBusy(true);
     StopRequested.store(false, std::memory_order_release);
     s.RunActive = true;
     savedPanel0_ = view_.StatusPanel(0);
-    view_.SetStatusPanel(0, Msg(147));
+    view_.SetStatusPanel(0, Msg(kMsgSampling));
     view_.SetControlEnabled(RunControl::SETUP1, false);
 
     devices_.ResetInput();
@@ -459,7 +460,7 @@ void RunController::StopRunHeld() {
     Repeat = false;
     view_.SetControlChecked(RunControl::REPEAT1, false);
     view_.SetControlEnabled(RunControl::RUN1, true);
-    view_.SetAgainCaption(Msg(185));
+    view_.SetAgainCaption(Msg(kMsgAgain));
     AgainIsStop = false;
     view_.SetControlEnabled(RunControl::SETUP1, true);
     view_.RepaintImpulse();
@@ -494,7 +495,7 @@ bool RunController::CheckLevels(int32_t peak, bool complete) {
     if (!Repeat || SingleShot) {
         if (v.clipping) {
             StopRunHeld();
-            const auto a = prompter_.Ask("MIV INPUT MONITOR", Msg(8) + std::to_string(peak),
+            const auto a = prompter_.Ask("MIV INPUT MONITOR", Msg(kMsgInputClipping) + std::to_string(peak),
                                          PromptButtons::RetryCancel, PromptIcon::Information);
             retryRequested_ = a == PromptAnswer::Retry;
             return false;
@@ -503,7 +504,7 @@ bool RunController::CheckLevels(int32_t peak, bool complete) {
             StopRunHeld();
             const auto a = prompter_.Ask(
                 "MIV INPUT MONITOR",
-                Msg(9) + std::to_string(peak) + "\rMIN LEVEL:  " +
+                Msg(kMsgInputTooLow) + std::to_string(peak) + "\rMIN LEVEL:  " +
                     std::to_string(state_.LowLevelThreshold),
                 PromptButtons::RetryCancel, PromptIcon::Information);
             retryRequested_ = a == PromptAnswer::Retry;
@@ -511,7 +512,7 @@ bool RunController::CheckLevels(int32_t peak, bool complete) {
         }
         if (!complete) {
             StopRunHeld();
-            const auto a = prompter_.Ask("DATA QUALITY MONITOR", Msg(299),
+            const auto a = prompter_.Ask("DATA QUALITY MONITOR", Msg(kMsgDataQualityFailed),
                                          PromptButtons::RetryCancel, PromptIcon::Information);
             retryRequested_ = a == PromptAnswer::Retry;
             return false;
@@ -807,7 +808,7 @@ void RunController::NORMALClick() {
         state_.PinkMls = SavedPinkMls;
         if (!SetupSound()) return;
     }
-    view_.SetStatusPanel(5, Msg(65));
+    view_.SetStatusPanel(5, Msg(kMsgMlsOnly));
     host_.ClearAnalysisChoice();
     RunKind = 0;
     StartRun();
@@ -821,7 +822,7 @@ void RunController::DIRECT1Click() {
     state_.PinkMls = SavedPinkMls;
     SoundMode = kModeMls;
     if (!SetupSound()) return;
-    view_.SetStatusPanel(5, Msg(66));
+    view_.SetStatusPanel(5, Msg(kMsgDirect));
     RunKind = 1;
     StartRun();
 }
@@ -861,12 +862,12 @@ void RunController::SelectAveraging(int count) {
     state_.AveragesTarget = count;
     state_.AveragesDone = 0;
     view_.SetStatusPanel(1, "1/" + std::to_string(count));
-    view_.SetAveragingCaption(Msg(63) + ": " + std::to_string(count));
+    view_.SetAveragingCaption(Msg(kMsgAveraging) + ": " + std::to_string(count));
     view_.SetAveragingCount(count);
 }
 
 void RunController::ChangeMlsOrder(int order, bool warn) {
-    if (warn && prompter_.Ask(Msg(13), Msg(12), PromptButtons::YesNo, PromptIcon::Question) !=
+    if (warn && prompter_.Ask(Msg(kMsgChangingMlsSize), Msg(kMsgMlsSizeVoidsData), PromptButtons::YesNo, PromptIcon::Question) !=
                     PromptAnswer::Yes) {
         return;
     }

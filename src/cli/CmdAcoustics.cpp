@@ -11,6 +11,7 @@
 #include "app/FatalMemory.h"
 #include "audio/ImpulseFiles.h"
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
@@ -67,18 +68,18 @@ int RunAcoustics(const Args& args) {
         .Switch("--json", "JSON instead of a table");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error());
     const std::string in = a.Text("--in");
-    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf|IR.wav");
+    if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string bands = a.Text("--bands", "octave");
-    if (bands != "octave" && bands != "third") return Refuse(kCommand, Msg(78) + ": --bands " + bands);
+    if (bands != "octave" && bands != "third") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --bands " + bands);
     const std::string weighting = a.Text("--weighting", "z");
-    if (weighting != "z" && weighting != "a") return Refuse(kCommand, Msg(78) + ": --weighting " + weighting);
+    if (weighting != "z" && weighting != "a") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --weighting " + weighting);
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
     ConsolePrompter prompter;
     ImpulseFiles files(state, prompter);
     if (!files.LoadImpulse(in, ImpulseFiles::FilterIndexForName(in))) {
-        return Refuse(kCommand, Msg(78) + ": " + in);
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + in);
     }
     const std::size_t count = state.MlsSize > 1 ? static_cast<std::size_t>(state.MlsSize - 1) : 0;
     AcousticsOptions options;

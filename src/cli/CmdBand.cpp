@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "finder/BandTable.h"
@@ -23,7 +24,7 @@ bool ParseDouble(const std::string& s, double& out) {
 constexpr std::string_view kCommand = "band";
 
 // The finder's refusal: message 78 and what was wrong.
-int RefuseInput(const std::string& what) { return Refuse(kCommand, Msg(78) + ": " + what); }
+int RefuseInput(const std::string& what) { return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + what); }
 
 }  // namespace
 

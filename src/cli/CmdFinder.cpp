@@ -8,6 +8,7 @@
 
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Json.h"
@@ -30,7 +31,7 @@ int RunFinder(const Args& args) {
     a.Option("--in", "CAPTURE.wav", "a mono 16-bit WAVE file; its first N samples are read")
         .Option("--resolution", "high|normal|low", "capture length (default normal)")
         .Option("--display", "0..3", "the band display (default 1, EQ 15 BAND)");
-    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(78) + ": " + a.Error());
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string res = a.Text("--resolution", "normal");  // NORMAL, the settings default
     int32_t resolution = 1;
@@ -39,11 +40,11 @@ int RunFinder(const Args& args) {
     } else if (res == "low") {
         resolution = 2;
     } else if (res != "normal") {
-        return Refuse(kCommand, Msg(78) + ": --resolution " + res);
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --resolution " + res);
     }
     const int32_t display = a.Int("--display", 1, 0, 3);  // EQ 15 BAND, the settings default
-    if (!a.Ok()) return Refuse(kCommand, Msg(78) + ": " + a.Error());
-    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in CAPTURE.wav");
+    if (!a.Ok()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
+    if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in CAPTURE.wav");
 
     const int n = FinderCaptureLength(resolution);
     WaveData wav;

@@ -17,6 +17,7 @@
 #include "audio/ImpulseFiles.h"
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
@@ -74,9 +75,9 @@ int RunSpectrum(const Args& args) {
         .Option("--height", "PX", "height of the PNG (default 600)");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error());
     const std::string in = a.Text("--in");
-    if (in.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf|IR.wav");
+    if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string modeText = a.Text("--mode", "fft");
-    if (modeText != "fft" && modeText != "smooth") return Refuse(kCommand, Msg(78) + ": --mode " + modeText);
+    if (modeText != "fft" && modeText != "smooth") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --mode " + modeText);
     const AnalysisMode mode = modeText == "smooth" ? AnalysisMode::Smooth : AnalysisMode::Fft;
     const int fftSize = a.Int("--fft-size", 4096, 128, 65536);
     const int smoothing = a.Int("--smoothing", 1, 0, 10);
@@ -87,8 +88,8 @@ int RunSpectrum(const Args& args) {
     const int pngWidth = a.Int("--width", 1000, 200, 8000);
     const int pngHeight = a.Int("--height", 600, 150, 8000);
     if (!a.Ok()) return Refuse(kCommand, a.Error());
-    if (!IsFftSize(fftSize)) return Refuse(kCommand, Msg(78) + ": --fft-size " + std::to_string(fftSize));
-    if (a.Has("--start") != a.Has("--end")) return Refuse(kCommand, Msg(78) + ": --start S --end E");
+    if (!IsFftSize(fftSize)) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --fft-size " + std::to_string(fftSize));
+    if (a.Has("--start") != a.Has("--end")) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --start S --end E");
 
     const std::string frd = a.Text("--frd");
     const std::string specOut = a.Text("--spectrum");
@@ -96,23 +97,23 @@ int RunSpectrum(const Args& args) {
         const std::string ext = Extension(specOut);
         if ((mode == AnalysisMode::Fft && ext != "mfr") ||
             (mode == AnalysisMode::Smooth && ext != "smr")) {
-            return Refuse(kCommand, Msg(78) + ": " + specOut +
+            return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + specOut +
                           (mode == AnalysisMode::Fft ? " (FFT spectra are *.MFR)"
                                                      : " (SMOOTH spectra are *.SMR)"));
         }
     }
 
     const std::string png = a.Text("--png");
-    if (!png.empty() && Extension(png) != "png") return Refuse(kCommand, Msg(78) + ": --png " + png);
+    if (!png.empty() && Extension(png) != "png") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --png " + png);
     const std::string overlayPath = a.Text("--overlay");
-    if (!overlayPath.empty() && png.empty()) return Refuse(kCommand, Msg(78) + ": --overlay needs --png");
+    if (!overlayPath.empty() && png.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --overlay needs --png");
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
     ConsolePrompter prompter;
     ImpulseFiles files(state, prompter);
     if (!files.LoadImpulse(in, ImpulseFiles::FilterIndexForName(in))) {
-        return Refuse(kCommand, Msg(78) + ": " + in);
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + in);
     }
     const double rate = state.SampleRate;
     const int64_t count = std::max<int64_t>(0, state.MlsSize - 1);
@@ -122,7 +123,7 @@ int RunSpectrum(const Args& args) {
     if (a.Has("--start")) {
         viewStart = startArg;
         viewEnd = endArg;
-        if (viewEnd <= viewStart) return Refuse(kCommand, Msg(78) + ": --end must lie after --start");
+        if (viewEnd <= viewStart) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --end must lie after --start");
     } else {
         // The 10 ms window around the peak, as the main window's button cuts it.
         const TimeWindow w = TenMsWindow();
@@ -153,11 +154,11 @@ int RunSpectrum(const Args& args) {
         if (s != SpectrumFileStatus::Ok) return Refuse(kCommand, cal + ": " + SpectrumFileStatusText(s));
         const double calRate = mode == AnalysisMode::Fft ? fftCal.sampleRate : smoothCal.sampleRate;
         if (calRate != rate) {
-            return Refuse(kCommand, Msg(38) + " " + Msg(36) + std::to_string(static_cast<int>(calRate)) +
+            return Refuse(kCommand, Msg(kMsgSampleRateProblem) + " " + Msg(kMsgCalRecordedWith) + std::to_string(static_cast<int>(calRate)) +
                           " / " + std::to_string(static_cast<int>(rate)));
         }
         if (mode == AnalysisMode::Fft && fftCal.fftSize != fftSize) {
-            return Refuse(kCommand, Msg(35) + ": " + cal);
+            return Refuse(kCommand, Msg(kMsgCalSizeMismatch) + ": " + cal);
         }
         input.calibrationInUse = true;
         input.fftCalibration = fftCal.bins.data();
@@ -168,7 +169,7 @@ int RunSpectrum(const Args& args) {
     SpectrumComputer computer;
     computer.RequestAutoGain();
     if (!computer.ComputeSpectrum(input, nullptr)) {
-        return Refuse(kCommand, Msg(78) + ": window " + std::to_string(viewStart) + " … " +
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": window " + std::to_string(viewStart) + " … " +
                       std::to_string(viewEnd));
     }
 
@@ -178,7 +179,7 @@ int RunSpectrum(const Args& args) {
     const std::string micPath = a.Text("--mic");
     if (!micPath.empty()) {
         if (mode != AnalysisMode::Smooth) {
-            return Refuse(kCommand, Msg(78) + ": --mic needs --mode smooth");
+            return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --mic needs --mode smooth");
         }
         if (Extension(micPath) == "smc") {
             const SpectrumFileStatus s = ReadMicCorrection(micPath, mic);
@@ -188,7 +189,7 @@ int RunSpectrum(const Args& args) {
         } else {
             MicCalData data;
             if (ReadMicCalText(micPath, data) != MicCalStatus::Ok) {
-                return Refuse(kCommand, Msg(78) + ": " + micPath);
+                return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + micPath);
             }
             mic = BuildMicCorrection(data, computer.SmoothResult().data(), rate);
         }
@@ -239,7 +240,7 @@ int RunSpectrum(const Args& args) {
                                  computer.LevelReference(), offset, haveMic ? &mic : nullptr);
         AtomicFile file;
         if (!file.Open(frd) || !file.Write(text) || !file.Commit()) {
-            return Refuse(kCommand, Msg(39) + ": " + frd + " " + file.Error());
+            return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + frd + " " + file.Error());
         }
     }
     if (!specOut.empty()) {
@@ -252,13 +253,13 @@ int RunSpectrum(const Args& args) {
                 : WriteSmoothSpectrumFile(specOut, computer.LowestValidFrequency(), rate,
                                           computer.SmoothDisplay().data(),
                                           haveMic ? &mic : nullptr, &error);
-        if (!ok) return Refuse(kCommand, Msg(39) + ": " + specOut + " " + error);
+        if (!ok) return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + specOut + " " + error);
     }
 
     if (!png.empty()) {
         QSaveFile file(QString::fromStdString(png));
         if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-            return Refuse(kCommand, Msg(39) + ": " + png);
+            return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + png);
         }
     }
 

@@ -12,6 +12,7 @@
 #include "auxwindows/TimeLevelDiagram.h"
 #include "auxwindows/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "core/FftEngine.h"
@@ -45,13 +46,13 @@ int RunTld(const Args& args) {
     a.Option("--in", "IR.mtf", "the impulse response")
         .Option("--start", "S", "first sample (default: 10 ms before the peak)")
         .Option("--png", "OUT.png", "the diagram");
-    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(78) + ": " + a.Error());
+    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
     int64_t start = a.Int("--start", 0, 1, 262144);
-    if (!a.Ok()) return Refuse(kCommand, Msg(78) + ": " + a.Error());
+    if (!a.Ok()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string png = a.Text("--png");
-    if (in.empty() || png.empty()) return Refuse(kCommand, Msg(78) + ": --in IR.mtf --png OUT.png");
-    if (Extension(in) != "mtf") return Refuse(kCommand, Msg(78) + ": " + in);
+    if (in.empty() || png.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf --png OUT.png");
+    if (Extension(in) != "mtf") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + in);
 
     TimeFileData data;
     const TimeFileStatus status = ReadTimeFile(in, data);
@@ -64,13 +65,13 @@ int RunTld(const Args& args) {
     FftEngine engine;
     LevelMatrix matrix;
     if (!ComputeLevels(TflSettings{}, data.samples, start, window, engine, matrix)) {
-        return Refuse(kCommand, Msg(78));
+        return Refuse(kCommand, Msg(kMsgIllegalInput));
     }
     const QImage image = TimeLevelImage(matrix, kWidth, kHeight);
     // The PNG replaces an existing file only when it is complete.
     QSaveFile file(QString::fromStdString(png));
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
-        return Refuse(kCommand, Msg(39) + ": " + png);
+        return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + png);
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "core/FftKernels.h"
 
 namespace fim {
@@ -38,7 +39,7 @@ void* AllocOrFail(std::size_t bytes, const std::string& caption, const FftAlloca
                   const FftFatalHandler& onFatal) {
     void* p = alloc ? alloc(bytes, caption) : DefaultAlloc(bytes);
     if (!p) {
-        std::string text = Msg(25);
+        std::string text = Msg(kMsgMemoryError);
         if (onFatal) {
             onFatal(caption, text);
         } else {

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "spectrum/SpectrumFiles.h"
 
@@ -98,24 +99,24 @@ bool FileSetModel::Choose(Slot slot) {
 bool FileSetModel::Accept(Slot slot, const std::string& path) {
     // The record holds 255 characters; a longer path would be stored cut, naming another file.
     if (path.size() > kMaxPath) {
-        prompter_.Inform(macro_.name, Msg(78), PromptIcon::Information);
+        prompter_.Inform(macro_.name, Msg(kMsgIllegalInput), PromptIcon::Information);
         return false;
     }
     if (slot == Slot::Calibration) {
         if (macro_.fftCode < 5) {
             FftSpectrumFile f;
             if (ReadFftSpectrum(path, f) != SpectrumFileStatus::Ok) {
-                prompter_.Inform(macro_.name, Msg(34), PromptIcon::Information);
+                prompter_.Inform(macro_.name, Msg(kMsgCalWrongLength), PromptIcon::Information);
                 return false;
             }
             if (f.fftSize != macro_.FftSize()) {
-                prompter_.Inform(macro_.name, Msg(35), PromptIcon::Information);
+                prompter_.Inform(macro_.name, Msg(kMsgCalSizeMismatch), PromptIcon::Information);
                 return false;
             }
         } else {
             SmoothSpectrumFile f;
             if (ReadSmoothSpectrum(path, f) != SpectrumFileStatus::Ok) {
-                prompter_.Inform(macro_.name, Msg(34), PromptIcon::Information);
+                prompter_.Inform(macro_.name, Msg(kMsgCalWrongLength), PromptIcon::Information);
                 return false;
             }
         }

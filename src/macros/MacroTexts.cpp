@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 
 namespace fim {
 
@@ -15,9 +16,9 @@ const std::string& OnOff(bool on) { return Msg(on ? 134 : 135); }
 
 }  // namespace
 
-std::string MacroMenuCaption(const UserMacro& macro) { return Msg(49) + macro.name; }
+std::string MacroMenuCaption(const UserMacro& macro) { return Msg(kMsgMacro) + macro.name; }
 
-std::string MacroButtonHint(const UserMacro& macro) { return Msg(48) + macro.name; }
+std::string MacroButtonHint(const UserMacro& macro) { return Msg(kMsgUseMacro) + macro.name; }
 
 std::string MacroMillisecondsText(int32_t microseconds) {
     const auto tenths =
@@ -37,7 +38,7 @@ std::string MacroSummaryText(const UserMacro& m) {
     std::vector<std::string> lines = {
         Msg(106) + ": " + size,
         m.fftCode < 5 ? Msg(107) + ": " + std::to_string(2048 << m.fftCode) : Msg(59),
-        Msg(63) + ": " + std::to_string(m.averaging),
+        Msg(kMsgAveraging) + ": " + std::to_string(m.averaging),
         Msg(160) + ": " + std::to_string(m.smoothing),
         "",
         "Pre: " + MacroMillisecondsText(m.window.timeBefore) + " msec",

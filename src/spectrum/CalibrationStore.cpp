@@ -8,6 +8,7 @@
 
 #include "base/Catalog.h"
 #include "base/FileTexts.h"
+#include "base/MessageIds.h"
 #include "spectrum/MicCalText.h"
 
 namespace fim {
@@ -62,7 +63,7 @@ bool CalibrationStore::LoadFftCalibration(const std::string& path, int fftSize, 
     const SpectrumFileStatus status = ReadFftSpectrum(path, file);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.fftSize != fftSize || file.sampleRate != sampleRate) {
-        if (showMessages && warnMisfit) prompter_.Inform(Msg(35), Msg(34));
+        if (showMessages && warnMisfit) prompter_.Inform(Msg(kMsgCalSizeMismatch), Msg(kMsgCalWrongLength));
         Disable(AnalysisMode::Fft);
         return false;
     }
@@ -83,8 +84,8 @@ bool CalibrationStore::LoadSmoothCalibration(const std::string& path, double sam
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.sampleRate != sampleRate) {
         if (warnMisfit) {
-            prompter_.Inform(Msg(38),
-                             Msg(36) + RateText(file.sampleRate) + Msg(37) + RateText(sampleRate));
+            prompter_.Inform(Msg(kMsgSampleRateProblem),
+                             Msg(kMsgCalRecordedWith) + RateText(file.sampleRate) + Msg(kMsgMeasurementRate) + RateText(sampleRate));
         }
         Disable(AnalysisMode::Smooth);
         return false;
@@ -115,7 +116,7 @@ bool CalibrationStore::ToggleUseCalibration(AnalysisMode m) {
 std::string CalibrationStore::UseCalCaption(AnalysisMode m) const {
     const Cal& c = cal_[Index(m)];
     if (!c.loaded) return "NO CAL LOADED";
-    return Msg(45) + c.name + Msg(46);
+    return Msg(kMsgUseCalBefore) + c.name + Msg(kMsgUseCalAfter);
 }
 
 bool CalibrationStore::WriteSpectrum(const std::string& path, const DisplaySpectrum& s) {
@@ -127,7 +128,7 @@ bool CalibrationStore::WriteSpectrum(const std::string& path, const DisplaySpect
         ok = WriteSmoothSpectrumFile(path, s.lowestFrequency, s.sampleRate, s.records,
                                      MicCorrectionApplies(s.sampleRate) ? &mic_ : nullptr, &error);
     }
-    if (!ok) prompter_.Inform(Msg(39), FileMessage(FileText::CannotWrite) + path);
+    if (!ok) prompter_.Inform(Msg(kMsgFileSaveError), FileMessage(FileText::CannotWrite) + path);
     return ok;
 }
 
@@ -303,7 +304,7 @@ bool CalibrationStore::LoadOverlay(const std::string& path, double sampleRate) {
 }
 
 std::string CalibrationStore::OverlayCaption() const {
-    return overlay_.loaded ? "OVERLAY: " + overlay_.name : Msg(42);
+    return overlay_.loaded ? "OVERLAY: " + overlay_.name : Msg(kMsgNoOverlay);
 }
 
 }  // namespace fim

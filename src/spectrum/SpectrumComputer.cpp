@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 
 namespace fim {
@@ -187,7 +188,7 @@ void SpectrumComputer::BuildSmoothDisplay(const SpectrumInput& in) {
 }
 
 std::string CalibrationCaption(const std::string& calibrationName) {
-    return Msg(45) + calibrationName + Msg(46);
+    return Msg(kMsgUseCalBefore) + calibrationName + Msg(kMsgUseCalAfter);
 }
 
 bool CheckWindowPreset(TimeWindow& preset, int fftSize, double sampleRate, Prompter& prompter) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 
@@ -103,7 +104,7 @@ bool TMAINTRACE::SaveToFile(const std::string& path, double sampleRate) {
     SmoothSpectrum all{};
     std::copy(records.begin(), records.end(), all.begin());
     if (records.empty() || !WriteTraceFile(path, LowFrequencyLimit, sampleRate, all)) {
-        if (prompter_ != nullptr) prompter_->Inform(Msg(39), path, PromptIcon::Stop);
+        if (prompter_ != nullptr) prompter_->Inform(Msg(kMsgFileSaveError), path, PromptIcon::Stop);
         return false;
     }
     return true;

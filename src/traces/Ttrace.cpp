@@ -7,6 +7,7 @@
 
 #include "base/Catalog.h"
 #include "base/FileTexts.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 
@@ -106,7 +107,7 @@ bool Ttrace::LoadFromFile(const std::string& path) {
     const auto data = bytes ? ParseTraceFile(*bytes) : std::nullopt;
     if (!data) {
         if (prompter_ != nullptr) {
-            prompter_->Inform(Msg(216), Msg(78) + "\r" + path, PromptIcon::Warning);
+            prompter_->Inform(Msg(216), Msg(kMsgIllegalInput) + "\r" + path, PromptIcon::Warning);
         }
         return false;
     }
