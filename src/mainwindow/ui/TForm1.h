@@ -26,6 +26,7 @@
 #include "settings/ProgramSettings.h"
 
 class QAction;
+class QIcon;
 class QActionGroup;
 class QLabel;
 class QMenu;
@@ -64,6 +65,9 @@ struct TForm1Options {
     // Plays the clock's alarm sound; null: the system's default output through PortAudio.
     std::unique_ptr<SoundFilePlayer> alarmPlayer;
 };
+
+// The level indicator's glyph as an icon.
+QIcon LevelGlyphIcon(LevelGlyph glyph);
 
 class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroHost {
     Q_OBJECT
