@@ -1,3 +1,6 @@
+// src/acoustics/: room-acoustic figures from an impulse response: band filters, decay curves,
+// reverberation times and clarity per band.
+
 #include "acoustics/RoomAcoustics.h"
 
 #include <algorithm>

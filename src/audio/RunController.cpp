@@ -1,3 +1,8 @@
+// src/audio/: sound in and out. The WaveDevices interface with its back ends (the Virtual Room
+// here, PortAudio in platform/), RIFF, WAVE and time files, the impulse-file commands, and the
+// run controller, which plays and records a run period by period and reports to its RunView and
+// RunHost; runs of higher layers (macro replays) reach it through RunReplay.
+
 #include "audio/RunController.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// src/auxwindows/: the secondary windows: the time-level diagram and the information screens,
+// each on its own Qt-free model.
+
 #include "auxwindows/TimeLevelDiagram.h"
 
 #include <algorithm>

@@ -1,3 +1,8 @@
+// src/base/: what every subsystem uses. The message catalog (English and German texts by index),
+// the Prompter through which every message box and file dialog goes, the SettingsTree and its
+// in-memory and QSettings implementations, atomic file writes, byte reading, the file messages,
+// recent-file lists and colour values. It includes nothing of the other folders.
+
 #include "base/Catalog.h"
 
 #include <algorithm>

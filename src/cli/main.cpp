@@ -1,3 +1,6 @@
+// src/cli/: fimtool, the command line over the same engine as the GUI: one file a command, their
+// options read with CLI11 and their JSON written with nlohmann-json. Nothing includes it.
+
 #include <cstdio>
 #include <cstring>
 

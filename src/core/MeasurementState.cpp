@@ -1,3 +1,8 @@
+// src/core/: the measurement's own arithmetic and state. The shared buffers and settings of a
+// run (MeasurementState), the MLS and its pink filter, the recovery of the impulse response from
+// recorded periods, sample formats and the FFT engine with its kernels (also used by the Virtual
+// Room's convolver).
+
 #include "core/MeasurementState.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// src/finder/: the feedback finder's arithmetic: the capture's spectrum and peak, the band tables
+// and their read-outs, and the lamps.
+
 #include "finder/FinderAnalysis.h"
 
 #include <cmath>

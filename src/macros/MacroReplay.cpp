@@ -1,3 +1,8 @@
+// src/macros/: the twelve user macros. Their stored records, the replay of a macro through the
+// run controller's public interface (choice, window cut around the peak, AGAIN, resuming a paused
+// repeat), the snapshot of the current set-up, the summary texts, and the file-set and summary
+// dialogs in ui/.
+
 #include "macros/MacroReplay.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// src/settings/: the program's settings: loading and saving them over the SettingsTree, the stored
+// records, the first start, and the features dialog with its model.
+
 #include "settings/ProgramSettings.h"
 
 #include <cmath>

@@ -1,3 +1,6 @@
+// src/traces/: stored comparison traces of the frequency window: the trace records and files, the
+// main trace and the set of six; the trace manager window is in ui/.
+
 #include "traces/TraceSet.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// src/mainwindow/: the main window TForm1 with the time trace, its markers and analysis windows
+// (TimeTraceModel and its painter), the menus and tool bars, the countdown clock and the
+// main window's own small rules (MainShell).
+
 #include "mainwindow/ui/TForm1.h"
 
 #include <QActionGroup>
