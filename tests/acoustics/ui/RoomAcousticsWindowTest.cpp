@@ -15,12 +15,11 @@
 #include <sstream>
 #include <vector>
 
+#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "acoustics/ui/RoomAcousticsWindow.h"
 #include "audio/TimeFile.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/ui/TForm1.h"
-#include "settings/MemorySettingsTree.h"
-#include "settings/ProgramSettings.h"
 #include "shell/ScriptedPrompter.h"
 
 namespace fim {
@@ -155,13 +154,7 @@ TEST_F(RoomAcousticsWindowTest, PeriodShorterThanTheDecayIsFlagged) {
 TEST(RoomAcousticsMenu, MainWindowOpensItOnItsOwnKeyOnceThereIsAResponse) {
     MeasurementState meas;
     meas.buffers.Allocate({}, [](const std::string&) { FAIL(); });
-    TForm1Options o;
-    auto tree = std::make_unique<MemorySettingsTree>();
-    tree->WriteInteger("VERSION", kSettingsVersion);
-    tree->WriteInteger("MLSVOL", 0);
-    o.settings = std::move(tree);
-    o.realDevices = false;
-    TForm1 form(meas, std::make_unique<ScriptedPrompter>(), std::move(o));
+    TForm1 form(meas, std::make_unique<ScriptedPrompter>(), QuietFormOptions());
     QAction* item = form.action("ROOMACOUSTICS1");
     ASSERT_NE(item, nullptr);
     EXPECT_FALSE(item->isEnabled());
