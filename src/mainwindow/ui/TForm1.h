@@ -138,6 +138,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void SetAveragingCaption(const std::string& caption) override;
     void SetAveragingCount(int count) override;
     void SetBusy(bool busy) override;
+    void ShowPleaseWait(bool shown) override;
+    void SetPinkIndicator(bool preparing) override;
     void RepaintImpulse() override;
     void RunComplete() override;
 
@@ -149,6 +151,10 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void ShowFrequencyResponse(int runKind) override;
     void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
     void ClearAnalysisChoice() override;
+    void ClampWindow(int fftSize, int period) override;
+
+    // The "please wait" box shown while the devices and the signal are prepared.
+    QLabel* pleaseWaitBox() const { return pleaseWait_; }
 
   signals:
     // A run finished with a new impulse response.
@@ -214,6 +220,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QLabel* pUhr_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* lanz_ = nullptr;
+    QLabel* pleaseWait_ = nullptr;
     LevelGlyph glyph_ = LevelGlyph::Ok;
     std::array<QLabel*, 7> panels_{};
     QMenu* runMenu_ = nullptr;
