@@ -163,6 +163,10 @@ void TForm1::buildMenus() {
     QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
     connect(diagram, &QAction::triggered, this, &TForm1::TIMELEVEL1Click);
     diagram->setEnabled(false);
+    QAction* acoustics = addItem(process, "ROOMACOUSTICS1", QStringLiteral("ROOM ACOUSTICS"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(acoustics, &QAction::triggered, this, &TForm1::ROOMACOUSTICS1Click);
+    acoustics->setEnabled(false);
     fft->setEnabled(false);
 
     // WINDOW

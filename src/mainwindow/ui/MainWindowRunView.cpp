@@ -88,7 +88,8 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             break;
         case RunControl::ImpulseButtons:
         case RunControl::FFT1:
-            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1"})
+            for (const char* name :
+                 {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1", "ROOMACOUSTICS1"})
                 action(QString::fromLatin1(name))->setEnabled(enabled);
             break;
         case RunControl::DEFAULT1:

@@ -16,9 +16,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -30,6 +30,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "acoustics/ui/RoomAcousticsWindow.h"
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
@@ -281,6 +282,7 @@ void TForm1::afterResponseChanged() {
     action(QStringLiteral("SMOOTHFFT1"))->setEnabled(true);
     action(QStringLiteral("FFTWINDOW1"))->setEnabled(true);
     action(QStringLiteral("TIMELEVEL1"))->setEnabled(true);
+    action(QStringLiteral("ROOMACOUSTICS1"))->setEnabled(true);
     view_->refresh();
 }
 
@@ -380,6 +382,25 @@ void TForm1::TIMELEVEL1Click() {
     tfl_->activateWindow();
     // Offscreen and some window managers give no activation: the diagram is current either way.
     tfl_->FormActivate();
+}
+
+void TForm1::ROOMACOUSTICS1Click() {
+    if (!acoustics_) {
+        acoustics_ = new RoomAcousticsWindow(
+            [this](AcousticsInput& in) {
+                if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return false;
+                const auto count = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+                in.response = std::span<const double>(meas_.buffers.RLPd(), count);
+                in.sampleRate = meas_.SampleRate;
+                return true;
+            },
+            *prompter_, this);
+    }
+    acoustics_->showNormal();
+    acoustics_->raise();
+    acoustics_->activateWindow();
+    // Offscreen and some window managers give no activation: the values are current either way.
+    acoustics_->FormActivate();
 }
 
 void TForm1::INFO1Click() {
