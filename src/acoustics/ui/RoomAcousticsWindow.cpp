@@ -15,7 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "acoustics/ui/DecayPainter.h"
+#include "acoustics/paint/DecayPainter.h"
 #include "base/Prompter.h"
 
 namespace fim {

@@ -1,17 +1,17 @@
-#include "acoustics/ui/DecayPainter.h"
+#include "acoustics/paint/DecayPainter.h"
 
 #include <QFont>
 #include <QPainterPath>
-#include <QStringList>
 #include <cmath>
+
+#include "base/paint/QtBoundary.h"
 
 namespace fim {
 
 namespace {
 
 QFont PlotFont(int pixels) {
-    QFont f;
-    f.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont f = NamedFont(QFont());
     f.setPixelSize(pixels);
     return f;
 }
