@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "base/Catalog.h"
+#include "base/FileNames.h"
 #include "base/FileTexts.h"
 #include "base/MessageIds.h"
 #include "spectrum/MicCalText.h"
@@ -17,12 +18,6 @@ namespace {
 
 std::string BaseName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
-}
-
-std::string UpperExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return ext;
 }
 
 // A rate as the boxes show it: whole numbers without decimals.

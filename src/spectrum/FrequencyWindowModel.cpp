@@ -1,25 +1,12 @@
 #include "spectrum/FrequencyWindowModel.h"
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
-#include <system_error>
 
+#include "base/FileNames.h"
 #include "base/SettingsTree.h"
 #include "core/FftEngine.h"
 
 namespace fim {
-
-std::string UpperExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& ch : ext) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return ext;
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && std::filesystem::is_regular_file(path, ec);
-}
 
 FrequencyWindowModel::FrequencyWindowModel(SettingsTree& settings, Prompter& prompter,
                                            Shared shared)

@@ -114,9 +114,4 @@ class FrequencyWindowModel {
     std::vector<SmoothRecord> traceCorrection_;
 };
 
-// The extension of `path` in upper case (".CSM").
-std::string UpperExtension(const std::string& path);
-// True for an existing regular file.
-bool FileExists(const std::string& path);
-
 }  // namespace fim
