@@ -28,7 +28,6 @@
 
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
-#include "base/FileNames.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 #include "base/paint/QtBoundary.h"
