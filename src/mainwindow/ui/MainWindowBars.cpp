@@ -45,6 +45,7 @@
 #include "mainwindow/CountdownClock.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/ui/TFEATURES.h"
