@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "FileTestUtil.h"
+#include "RunTestRig.h"
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/RunController.h"
-#include "audio/RunTestRig.h"
 #include "audio/TimeFile.h"
 #include "audio/VirtualRoom.h"
 #include "base/Catalog.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/RunTestRig.h"
+#include "../audio/RunTestRig.h"
 #include "macros/UserMacro.h"
 
 namespace fim {
