@@ -12,9 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "acoustics/ui/RoomAcousticsWindow.h"
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
@@ -39,8 +40,8 @@
 #include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
-#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TMakroinfo.h"
+#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/ui/TFEATURES.h"
@@ -277,6 +278,10 @@ void TForm1::buildMenus() {
     QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
     connect(diagram, &QAction::triggered, this, &TForm1::TIMELEVEL1Click);
     diagram->setEnabled(false);
+    QAction* acoustics = addItem(process, "ROOMACOUSTICS1", QStringLiteral("ROOM ACOUSTICS"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(acoustics, &QAction::triggered, this, &TForm1::ROOMACOUSTICS1Click);
+    acoustics->setEnabled(false);
     fft->setEnabled(false);
 
     // WINDOW
@@ -544,6 +549,7 @@ void TForm1::afterResponseChanged() {
     action(QStringLiteral("SMOOTHFFT1"))->setEnabled(true);
     action(QStringLiteral("FFTWINDOW1"))->setEnabled(true);
     action(QStringLiteral("TIMELEVEL1"))->setEnabled(true);
+    action(QStringLiteral("ROOMACOUSTICS1"))->setEnabled(true);
     view_->refresh();
 }
 
@@ -650,6 +656,25 @@ void TForm1::TIMELEVEL1Click() {
     tfl_->activateWindow();
     // Offscreen and some window managers give no activation: the diagram is current either way.
     tfl_->FormActivate();
+}
+
+void TForm1::ROOMACOUSTICS1Click() {
+    if (!acoustics_) {
+        acoustics_ = new RoomAcousticsWindow(
+            [this](AcousticsInput& in) {
+                if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return false;
+                const auto count = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+                in.response = std::span<const double>(meas_.buffers.RLPd(), count);
+                in.sampleRate = meas_.SampleRate;
+                return true;
+            },
+            *prompter_, this);
+    }
+    acoustics_->showNormal();
+    acoustics_->raise();
+    acoustics_->activateWindow();
+    // Offscreen and some window managers give no activation: the values are current either way.
+    acoustics_->FormActivate();
 }
 
 void TForm1::INFO1Click() {
@@ -939,7 +964,8 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             break;
         case RunControl::ImpulseButtons:
         case RunControl::FFT1:
-            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1"})
+            for (const char* name :
+                 {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1", "ROOMACOUSTICS1"})
                 action(QString::fromLatin1(name))->setEnabled(enabled);
             break;
         case RunControl::DEFAULT1:
