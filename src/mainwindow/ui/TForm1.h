@@ -43,8 +43,7 @@ class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
 class TTFL;
-class TSettime;
-class CountdownClock;
+class ClockPanel;
 class TForm6;
 class TSMALLINFO;
 enum class FeaturesTab;
@@ -109,12 +108,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // The frequency window's INFO: the FFT information screen.
     void showFftInfo();
     TSMALLINFO* fftInfo() const { return smallInfo_; }
-    // The countdown clock: a tick of its 700 ms timer, and a click on the clock panel (opens
-    // "Timer Setup").
-    void clockTick();
-    void pUhrClick();
-    CountdownClock& clock() { return *clock_; }
-    TSettime* clockDialog() const { return settime_; }
+    // The countdown clock behind the clock panel.
+    ClockPanel& countdown() { return *countdown_; }
 
     // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
     // start-up and whenever the features dialog saved a macro).
@@ -196,11 +191,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<TFEATURES> features_;
     TTFL* tfl_ = nullptr;  // child windows, created on first use
     TForm6* form6_ = nullptr;
-    TSettime* settime_ = nullptr;
-    std::unique_ptr<SoundFilePlayer> alarmPlayer_;
-    std::unique_ptr<CountdownClock> clock_;
-    QTimer* clockTimer_ = nullptr;
-    void showClock();
+    ClockPanel* countdown_ = nullptr;
     TSMALLINFO* smallInfo_ = nullptr;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;
