@@ -40,6 +40,8 @@ class PeakQuestionDialog;
 class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
+class TForm4;
+class TFBFDISP;
 enum class FeaturesTab;
 
 struct TForm1Options {
@@ -89,6 +91,13 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // none is named), with the devices closed around it when a measurement was made.
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
     TFEATURES* featuresDialog() const { return features_.get(); }
+    // LEVEL SETUP (SETUP menu, key L): the level setup window, created on first use.
+    void LEVELSETUP1Click();
+    TForm4* levelSetupWindow() const { return levelSetup_.get(); }
+    // FEEDBACKFINDER (RUN menu, key F here and in the frequency window): a finder run in its
+    // window, created on first use.
+    void DOFBF();
+    TFBFDISP* finderWindow() const { return finder_.get(); }
 
     // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
     // start-up and whenever the features dialog saved a macro).
@@ -168,6 +177,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
     bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
+    std::unique_ptr<TForm4> levelSetup_;
+    std::unique_ptr<TFBFDISP> finder_;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;
 
