@@ -1,9 +1,12 @@
 #include "shell/ui/FimStartUp.h"
 
 #include <QApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 #include "audio/platform/PortAudioDevices.h"
+#include "auxwindows/ui/TForm3.h"
 #include "core/MeasurementState.h"
 #include "shell/Catalog.h"
 #include "shell/FatalMemory.h"
@@ -41,14 +44,25 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
 
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
 
+    // The start-up window shows while the main window is created and goes once that shows.
+    auto* startUp = new TForm3;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        startUp->move(screen->availableGeometry().center() - startUp->rect().center());
+    }
+    startUp->show();
+    QApplication::processEvents();
     std::unique_ptr<QWidget> window = createMainWindow();
-    if (window == nullptr) return 1;
+    if (window == nullptr) {
+        delete startUp;
+        return 1;
+    }
     // Tool-tips (the program's hints) show on every control, also while the window is inactive.
     window->setAttribute(Qt::WA_AlwaysShowToolTips);
     prompter.SetParent(window.get());
     instance.SetWindow(window.get());
     CloseOnTerminationSignals(window.get());
     window->show();
+    QTimer::singleShot(0, startUp, &QObject::deleteLater);
     const int status = QApplication::exec();
     // The handler refers to this function's prompter.
     SetFftFatalHandler({});
