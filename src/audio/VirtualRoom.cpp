@@ -375,6 +375,16 @@ bool VirtualRoom::OutputOpen() const {
     return out_.open;
 }
 
+uint64_t VirtualRoom::InputFramesDropped() const {
+    std::lock_guard lock(mutex_);
+    return inDropped_;
+}
+
+uint64_t VirtualRoom::OutputFramesStarved() const {
+    std::lock_guard lock(mutex_);
+    return outStarved_;
+}
+
 int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback) {
     if (disconnected_) return kWaveNoDriver;
     if (index != 0) return kWaveBadDeviceId;
@@ -517,7 +527,9 @@ int VirtualRoom::CloseOutput() {
 
 bool VirtualRoom::HasWork() const {
     if (!room_ || disconnected_) return false;
-    if (out_.open) return !paused_ && out_.queue.count > 0;
+    if (out_.open) {
+        return !paused_ && out_.queue.count > 0 && (!in_.open || !recording_ || in_.queue.count > 0);
+    }
     return in_.open && recording_ && in_.queue.count > 0;
 }
 
@@ -532,24 +544,24 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
 
     const bool playing = out_.open && !paused_;
     std::size_t frames = maxFrames;
+    // Frames still to go in a direction's queued headers.
+    auto queuedFrames = [](const Direction& d) {
+        std::size_t bytes = 0;
+        for (int i = 0; i < d.queue.count; ++i) {
+            bytes += d.queue.items[(d.queue.head + i) % kQueueSize]->bufferLength;
+        }
+        return (bytes - d.queue.position) / d.format.blockAlign;
+    };
     if (!params_.realTime && out_.open) {
-        // Fast mode: the clock runs only as far as the queued output reaches.
-        std::size_t queued = 0;
-        for (int i = 0; i < out_.queue.count; ++i) {
-            const WaveHeader* h = out_.queue.items[(out_.queue.head + i) % kQueueSize];
-            queued += h->bufferLength / out_.format.blockAlign;
-        }
-        queued -= out_.queue.position / out_.format.blockAlign;
-        frames = std::min(frames, playing ? queued : 0);
+        // Fast mode: the clock runs only as far as the queued output reaches, and no further
+        // than a queued input header reaches: nothing is lost while the consumer takes its
+        // recordings.
+        frames = std::min(frames, playing ? queuedFrames(out_) : 0);
+        if (in_.open && recording_) frames = std::min(frames, queuedFrames(in_));
     } else if (!params_.realTime && in_.open) {
-        // Fast mode with only an input: the clock runs as far as the queued headers reach, so
-        // the recording stays continuous however slowly the consumer queues them.
-        std::size_t queued = 0;
-        for (int i = 0; i < in_.queue.count; ++i) {
-            queued += in_.queue.items[(in_.queue.head + i) % kQueueSize]->bufferLength;
-        }
-        queued = (queued - in_.queue.position) / in_.format.blockAlign;
-        frames = std::min(frames, queued);
+        // Fast mode with only an input: as far as the queued headers reach, so the recording
+        // stays continuous however slowly the consumer queues them.
+        frames = std::min(frames, queuedFrames(in_));
     }
     if (frames == 0) return 0;
 
@@ -560,7 +572,10 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
     if (playing) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = out_.queue.Front();
-            if (h == nullptr) break;
+            if (h == nullptr) {
+                outStarved_ += frames - i;
+                break;
+            }
             CopyFrameIn(play + i * outChannels, h->data + out_.queue.position, outChannels,
                         outAlign);
             out_.queue.position += outAlign;
@@ -583,7 +598,10 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         const int16_t* rec = recordBuffer_.data();
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = in_.queue.Front();
-            if (h == nullptr) break;  // nothing queued: the frames are lost, as on a sound card
+            if (h == nullptr) {  // nothing queued: the frames are lost, as on a sound card
+                inDropped_ += frames - i;
+                break;
+            }
             CopyFrameOut(h->data + in_.queue.position, rec + i * inChannels, inChannels, inAlign);
             in_.queue.position += inAlign;
             h->bytesRecorded.store(static_cast<uint32_t>(in_.queue.position),

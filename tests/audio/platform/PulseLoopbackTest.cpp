@@ -48,7 +48,10 @@ struct Result {
     double floorDb = 0;       // RMS of samples 6000 … 30000 after the peak, dB re the peak
 };
 
-TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
+// Both ways of running: two-period steps, and one gapless stream (continuous averaging).
+class PulseLoopback : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     const char* server = std::getenv("PULSE_SERVER");
     PortAudioDevices cards;
     const int index = FindInputDevice(cards, kLoopback);
@@ -72,6 +75,7 @@ TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
         s.PeakSync = false;
         s.AveragesTarget = 1;
         s.IgnoreFirst = true;
+        s.ContinuousAveraging = GetParam();
         MemorySettingsTree settings;
         settings.WriteString("INCARD", kLoopback);
         settings.WriteString("OUTCARD", kLoopback);
@@ -153,6 +157,9 @@ TEST(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     EXPECT_LT(good[0].floorDb, plain[0].floorDb + 3.0);
     EXPECT_LT(good[1].floorDb, plain[0].floorDb + 3.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, PulseLoopback, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Continuous" : "TwoPeriod"; });
 
 }  // namespace
 }  // namespace fim
