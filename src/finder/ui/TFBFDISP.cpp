@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 #include "audio/ui/Peakpoin.h"
 #include "audio/ui/QueuedWakeup.h"
@@ -166,7 +167,10 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
     setCentralWidget(central);
 
     // StatusBar1: state text, trigger threshold, restart threshold.
-    const int widths[] = {200, 80, 100};
+    // 200, 80 and 100 pixels, or as wide as the longest threshold text needs in this font.
+    const int threshold =
+        fontMetrics().horizontalAdvance(QStringLiteral("Restart: -40dB")) + 2 * 6;
+    const int widths[] = {200, std::max(80, threshold), std::max(100, threshold)};
     for (int i = 0; i < 3; ++i) {
         auto* l = new QLabel(this);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
