@@ -206,7 +206,7 @@ void TForm1::buildMenus() {
     QAction* rta = addItem(runMenu_, "RTA1", M(233));
     rta->setVisible(false);
     QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
-    finder->setEnabled(false);  // the feedback finder window is not part of this program yet
+    connect(finder, &QAction::triggered, this, &TForm1::DOFBF);
     // SPEAKER IN ROOM, DIRECT ELECTRIC, USER 1 … USER 4 on F5 … F10, then USER 5 … USER 10;
     // their captions are the macros' names (refreshMacroCaptions).
     for (int i = 0; i < kUserMacroCount; ++i) {
@@ -224,7 +224,7 @@ void TForm1::buildMenus() {
         if (meas_.RunActive) controller_->StopRun();
     });
     QAction* level = addItem(setupMenu_, "LEVELSETUP1", M(68));
-    level->setEnabled(false);  // the level monitor is not part of this program yet
+    connect(level, &QAction::triggered, this, &TForm1::LEVELSETUP1Click);
     QAction* features = addItem(setupMenu_, "FEATURES1", M(69));
     connect(features, &QAction::triggered, this, [this] { FEATURES1Click(); });
     QAction* repeat = addItem(setupMenu_, "REPEAT1", M(70));

@@ -80,8 +80,14 @@ void TForm1::SetLevelGlyph(LevelGlyph glyph) {
 
 void TForm1::SetControlEnabled(RunControl control, bool enabled) {
     switch (control) {
-        case RunControl::RUN1: runMenu_->menuAction()->setEnabled(enabled); break;
-        case RunControl::SETUP1: setupMenu_->menuAction()->setEnabled(enabled); break;
+        case RunControl::RUN1:
+            runMenu_->menuAction()->setEnabled(enabled);
+            view_->model().runMenuEnabled = enabled;  // the keys of the run menu follow it
+            break;
+        case RunControl::SETUP1:
+            setupMenu_->menuAction()->setEnabled(enabled);
+            view_->model().setupMenuEnabled = enabled;
+            break;
         case RunControl::AGAIN1: again_->setEnabled(enabled); break;
         case RunControl::REPEAT1: action(QStringLiteral("REPEAT1"))->setEnabled(enabled); break;
         case RunControl::AUTORESET1:

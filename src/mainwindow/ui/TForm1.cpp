@@ -35,6 +35,7 @@
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "audio/platform/PortAudioSoundPlayer.h"
+#include "audio/ui/TForm4.h"
 #include "auxwindows/ui/TForm6.h"
 #include "auxwindows/ui/TSMALLINFO.h"
 #include "auxwindows/ui/TTFL.h"
@@ -44,10 +45,12 @@
 #include "base/Prompter.h"
 #include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
+#include "finder/ui/TFBFDISP.h"
 #include "macros/MacroTexts.h"
 #include "macros/ui/TMakroinfo.h"
 #include "mainwindow/CountdownClock.h"
 #include "mainwindow/MainShell.h"
+#include "mainwindow/ui/ClockPanel.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
 #include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TimeTraceView.h"
@@ -133,18 +136,12 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 
     // 9. Peak magnitude for the empty display; the countdown clock starts.
     meas_.ImpulsePeakValue = 0.3;
-    alarmPlayer_ = options.alarmPlayer ? std::move(options.alarmPlayer)
-                                       : std::make_unique<PortAudioSoundPlayer>();
-    clock_ = std::make_unique<CountdownClock>(
-        program_.Clock, options.clockSource ? options.clockSource : std::function<double()>(NowAsDays),
-        alarmPlayer_.get());
-    pUhr_->setToolTip(Q(clock_->Hint()));
-    pUhr_->installEventFilter(this);
-    clockTimer_ = new QTimer(this);
-    clockTimer_->setInterval(700);
-    connect(clockTimer_, &QTimer::timeout, this, &TForm1::clockTick);
-    clockTimer_->start();
-    clockTick();
+    countdown_ = new ClockPanel(
+        pUhr_, program_.Clock, options.clockSource ? options.clockSource : NowAsDays,
+        options.alarmPlayer ? std::move(options.alarmPlayer)
+                            : std::make_unique<PortAudioSoundPlayer>(),
+        *prompter_, *settings_, this);
+    countdown_->Start();
 
     // 10. A file named on the command line.
     if (options.arguments.size() == 2 && QFileInfo(options.arguments[1]).isFile()) {
@@ -163,6 +160,9 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 }
 
 TForm1::~TForm1() {
+    // The live windows hold the controller's devices; they let go of them first.
+    levelSetup_.reset();
+    finder_.reset();
     if (controller_ && meas_.RunActive) controller_->StopRun();
     // The controller talks to the devices; it goes before them.
     controller_.reset();
@@ -349,9 +349,9 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.help = [this] { openHelp(); };
     hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
+    hooks.finder = [this] { DOFBF(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
-    fftWindow_->clockLabel()->setToolTip(Q(clock_->Hint()));
-    showClock();
+    countdown_->SetSecondLabel(fftWindow_->clockLabel());
     return *fftWindow_;
 }
 
@@ -458,49 +458,6 @@ void TForm1::showFftInfo() {
     smallInfo_->activateWindow();
 }
 
-void TForm1::clockTick() {
-    clock_->Tick();
-    showClock();
-}
-
-void TForm1::showClock() {
-    const QString text = Q(clock_->Text());
-    const QColor colour = clock_->Colour() == ClockColour::Yellow
-                              ? QColor(Qt::yellow)
-                              : QApplication::palette().color(QPalette::Button);
-    QLabel* fftClock = fftWindow_ ? fftWindow_->clockLabel() : nullptr;
-    for (QLabel* l : {pUhr_, fftClock}) {
-        if (!l) continue;
-        l->setText(text);
-        QPalette p = l->palette();
-        p.setColor(QPalette::Window, colour);
-        p.setColor(l->backgroundRole(), colour);  // a tool bar paints its widgets as buttons
-        l->setPalette(p);
-        l->setAutoFillBackground(true);
-    }
-}
-
-void TForm1::pUhrClick() {
-    clock_->Click();
-    showClock();
-    if (!settime_) {
-        settime_ = new TSettime(
-            *clock_, *prompter_,
-            [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).isFile(); },
-            this);
-    }
-    // Centred on the main window.
-    settime_->adjustSize();
-    settime_->move(geometry().center() - settime_->rect().center());
-    if (settime_->exec() == QDialog::Accepted) {
-        settings_->WriteBinary("Timinginfo", EncodeClockSettings(program_.Clock));
-    }
-    const QString hint = Q(clock_->Hint());
-    pUhr_->setToolTip(hint);
-    if (fftWindow_) fftWindow_->clockLabel()->setToolTip(hint);
-    clockTick();
-}
-
 void TForm1::ShowFrequencyResponse(std::optional<AnalysisMode> mode,
                                    std::optional<AnalysisWindow> window) {
     afterResponseChanged();
@@ -589,13 +546,15 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (levelSetup_ && levelSetup_->isVisible()) levelSetup_->close();
+    if (finder_ && finder_->isVisible()) finder_->close();
     // The frequency window writes its values (and its recent lists) before the main window's.
     if (fftWindow_ && fftWindow_->isVisible()) fftWindow_->close();
     saveSettings();
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close
     watchdog_->stop();
-    clockTimer_->stop();
+    countdown_->Stop();
     event->accept();
 }
 
@@ -604,11 +563,6 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pUhr_ && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        pUhrClick();
-        return true;
-    }
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == statusBar() || std::find(panels_.begin(), panels_.end(), watched) !=
                                        panels_.end())) {
@@ -669,6 +623,8 @@ void TForm1::createFeatures() {
     };
     h.applied = [this] { featuresApplied(); };
     h.refreshMacros = [this] { refreshMacroCaptions(); };
+    view_->model().host.openLevelSetup = [this] { LEVELSETUP1Click(); };
+    view_->model().host.openFeedbackFinder = [this] { DOFBF(); };
     view_->model().host.openFeatures = [this](FeaturesPage page) {
         switch (page) {
             case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;
@@ -686,8 +642,10 @@ void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
         return;
     }
     // A run in progress stops first, measured or not: OK may change the MLS size and the sample
-    // format under it.
+    // format under it. So does a live tool that holds the devices.
     if (meas_.RunActive) controller_->StopRun();
+    if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
+    if (finder_ && finder_->model().IsOpen()) finder_->close();
     if (measured()) {
         meas_.DevicesClosed = true;
         controller_->MIR1Click();
@@ -715,6 +673,38 @@ void TForm1::featuresApplied() {
     m.windows[kUserWindow2] = program_.User2;
     view_->refresh();
     showReadouts();
+}
+
+// --- live tools --------------------------------------------------------------------------------
+
+void TForm1::LEVELSETUP1Click() {
+    if (!levelSetup_) {
+        levelSetup_ = std::make_unique<TForm4>(meas_, *controller_, *this, *prompter_, this);
+        levelSetup_->openSettings = [this] { FEATURES1Click(); };
+    }
+    if (levelSetup_->isVisible()) {
+        levelSetup_->raise();
+        levelSetup_->activateWindow();
+        return;
+    }
+    // One live tool at a time: they take the same devices.
+    if (finder_ && finder_->model().IsOpen()) finder_->close();
+    levelSetup_->move(geometry().topLeft());
+    levelSetup_->Start();
+}
+
+void TForm1::DOFBF() {
+    if (!finder_) {
+        finder_ = std::make_unique<TFBFDISP>(meas_, *controller_, *this, *prompter_,
+                                             program_.Finder, this);
+        finder_->openSettings = [this] { FEATURES1Click(FeaturesTab::Finder); };
+    }
+    if (finder_->isVisible()) {
+        finder_->raise();
+        return;
+    }
+    if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
+    finder_->Start();
 }
 
 void TForm1::queueSoundSettings() {

@@ -44,10 +44,11 @@ class PeakQuestionDialog;
 class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
+class TForm4;
+class TFBFDISP;
 class TTFL;
+class ClockPanel;
 class RoomAcousticsWindow;
-class TSettime;
-class CountdownClock;
 class TForm6;
 class TSMALLINFO;
 enum class FeaturesTab;
@@ -106,6 +107,13 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     // none is named), with the devices closed around it when a measurement was made.
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
     TFEATURES* featuresDialog() const { return features_.get(); }
+    // LEVEL SETUP (SETUP menu, key L): the level setup window, created on first use.
+    void LEVELSETUP1Click();
+    TForm4* levelSetupWindow() const { return levelSetup_.get(); }
+    // FEEDBACKFINDER (RUN menu, key F here and in the frequency window): a finder run in its
+    // window, created on first use.
+    void DOFBF();
+    TFBFDISP* finderWindow() const { return finder_.get(); }
     // PROCESS > Time Level Diagram: the diagram window (created on first use) brought forward.
     void TIMELEVEL1Click();
     // PROCESS > ROOM ACOUSTICS (Ctrl+R): decay times and clarity of the response per band.
@@ -118,12 +126,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     // The frequency window's INFO: the FFT information screen.
     void showFftInfo();
     TSMALLINFO* fftInfo() const { return smallInfo_; }
-    // The countdown clock: a tick of its 700 ms timer, and a click on the clock panel (opens
-    // "Timer Setup").
-    void clockTick();
-    void pUhrClick();
-    CountdownClock& clock() { return *clock_; }
-    TSettime* clockDialog() const { return settime_; }
+    // The countdown clock behind the clock panel.
+    ClockPanel& countdown() { return *countdown_; }
 
     // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
     // start-up and whenever the features dialog saved a macro).
@@ -213,14 +217,12 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
     bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
+    std::unique_ptr<TForm4> levelSetup_;
+    std::unique_ptr<TFBFDISP> finder_;
     TTFL* tfl_ = nullptr;  // child windows, created on first use
     RoomAcousticsWindow* acoustics_ = nullptr;
     TForm6* form6_ = nullptr;
-    TSettime* settime_ = nullptr;
-    std::unique_ptr<SoundFilePlayer> alarmPlayer_;
-    std::unique_ptr<CountdownClock> clock_;
-    QTimer* clockTimer_ = nullptr;
-    void showClock();
+    ClockPanel* countdown_ = nullptr;
     TSMALLINFO* smallInfo_ = nullptr;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;

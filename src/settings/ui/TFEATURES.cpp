@@ -31,6 +31,10 @@ namespace fim {
 
 namespace {
 
+// A label of this program's own controls that the catalog does not hold, in its language.
+QString L(const char* english, const char* german) {
+    return QString::fromUtf8(ActiveLanguage() == Language::German ? german : english);
+}
 
 QString TimeText(int32_t us) { return QString::number(us) + QStringLiteral(" µs"); }
 
@@ -195,7 +199,7 @@ void TFEATURES::buildDataTab() {
     auto* box = new QWidget(page);
     auto* bl = new QVBoxLayout(box);
     bl->addWidget(addCheck(box, "CheckBox9", QStringLiteral("ATC MODE"), &v.atc));
-    bl->addWidget(addCheck(box, "CheckBox18", QStringLiteral("Continuous averaging"), &v.continuous));
+    bl->addWidget(addCheck(box, "CheckBox18", L("Continuous averaging", "Fortlaufende Mittelung"), &v.continuous));
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
     bl->addStretch();
     l->addWidget(box, 1, 1);
@@ -298,17 +302,17 @@ void TFEATURES::buildSoundTab() {
         });
         f->addRow(label, s);
     };
-    number("RoomDistance", QStringLiteral("Distance"), &r.distance, 0.1, 100.0, 2,
+    number("RoomDistance", L("Distance", "Abstand"), &r.distance, 0.1, 100.0, 2,
            QStringLiteral(" m"));
-    number("RoomReverb", QStringLiteral("Reverberation"), &r.reverbTime, 0.05, 3.0, 2,
+    number("RoomReverb", L("Reverberation", "Nachhallzeit"), &r.reverbTime, 0.05, 3.0, 2,
            QStringLiteral(" s"));
-    number("RoomNoise", QStringLiteral("Noise floor"), &r.noiseDb, -140.0, 0.0, 1,
+    number("RoomNoise", L("Noise floor", "Grundrauschen"), &r.noiseDb, -140.0, 0.0, 1,
            QStringLiteral(" dB"));
-    number("RoomGain", QStringLiteral("Input gain"), &r.gainDb, -100.0, 60.0, 1,
+    number("RoomGain", L("Input gain", "Eingangsverstärkung"), &r.gainDb, -100.0, 60.0, 1,
            QStringLiteral(" dB"));
-    number("RoomLatency", QStringLiteral("Latency"), &r.latencyMs, 0.0, 500.0, 1,
+    number("RoomLatency", L("Latency", "Latenz"), &r.latencyMs, 0.0, 500.0, 1,
            QStringLiteral(" ms"));
-    number("RoomTemperature", QStringLiteral("Air temperature"), &r.temperature, -40.0, 60.0, 1,
+    number("RoomTemperature", L("Air temperature", "Lufttemperatur"), &r.temperature, -40.0, 60.0, 1,
            QStringLiteral(" °C"));
     roomSeed_ = new QSpinBox(roomGroup_);
     roomSeed_->setObjectName(QStringLiteral("RoomSeed"));
@@ -318,7 +322,24 @@ void TFEATURES::buildSoundTab() {
         model_->v.room.seed = static_cast<uint32_t>(value);
         model_->Edited();
     });
-    f->addRow(QStringLiteral("Noise seed"), roomSeed_);
+    f->addRow(L("Noise seed", "Rauschstartwert"), roomSeed_);
+    // The feedback tone, for trying the feedback finder without a PA system.
+    roomFeedback_ = new QCheckBox(L("Feedback tone", "Rückkopplungston"), roomGroup_);
+    roomFeedback_->setObjectName(QStringLiteral("RoomFeedback"));
+    connect(roomFeedback_, &QCheckBox::toggled, this, [this](bool on) {
+        if (loading_) return;
+        model_->v.room.feedback = on;
+        model_->Edited();
+    });
+    f->addRow(roomFeedback_);
+    number("RoomFeedbackFrequency", L("Feedback frequency", "Rückkopplungsfrequenz"),
+           &r.feedbackFrequency, 20.0, 20000.0, 1, QStringLiteral(" Hz"));
+    number("RoomFeedbackLevel", L("Feedback level", "Rückkopplungspegel"), &r.feedbackLevel,
+           -100.0, 0.0, 1, QStringLiteral(" dB"));
+    number("RoomFeedbackDelay", L("Feedback swells for", "Rückkopplung schwillt an über"),
+           &r.feedbackDelay, 0.0, 600.0, 1, QStringLiteral(" s"));
+    number("RoomFeedbackLength", L("Feedback lasts (0: on)", "Rückkopplung dauert (0: an)"),
+           &r.feedbackLength, 0.0, 3600.0, 1, QStringLiteral(" s"));
     l->addWidget(roomGroup_);
     l->addStretch();
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
@@ -605,6 +626,7 @@ void TFEATURES::pushAll() {
     for (auto& [spin, field] : spins_) spin->setValue(*field);
     for (auto& [spin, field] : roomSpins_) spin->setValue(*field);
     roomSeed_->setValue(int(std::min<uint32_t>(v.room.seed, INT_MAX)));
+    roomFeedback_->setChecked(v.room.feedback);
     name1_->setText(Q(v.name1));
     name2_->setText(Q(v.name2));
     finderDisplay_->setCurrentIndex(v.displayMode);
