@@ -28,8 +28,6 @@ bool Until(const std::function<bool()>& done) {
     return done();
 }
 
-QString M(int n) { return QString::fromStdString(Msg(n)); }
-
 // The Virtual Room howling at 1000 Hz, −6 dBFS at the input, after half a second, for a second.
 RoomParameters Howl() {
     RoomParameters p;
