@@ -59,7 +59,6 @@ bool TimeTraceModel::HaveResponse() const {
 }
 
 void TimeTraceModel::UpdateReadouts() {
-    NormalizeWindow();
     if (!HaveResponse()) return;
     responseControlsEnabled = true;
     marker1Text = MarkerPositionText(marker1);

@@ -99,10 +99,10 @@ class TimeTraceModel {
     // Set marker on peak, LATCH MARKER and SHOW DIFFERENCE work in the marker modes only.
     bool MarkerCommandsEnabled() const;
 
-    // Repairs the window, then brings the read-outs up to date with the view, the markers and
-    // the response: marker positions, their difference, the active marker's value (a zero
-    // sample keeps the last one) and the response controls. Every command calls it; the window
-    // calls it when the response or the view changed from outside.
+    // Brings the read-outs up to date with the view, the markers and the response: marker
+    // positions, their difference, the active marker's value (a zero sample keeps the last one)
+    // and the response controls. Every command calls it; the window calls it when the response
+    // or the view changed from outside.
     void UpdateReadouts();
     // The impulse response as the display reads it (RLP); empty before the buffers exist.
     ResponseView Response() const;

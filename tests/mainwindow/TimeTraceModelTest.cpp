@@ -476,11 +476,10 @@ TEST_F(TimeTraceModelTest, ReadoutsFollowTheViewMarkersAndResponseWithoutAPaint)
     for (int i = 0; i < 4096; ++i) rlp[i] = 0.001 * std::sin(i * 0.37);
     rlp[640] = 0.5;
     meas.ImpulsePeakIndex = 641;
-    // No response yet: the window is repaired, but nothing is read out.
+    // No response yet: nothing is read out; painting shows the repaired window.
     View(300, 200);
     model.UpdateReadouts();
-    EXPECT_EQ(model.viewStart, 1);
-    EXPECT_EQ(model.viewEnd, 1024);
+    EXPECT_EQ(model.ShownWindow(), (std::pair<int32_t, int32_t>{1, 1024}));
     EXPECT_FALSE(model.responseControlsEnabled);
     EXPECT_TRUE(model.marker1Text.empty());
 

@@ -92,12 +92,6 @@ TEST_F(FrequencyWindowModelTest, AMacroChoiceSetsCalibrationBothWaysUnlessMlsOnl
     model->ApplyAnalysisChoice(on);
     ASSERT_TRUE(Show(AnalysisMode::Fft));
     EXPECT_TRUE(model->store.CalibrationInUse(AnalysisMode::Fft));
-    // Calibrated with the same measurement, the display is flat at the level reference.
-    const SpectrumComputer& c = model->computer;
-    for (int k = c.FirstBin(); k < c.BinCount(); ++k)
-        ASSERT_NEAR(c.DisplaySpectrum()[k].Magnitude, c.LevelReference(),
-                    1e-9 * c.LevelReference())
-            << k;
 }
 
 TEST_F(FrequencyWindowModelTest, ACalibrationIsReadAgainForANewFftSizeOrRateAndRefusedWhenItNoLongerFits) {
@@ -118,10 +112,6 @@ TEST_F(FrequencyWindowModelTest, ACalibrationIsReadAgainForANewFftSizeOrRateAndR
     ASSERT_TRUE(Show(AnalysisMode::Smooth));
     EXPECT_FALSE(model->store.CalibrationInUse(AnalysisMode::Smooth));
     EXPECT_TRUE(prompter.shown.empty());
-    // Back at its rate, the file that mode reloads is read and fits again.
-    rate = 44100.0;
-    ASSERT_TRUE(Show(AnalysisMode::Smooth));
-    EXPECT_TRUE(model->store.CalibrationLoaded(AnalysisMode::Smooth));
 }
 
 TEST_F(FrequencyWindowModelTest, AStoredCalibrationThatIsGoneIsReportedOnceThenForgotten) {

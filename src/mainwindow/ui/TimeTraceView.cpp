@@ -143,7 +143,10 @@ TimeTraceView::TimeTraceView(MeasurementState& meas, Prompter& prompter, QWidget
     layout->addWidget(separator);
     layout->addWidget(overview_);
 
-    model_.host.repaint = [this] { repaintAll(); };
+    model_.host.repaint = [this] {
+        model_.NormalizeWindow();
+        repaintAll();
+    };
     model_.SetMouseMode(MouseMode::Marker1);
 }
 
@@ -164,6 +167,8 @@ QToolButton* TimeTraceView::addButton(QWidget* panel, const QString& icon, const
 TracePaintInput TimeTraceView::paintInput() const { return PaintInputFrom(meas_); }
 
 void TimeTraceView::refresh() {
+    // The window shows a repaired analysis window; the model keeps it so.
+    model_.NormalizeWindow();
     model_.UpdateReadouts();
     repaintAll();
 }

@@ -205,7 +205,6 @@ bool TFFTDISPLAY::ShowSpectrum(AnalysisMode mode) {
     updateCalibrationUi();
     syncEditor();
     Repaint();
-    clock_->setText(QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss")));
     stopAgain_->setText(M(hooks_.repeating && hooks_.repeating() ? 184 : 185));
     if (isMinimized()) showNormal();
     show();
