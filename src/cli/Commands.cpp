@@ -22,6 +22,8 @@ const std::vector<Command>& AllCommands() {
          "[--smoothing V] [--cal FILE] [--mic FILE] [--frd OUT.frd] [--spectrum OUT.mfr|OUT.smr] "
          "[--ascii-offset DB] [--use-gain] [--gain DB]"},
         {"info", RunInfo, "FILE"},
+        {"acoustics", RunAcoustics,
+         "--in IR.mtf|IR.wav [--bands octave|third] [--weighting z|a] [--json]"},
     };
     return commands;
 }
