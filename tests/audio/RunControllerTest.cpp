@@ -862,6 +862,11 @@ TEST(AnalysisWindow, ClampedToFftSizeAndPeriod) {
     start = 10, end = 20;
     ClampAnalysisWindow(start, end, 2048, 4095);
     EXPECT_EQ(end, 20);
+    // A window that lay behind the end of a shorter new period ends there and keeps its width.
+    start = 5000, end = 5800;
+    ClampAnalysisWindow(start, end, 2048, 4095);
+    EXPECT_EQ(end, 4095);
+    EXPECT_EQ(start, 4095 - 800);
 }
 
 }  // namespace
