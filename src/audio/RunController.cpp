@@ -197,7 +197,8 @@ bool RunController::SetupSound() {
             ok = DevicesOpen;
         }
     }
-    if (!ok && SoundMode == kModeMls) state_.MlsSize = responseSize;
+    // Releasing the devices sets nothing up: the response keeps its length too.
+    if ((!ok && SoundMode == kModeMls) || SoundMode == kModeIdle) state_.MlsSize = responseSize;
     view_.ShowPleaseWait(false);
     view_.SetBusy(false);
     return ok;

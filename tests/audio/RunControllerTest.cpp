@@ -692,6 +692,9 @@ TEST_F(RunControllerTest, ALoadedFileOfAnotherRateAndLengthSetsTheNextRunUpAfres
     EXPECT_EQ(s.ImpulsePeakIndex, 700);
     EXPECT_TRUE(s.DevicesClosed);
     EXPECT_FALSE(room.InputOpen());
+    // Releasing the devices (the features dialog does) leaves the loaded response whole.
+    controller->MIR1Click();
+    EXPECT_EQ(s.MlsSize, 8192);
 
     // MLS ONLY measures at the file's rate with the order of the settings, and the direct sound
     // lands where the room puts it at that rate.
