@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "BenchRun.h"
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
 #include "core/MeasurementState.h"
@@ -30,18 +31,8 @@ void ReportShare(benchmark::State& state) {
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-class NullView : public RunView {
-public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
-class NullHost : public RunHost {
-public:
-    void OpenSoundSettings() override {}
-    void Terminate() override {}
-    void Pause(int) override {}
-};
+using bench::NullHost;
+using bench::NullView;
 
 // One returned buffer as the finder handles it at its busiest: conversion of 2048 16-bit
 // samples, the peak scan and the copy into a capture that the block starts.

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "audio/RunController.h"
+#include "audio/VirtualRoom.h"
 #include "audio/WaveDevices.h"
 #include "core/MeasurementState.h"
 #include "core/RunView.h"
@@ -155,6 +156,19 @@ public:
     int settingsOpened = 0;
     int terminated = 0;
 };
+
+// The fast Virtual Room howling at 1000 Hz, −6 dBFS at the input: swelling in over half a second
+// from the moment the devices open, then a second at full level.
+inline RoomParameters HowlingRoom() {
+    RoomParameters p;
+    p.realTime = false;
+    p.feedback = true;
+    p.feedbackFrequency = 1000;
+    p.feedbackLevel = -6;
+    p.feedbackDelay = 0.5;
+    p.feedbackLength = 1.0;
+    return p;
+}
 
 // The controller with its state, settings and a device the test chooses.
 struct LiveRig {

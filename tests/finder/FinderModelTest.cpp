@@ -313,14 +313,7 @@ TEST_F(FinderModelTest, UnknownDeviceLeavesTheMainWindowAsItWas) {
 // The Virtual Room's feedback tone end to end: 1000 Hz at −6 dBFS swelling in over half a
 // second and lasting one, at NORMAL resolution in EQ 31 BAND mode with AUTO RESTART.
 TEST(FinderOnTheVirtualRoom, FindsTheHowlAndSearchesAgainWhenItStops) {
-    RoomParameters p;
-    p.realTime = false;
-    p.feedback = true;
-    p.feedbackFrequency = 1000;
-    p.feedbackLevel = -6;
-    p.feedbackDelay = 0.5;
-    p.feedbackLength = 1.0;
-    VirtualRoom room(p);
+    VirtualRoom room(testing::HowlingRoom());
     LiveRig rig(&room, kVirtualRoomName);
     FinderSettings settings;
     settings.DisplayMode = kEq31Band;

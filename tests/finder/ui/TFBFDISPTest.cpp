@@ -30,18 +30,6 @@ bool Until(const std::function<bool()>& done) {
 
 QString M(int n) { return QString::fromStdString(Msg(n)); }
 
-// The Virtual Room howling at 1000 Hz, −6 dBFS at the input, after half a second, for a second.
-RoomParameters Howl() {
-    RoomParameters p;
-    p.realTime = false;
-    p.feedback = true;
-    p.feedbackFrequency = 1000;
-    p.feedbackLevel = -6;
-    p.feedbackDelay = 0.5;
-    p.feedbackLength = 1.0;
-    return p;
-}
-
 class TFBFDISPTest : public ::testing::Test {
   protected:
     TFBFDISPTest() {
@@ -49,7 +37,7 @@ class TFBFDISPTest : public ::testing::Test {
         settings.Resolution = 1;
         settings.AutoRestart = 1;
     }
-    VirtualRoom room{Howl()};
+    VirtualRoom room{testing::HowlingRoom()};
     LiveRig rig{&room, kVirtualRoomName};
     FinderSettings settings;
     TFBFDISP window{rig.s, *rig.controller, rig.view, rig.prompter, settings};
