@@ -10,13 +10,13 @@
 namespace fim::bench {
 
 class NullView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
 };
 
 class NullHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override {}
     void Terminate() override {}
     void Pause(int) override {}

@@ -26,9 +26,9 @@ constexpr double kBufferSeconds = 2048.0 / 44100.0;
 
 void ReportShare(benchmark::State& state) {
     // elapsed / (iterations · buffer time): the share of one buffer's playing time per iteration.
-    state.counters["buffer_share"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBufferSeconds,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["buffer_share"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBufferSeconds,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 using bench::NullHost;

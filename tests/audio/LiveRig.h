@@ -21,7 +21,7 @@
 namespace fim::testing {
 
 class ManualCard : public WaveDevices {
-public:
+  public:
     static constexpr const char* kName = "Hand Card Wave 1";
     int InputCount() const override { return 1; }
     std::string InputName(int) const override { return kName; }
@@ -135,7 +135,7 @@ public:
 };
 
 class FlagView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
     void SetControlEnabled(RunControl c, bool e) override { enabled[c] = e; }
@@ -149,7 +149,7 @@ public:
 };
 
 class QuietHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override { ++settingsOpened; }
     void Terminate() override { ++terminated; }
     void Pause(int) override {}

@@ -1,5 +1,3 @@
-#include "finder/ui/TFBFDISP.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +12,7 @@
 #include "audio/VirtualRoom.h"
 #include "audio/ui/Peakpoin.h"
 #include "finder/BandTable.h"
+#include "finder/ui/TFBFDISP.h"
 #include "shell/Catalog.h"
 
 namespace fim {
@@ -51,8 +50,8 @@ TEST_F(TFBFDISPTest, ControlsOfTheWindow) {
     EXPECT_EQ(window.label1()->font().pixelSize(), 96);
     // The tool bar in order, with the hints of the Part.
     QStringList names, hints;
-    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")->findChildren<QToolButton*>(
-             QString(), Qt::FindDirectChildrenOnly)) {
+    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")
+                              ->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (b->objectName().startsWith(QStringLiteral("ToolButton"))) {
             names << b->objectName();
             hints << b->toolTip();
