@@ -42,10 +42,12 @@ struct FinderCapture {
     uint32_t sampleRate = 0;    // samples/s
     int32_t displayMode = 0;    // the display mode the reading was made in
     FinderReading reading;      // strongest bin, frequency, label, deviation, lamps
+    double peakDb = 0.0;        // largest sample of the capture, dB re full scale
+    int32_t thresholdDb = 0;    // the trigger threshold in force, dB re full scale
 };
 
 class FinderModel {
-public:
+  public:
     static constexpr int kBlock = 2048;  // samples per device buffer
 
     // `settings` is the program's finder record; the model reads it at each activation and
@@ -104,10 +106,10 @@ public:
     std::size_t WritePos = 0;
     int32_t PeakBin = 0;
     std::string TextSearching, TextCalculating, TextWaiting;
-    std::string readout = "WAIT";  // Label1
-    DeviationLamps lamps;          // Shape1 … Shape11
+    std::string readout = "WAIT";       // Label1
+    DeviationLamps lamps;               // Shape1 … Shape11
     std::array<std::string, 3> panels;  // state text, "Sample: …dB", "Restart: …dB"
-    LampBar peakLamps;             // L1, Peakpoin1 … Peakpoin7
+    LampBar peakLamps;                  // L1, Peakpoin1 … Peakpoin7
     std::optional<FinderCapture> lastCapture;
     uint64_t buffersSeen = 0;
 
@@ -115,7 +117,7 @@ public:
     std::function<void(const FinderCapture&)> onCapture;
     Prompter& prompter() { return prompter_; }
 
-private:
+  private:
     void Analyse();
     void Show(const FinderReading& reading);
     void Leave();

@@ -1,5 +1,3 @@
-#include "finder/ui/TFBFDISP.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +13,7 @@
 #include "audio/ui/Peakpoin.h"
 #include "base/Catalog.h"
 #include "finder/BandTable.h"
+#include "finder/ui/TFBFDISP.h"
 
 namespace fim {
 namespace {
@@ -28,18 +27,6 @@ bool Until(const std::function<bool()>& done) {
     return done();
 }
 
-// The Virtual Room howling at 1000 Hz, −6 dBFS at the input, after half a second, for a second.
-RoomParameters Howl() {
-    RoomParameters p;
-    p.realTime = false;
-    p.feedback = true;
-    p.feedbackFrequency = 1000;
-    p.feedbackLevel = -6;
-    p.feedbackDelay = 0.5;
-    p.feedbackLength = 1.0;
-    return p;
-}
-
 class TFBFDISPTest : public ::testing::Test {
   protected:
     TFBFDISPTest() {
@@ -47,7 +34,7 @@ class TFBFDISPTest : public ::testing::Test {
         settings.Resolution = 1;
         settings.AutoRestart = 1;
     }
-    VirtualRoom room{Howl()};
+    VirtualRoom room{testing::HowlingRoom()};
     LiveRig rig{&room, kVirtualRoomName};
     FinderSettings settings;
     TFBFDISP window{rig.s, *rig.controller, rig.view, rig.prompter, settings};
@@ -61,8 +48,8 @@ TEST_F(TFBFDISPTest, ControlsOfTheWindow) {
     EXPECT_EQ(window.label1()->font().pixelSize(), 96);
     // The tool bar in order, with the hints of the Part.
     QStringList names, hints;
-    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")->findChildren<QToolButton*>(
-             QString(), Qt::FindDirectChildrenOnly)) {
+    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")
+                              ->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (b->objectName().startsWith(QStringLiteral("ToolButton"))) {
             names << b->objectName();
             hints << b->toolTip();
