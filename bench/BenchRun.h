@@ -5,7 +5,7 @@
 #include <string>
 
 #include "audio/RunController.h"
-#include "core/RunView.h"
+#include "audio/RunView.h"
 
 namespace fim::bench {
 
