@@ -35,6 +35,7 @@ struct MeasurementState;
 class Prompter;
 class TimeTraceView;
 class DeviceSet;
+class FileTypeRegistrar;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
@@ -51,6 +52,9 @@ struct TForm1Options {
     RoomParameters room;
     // The command line (program name first): one argument naming a file loads it.
     QStringList arguments;
+    // Registers the program's file types when they are missing (a program not installed);
+    // null: nothing is registered.
+    std::shared_ptr<const FileTypeRegistrar> fileTypes;
 };
 
 class TForm1 : public QMainWindow, public RunView, public RunHost {
@@ -190,6 +194,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QTimer* watchdog_ = nullptr;
     ProgramSettings program_;
     ScriptedPrompter loadNotices_;
+    std::shared_ptr<const FileTypeRegistrar> fileTypes_;
     bool lastingSettings_ = false;
     bool firstStart_ = false;
     bool activated_ = false;

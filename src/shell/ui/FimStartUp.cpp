@@ -1,10 +1,15 @@
 #include "shell/ui/FimStartUp.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+#include <QSvgRenderer>
 #include <QWidget>
 
 #include "audio/platform/PortAudioDevices.h"
 #include "core/MeasurementState.h"
+#include "settings/platform/FirstStart.h"
 #include "shell/Catalog.h"
 #include "shell/FatalMemory.h"
 #include "shell/ui/InputLanguage.h"
@@ -40,6 +45,17 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     InitFft();
 
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    // The desktop ties the windows to the program's desktop entry and shows its icon.
+    QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
+    QSvgRenderer svg(FileTypeRegistrar::Icon());
+    if (svg.isValid()) {
+        QPixmap icon(256, 256);
+        icon.fill(Qt::transparent);
+        QPainter painter(&icon);
+        svg.render(&painter);
+        painter.end();
+        QApplication::setWindowIcon(QIcon(icon));
+    }
 
     std::unique_ptr<QWidget> window = createMainWindow();
     if (window == nullptr) return 1;

@@ -31,6 +31,7 @@
 #include "settings/ui/TFEATURES.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/ProgramSettings.h"
+#include "settings/platform/FirstStart.h"
 #include "settings/platform/QSettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
@@ -102,6 +103,7 @@ class TForm1Test : public ::testing::Test {
         o.room.realTime = false;
         o.room.seed = 5;
         o.arguments = std::move(arguments);
+        o.fileTypes = fileTypes;
         if (recording) {
             form = std::make_unique<RecordingForm>(meas, std::move(p), std::move(o));
         } else {
@@ -137,6 +139,7 @@ class TForm1Test : public ::testing::Test {
     QTemporaryDir dir;
     QString iniPath;  // set: the window keeps its settings in this file
     bool recording = false;  // open a RecordingForm
+    std::shared_ptr<const FileTypeRegistrar> fileTypes;  // set: registers missing file types
     MeasurementState meas;
     MemorySettingsTree tree;
     ScriptedPrompter* prompter = nullptr;
@@ -371,6 +374,32 @@ TEST_F(TForm1Test, FirstStartAsksForShortcutsOnce) {
         EXPECT_NE(shown.text, Msg(297));
         EXPECT_NE(shown.text, Msg(298));
     }
+}
+
+TEST_F(TForm1Test, MissingFileTypesAreRegisteredOnceAndOfferTheShortcuts) {
+    // Stored settings, but the file types are not registered yet (a program not installed).
+    const QString dataHome = dir.filePath(QStringLiteral("share"));
+    fileTypes =
+        std::make_shared<FileTypeRegistrar>(dataHome, QStringLiteral("/opt/fim/fim"), false);
+    Open();
+    prompter->answers = {PromptAnswer::Ok, PromptAnswer::No, PromptAnswer::No};
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    ASSERT_EQ(prompter->shown.size(), 3u);
+    EXPECT_EQ(prompter->shown[0].text, Msg(243));
+    EXPECT_EQ(prompter->shown[0].caption, Msg(244));
+    EXPECT_EQ(prompter->shown[1].text, Msg(297));
+    EXPECT_EQ(prompter->shown[2].text, Msg(298));
+    EXPECT_FALSE(fileTypes->Missing());
+    Close();
+
+    // Registered: the next start says nothing.
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    EXPECT_TRUE(prompter->shown.empty());
 }
 
 TEST_F(TForm1Test, MacroCaptionsSummaryAndKeys) {
