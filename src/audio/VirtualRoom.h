@@ -27,10 +27,13 @@ namespace fim {
 
 class SettingsTree;
 
+// The lowest noise floor the room offers; at this setting it adds no noise at all.
+inline constexpr double kRoomNoiseOffDb = -140.0;
+
 struct RoomParameters {
     double distance = 3.0;       // m, loudspeaker to microphone
     double reverbTime = 0.4;     // s, decay time (−60 dB) of the diffuse tail; also the room length
-    double noiseDb = -70.0;      // RMS noise floor, dB re full scale
+    double noiseDb = -70.0;      // RMS noise floor, dB re full scale (kRoomNoiseOffDb: none)
     double gainDb = 0.0;         // input gain, dB
     double latencyMs = 30.0;     // converter latency, output to input
     double temperature = 20.0;   // air temperature, °C
@@ -101,6 +104,9 @@ public:
     // with kWaveNoDriver until Reconnect.
     void Disconnect();
     void Reconnect();
+    // A fault switch for tests: the cable is pulled (as by Disconnect) once `buffers` more
+    // recorded buffers have completed. 0 turns the switch off. Any thread.
+    void DisconnectAfterBuffers(int buffers);
 
     int InputCount() const override { return 1; }
     std::string InputName(int index) const override;
@@ -162,6 +168,7 @@ private:
     bool paused_ = false;
     bool disconnected_ = false;
     bool lostReported_ = false;
+    int disconnectAfter_ = 0;  // recorded buffers left before the fault switch pulls the cable
     bool quit_ = false;
     std::unique_ptr<RoomSimulator> room_;
     std::vector<int16_t> playBuffer_, recordBuffer_;
