@@ -85,4 +85,91 @@ void BM_PeriodDoneToProcessed(benchmark::State& state) {
 }
 BENCHMARK(BM_PeriodDoneToProcessed)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same for continuous averaging: from a recorded period being handed back to its processing
+// finished (the output queued again, the period laid out, checked and averaged).
+void BM_ContinuousPeriodToProcessed(benchmark::State& state) {
+    MeasurementState s;
+    s.buffers.Allocate({}, [](const std::string&) {});
+    s.MlsOrder = static_cast<uint8_t>(state.range(0));
+    s.AveragesTarget = 8;
+    s.AtcMode = 1;
+    s.PeakSync = true;
+    s.ContinuousAveraging = true;
+    RoomParameters p;
+    p.realTime = false;
+    VirtualRoom room(p);
+    MemorySettingsTree settings;
+    settings.WriteString("INCARD", kVirtualRoomName);
+    settings.WriteString("OUTCARD", kVirtualRoomName);
+    ScriptedPrompter prompter;
+    NullView view;
+    NullHost host;
+    SemaphoreWakeup wake;
+    RunController c(s, room, settings, prompter, view, host, &wake);
+    c.REPEAT1Click();
+    c.NORMALClick();
+    for (auto _ : state) {
+        state.PauseTiming();
+        while (!c.Feeder().Ready()) wake.WaitFor(std::chrono::milliseconds(100));
+        state.ResumeTiming();
+        c.DispatchDeviceEvents();
+    }
+    c.StopRun();
+}
+BENCHMARK(BM_ContinuousPeriodToProcessed)->Arg(16)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+class CountingView : public NullView {
+public:
+    void RunComplete() override { ++completed; }
+    int completed = 0;
+};
+
+// A whole run of K averages on the real-time Virtual Room, from the command to the result, as
+// the ratio of its wall time to the sound it needs: K + 1 periods (one to fill the room, one per
+// average). The devices are open beforehand, as in the program between runs; the 20 ms pause
+// after starting the input is real. Arguments: order, K.
+void BM_RunWallTime(benchmark::State& state, bool continuous) {
+    MeasurementState s;
+    s.buffers.Allocate({}, [](const std::string&) {});
+    s.MlsOrder = static_cast<uint8_t>(state.range(0));
+    s.AveragesTarget = static_cast<int>(state.range(1));
+    s.ContinuousAveraging = continuous;
+    RoomParameters p;
+    p.realTime = true;
+    VirtualRoom room(p);
+    MemorySettingsTree settings;
+    settings.WriteString("INCARD", kVirtualRoomName);
+    settings.WriteString("OUTCARD", kVirtualRoomName);
+    ScriptedPrompter prompter;
+    CountingView view;
+    class PausingHost : public NullHost {
+    public:
+        void Pause(int ms) override { RunHost::Pause(ms); }
+    } host;
+    SemaphoreWakeup wake;
+    RunController c(s, room, settings, prompter, view, host, &wake);
+    c.SetupSound();
+    double seconds = 0;
+    for (auto _ : state) {
+        const int before = view.completed;
+        const auto start = std::chrono::steady_clock::now();
+        c.NORMALClick();
+        while (s.RunActive) {
+            if (wake.WaitFor(std::chrono::milliseconds(200))) c.DispatchDeviceEvents();
+        }
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (view.completed == before) state.SkipWithError("the run did not complete");
+    }
+    const double sound = (state.range(1) + 1.0) * (s.MlsSize - 1) / s.SampleRate;
+    state.counters["ratio"] = seconds / static_cast<double>(state.iterations()) / sound;
+}
+void RunWallTimeArgs(benchmark::internal::Benchmark* b) {
+    for (int order : {14, 16}) {
+        for (int k : {1, 4, 16}) b->Args({order, k});
+    }
+    b->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+}
+BENCHMARK_CAPTURE(BM_RunWallTime, continuous, true)->Apply(RunWallTimeArgs);
+BENCHMARK_CAPTURE(BM_RunWallTime, two_period, false)->Apply(RunWallTimeArgs);
+
 }  // namespace

@@ -40,6 +40,8 @@ public:
 
     bool InputOpen() const override { return In() != nullptr && In()->InputOpen(); }
     bool OutputOpen() const override { return Out() != nullptr && Out()->OutputOpen(); }
+    uint64_t InputFramesDropped() const override { return In() ? In()->InputFramesDropped() : 0; }
+    uint64_t OutputFramesStarved() const override { return Out() ? Out()->OutputFramesStarved() : 0; }
     std::string ErrorText(int result) const override;
 
 private:

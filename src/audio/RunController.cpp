@@ -80,6 +80,7 @@ RunController::RunController(MeasurementState& state, WaveDevices& devices, Sett
       outputDone_(wakeup, &StopRequested),
       inputDone_(wakeup),
       wakeup_(wakeup),
+      feeder_(devices),
       rlpBackup_(SharedBuffers::kRlpDoubles, 0.0) {
     SavedPinkMls = state.PinkMls;
 }
@@ -381,17 +382,37 @@ void RunController::StartRun() {
     // A peak-synchronised run writes its first period into RLP; keep the last result so that a
     // run ended by a lost device leaves it in place.
     rlpBackedUp_ = false;
-    if (s.ImpulseValid && s.AtcMode >= 1 && s.PeakSync) {
-        std::copy_n(s.buffers.RLPd(), rlpBackup_.size(), rlpBackup_.begin());
-        backupPeakValue_ = s.ImpulsePeakValue;
-        backupPeakIndex_ = s.ImpulsePeakIndex;
-        rlpBackedUp_ = true;
+    BackUpResponse();
+    continuousRun_ = s.ContinuousAveraging;
+    if (continuousRun_) {
+        StartStream();
+    } else {
+        QueueSet(true, true);
     }
-    QueueSet(true, true);
+}
+
+void RunController::BackUpResponse() {
+    MeasurementState& s = state_;
+    if (!s.ImpulseValid || s.AtcMode < 1 || !s.PeakSync) return;
+    std::copy_n(s.buffers.RLPd(), rlpBackup_.size(), rlpBackup_.begin());
+    backupPeakValue_ = s.ImpulsePeakValue;
+    backupPeakIndex_ = s.ImpulsePeakIndex;
+    rlpBackedUp_ = true;
+}
+
+void RunController::RestoreResponse() {
+    MeasurementState& s = state_;
+    if (!rlpBackedUp_) return;
+    std::copy(rlpBackup_.begin(), rlpBackup_.end(), s.buffers.RLPd());
+    s.ImpulsePeakValue = backupPeakValue_;
+    s.ImpulsePeakIndex = backupPeakIndex_;
+    s.ImpulseValid = true;
+    rlpBackedUp_ = false;
 }
 
 void RunController::RestartPeriod() {
-    if (StopRequested.load(std::memory_order_acquire)) return;
+    // A continuous run's stream never stops between periods or runs.
+    if (StopRequested.load(std::memory_order_acquire) || continuousRun_) return;
     const bool setA = state_.BufferSetToggle;
     for (HeaderId id : setA ? std::array{InA1, InA2, OutA1, OutA2}
                             : std::array{InB1, InB2, OutB1, OutB2}) {
@@ -426,6 +447,9 @@ void RunController::StopRunHeld() {
     periodInFlight_ = false;
     periodPending_ = false;
     s.RunActive = false;
+    // A stop between the periods of a continuous run leaves the last complete response (a
+    // peak-synchronised run sums its periods in RLP).
+    if (continuousRun_) RestoreResponse();
     Repeat = false;
     view_.SetControlChecked(RunControl::REPEAT1, false);
     view_.SetControlEnabled(RunControl::RUN1, true);
@@ -549,8 +573,11 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
         if (!periodInFlight_ && !StopRequested.load()) RestartPeriod();
         return;
     }
+    FinishRun(lock);
+}
 
-    // Run complete.
+void RunController::FinishRun(InputLock& lock) {
+    MeasurementState& s = state_;
     if (s.AutoReset) SelectAveraging(1);
     FindImpulsePeak(s);
     rlpBackedUp_ = false;
@@ -568,6 +595,80 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
         SingleShot = false;
         RestartPeriod();
     }
+    // The stream of a repeating continuous run goes on: the next run's periods follow at once,
+    // and a stop among them gives this result back.
+    if (Repeat && continuousRun_) BackUpResponse();
+}
+
+bool RunController::StartStream() {
+    outputDone_.ResetCount();
+    outputDone_.Discard();
+    inputDone_.Discard();
+    const int r = feeder_.Start(state_, [this] { host_.Pause(20); });
+    if (r != kWaveOk) {
+        OnDeviceLost(r);
+        return false;
+    }
+    periodInFlight_ = true;
+    periodStart_ = std::chrono::steady_clock::now();
+    return true;
+}
+
+void RunController::DispatchContinuous() {
+    // Device notifications only wake this thread; the headers' flags say what is done.
+    DeviceEvent e;
+    while (inputDone_.Next(e) || outputDone_.Next(e)) {
+        if (e.kind == WaveEventKind::DeviceLost) {
+            inputDone_.Discard();
+            outputDone_.Discard();
+            OnDeviceLost(e.result);
+            return;
+        }
+    }
+    if (!state_.RunActive || StopRequested.load(std::memory_order_acquire)) return;
+    if (const int r = feeder_.Refill(); r != kWaveOk) {
+        OnDeviceLost(r);
+        return;
+    }
+    // Inside the processing of a period (a dialog's event loop): the output goes on playing, the
+    // recordings wait.
+    if (mutexHeld_) return;
+    ProcessContinuousPeriod();
+    if (state_.RunActive && feeder_.Ready() && wakeup_ != nullptr) wakeup_->Wake();
+}
+
+void RunController::ProcessContinuousPeriod() {
+    MeasurementState& s = state_;
+    InputLock lock(*this);
+    if (StopRequested.load(std::memory_order_acquire)) return;
+    bool complete = false;
+    switch (feeder_.TakeNext(s, complete)) {
+        case ContinuousFeeder::Take::None: return;
+        case ContinuousFeeder::Take::Broken:
+            // Frames were lost: the stream starts again and the room settles once more; the
+            // periods averaged so far stay.
+            StartStream();
+            return;
+        case ContinuousFeeder::Take::Settling:
+            // This is the period IgnoreFirst throws away; no second one is discarded.
+            if (s.IgnoreFirst) s.FirstSamplePending = false;
+            periodStart_ = std::chrono::steady_clock::now();
+            return;
+        case ContinuousFeeder::Take::Period: break;
+    }
+    periodStart_ = std::chrono::steady_clock::now();
+    if (!s.QualityCheck) complete = true;
+    if (!CheckLevels(SecondPeriodPeak(s), complete)) {
+        // Skipped; the stream goes on (unless a box stopped the run).
+        lock.Release();
+        if (retryRequested_) {
+            retryRequested_ = false;
+            AGAIN1Click();
+        }
+        return;
+    }
+    if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) return;
+    FinishRun(lock);
 }
 
 void RunController::OnDeviceLost(int result) {
@@ -578,11 +679,7 @@ void RunController::OnDeviceLost(int result) {
         InputLock lock(*this);
         StopRunHeld();
         if (rlpBackedUp_) {
-            std::copy(rlpBackup_.begin(), rlpBackup_.end(), s.buffers.RLPd());
-            s.ImpulsePeakValue = backupPeakValue_;
-            s.ImpulsePeakIndex = backupPeakIndex_;
-            s.ImpulseValid = true;
-            rlpBackedUp_ = false;
+            RestoreResponse();
             view_.RepaintImpulse();
         }
     }
@@ -599,6 +696,10 @@ void RunController::OnDeviceLost(int result) {
 }
 
 void RunController::DispatchDeviceEvents() {
+    if (continuousRun_) {
+        DispatchContinuous();
+        return;
+    }
     // One notification per call: the UI gets its turn (paint, a STOP click) between periods, and
     // the UI thread is woken again for the rest.
     DeviceEvent e;

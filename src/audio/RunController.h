@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/ContinuousFeeder.h"
 #include "audio/DeviceNotifier.h"
 #include "audio/WaveDevices.h"
 #include "core/RunView.h"
@@ -155,6 +156,10 @@ public:
     WaveHeader& Header(HeaderId id) { return headers_[id]; }
     WaveDevices& Devices() { return devices_; }
     OutputDone& OutputCallback() { return outputDone_; }
+    // The gapless stream of a continuous run (its periods taken, for tests and figures).
+    const ContinuousFeeder& Feeder() const { return feeder_; }
+    // Whether the current or last run plays the MLS without a gap.
+    bool ContinuousRun() const { return continuousRun_; }
     // Names of the devices in use.
     std::string InputDeviceName() const;
     std::string OutputDeviceName() const;
@@ -198,6 +203,16 @@ private:
     uint32_t pendingUser_ = 0;
     std::chrono::steady_clock::time_point pendingSince_{};
     void ProcessPeriodDone(uint32_t headerUser);
+    // The end of a run whose last period ProcessPeriod completed (the lock is held).
+    void FinishRun(InputLock& lock);
+    // Continuous runs: start (or start again) the gapless stream, and take one recorded period.
+    bool StartStream();
+    void DispatchContinuous();
+    void ProcessContinuousPeriod();
+    void BackUpResponse();
+    void RestoreResponse();
+    ContinuousFeeder feeder_;
+    bool continuousRun_ = false;
     std::chrono::steady_clock::time_point periodStart_{};
     std::string savedPanel0_;
 

@@ -346,6 +346,16 @@ bool VirtualRoom::OutputOpen() const {
     return out_.open;
 }
 
+uint64_t VirtualRoom::InputFramesDropped() const {
+    std::lock_guard lock(mutex_);
+    return inDropped_;
+}
+
+uint64_t VirtualRoom::OutputFramesStarved() const {
+    std::lock_guard lock(mutex_);
+    return outStarved_;
+}
+
 int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback) {
     if (disconnected_) return kWaveNoDriver;
     if (index != 0) return kWaveBadDeviceId;
@@ -488,7 +498,9 @@ int VirtualRoom::CloseOutput() {
 
 bool VirtualRoom::HasWork() const {
     if (!room_ || disconnected_) return false;
-    if (out_.open) return !paused_ && out_.queue.count > 0;
+    if (out_.open) {
+        return !paused_ && out_.queue.count > 0 && (!in_.open || !recording_ || in_.queue.count > 0);
+    }
     return in_.open && recording_ && in_.queue.count > 0;
 }
 
@@ -512,6 +524,17 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         }
         queued -= out_.queue.position / out_.format.blockAlign;
         frames = std::min(frames, playing ? queued : 0);
+        if (in_.open && recording_) {
+            // Nor further than a queued input header reaches: nothing is lost while the consumer
+            // takes its recordings.
+            std::size_t room = 0;
+            for (int i = 0; i < in_.queue.count; ++i) {
+                const WaveHeader* h = in_.queue.items[(in_.queue.head + i) % kQueueSize];
+                room += h->bufferLength / in_.format.blockAlign;
+            }
+            room -= in_.queue.position / in_.format.blockAlign;
+            frames = std::min(frames, room);
+        }
     }
     if (frames == 0) return 0;
 
@@ -522,7 +545,10 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
     if (playing) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = out_.queue.Front();
-            if (h == nullptr) break;
+            if (h == nullptr) {
+                outStarved_ += frames - i;
+                break;
+            }
             CopyFrameIn(play + i * outChannels, h->data + out_.queue.position, outChannels,
                         outAlign);
             out_.queue.position += outAlign;
@@ -545,7 +571,10 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         const int16_t* rec = recordBuffer_.data();
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = in_.queue.Front();
-            if (h == nullptr) break;  // nothing queued: the frames are lost, as on a sound card
+            if (h == nullptr) {  // nothing queued: the frames are lost, as on a sound card
+                inDropped_ += frames - i;
+                break;
+            }
             CopyFrameOut(h->data + in_.queue.position, rec + i * inChannels, inChannels, inAlign);
             in_.queue.position += inAlign;
             h->bytesRecorded.store(static_cast<uint32_t>(in_.queue.position),

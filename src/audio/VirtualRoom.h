@@ -8,8 +8,8 @@
 // seed give the same recording.
 //
 // The device runs in real time (a thread paced to the sample clock) or fast: then the clock runs
-// only while the output has queued data (or, with no output open, while the input records), as
-// fast as the consumer queues headers.
+// only while the output has queued data and a recording input has a header to fill (or, with no
+// output open, while the input records), as fast as the consumer queues headers.
 
 #include <condition_variable>
 #include <cstdint>
@@ -133,6 +133,8 @@ public:
 
     bool InputOpen() const override;
     bool OutputOpen() const override;
+    uint64_t InputFramesDropped() const override;
+    uint64_t OutputFramesStarved() const override;
 
 private:
     static constexpr int kQueueSize = 16;
@@ -169,6 +171,7 @@ private:
     bool disconnected_ = false;
     bool lostReported_ = false;
     int disconnectAfter_ = 0;  // recorded buffers left before the fault switch pulls the cable
+    uint64_t inDropped_ = 0, outStarved_ = 0;
     bool quit_ = false;
     std::unique_ptr<RoomSimulator> room_;
     std::vector<int16_t> playBuffer_, recordBuffer_;

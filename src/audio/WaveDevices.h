@@ -126,6 +126,12 @@ public:
     virtual bool InputOpen() const = 0;
     virtual bool OutputOpen() const = 0;
 
+    // Frames lost since the back end was created: recorded while no input header was queued, and
+    // played as silence while the output ran with nothing queued. A gapless stream compares them
+    // between two points to know that it kept its phase. Back ends that cannot tell report 0.
+    virtual uint64_t InputFramesDropped() const { return 0; }
+    virtual uint64_t OutputFramesStarved() const { return 0; }
+
     virtual std::string ErrorText(int result) const { return WaveResultText(result); }
 
     // Header preparation is the same for every back end: a prepared header may be queued, a queued

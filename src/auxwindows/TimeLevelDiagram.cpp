@@ -8,16 +8,16 @@
 
 namespace fim {
 
-bool TflSettings::Valid() const {
-    const bool lengthOk =
-        BlockLength == 128 || BlockLength == 256 || BlockLength == 512 || BlockLength == 1024;
-    return lengthOk && DataPercent > 0 && DataPercent <= 100 && OverlapPercent >= 0 &&
-           OverlapPercent <= DataPercent && WindowType <= WindowTable::kMaxType;
+bool TflSettingsValid(const TflSettings& s) {
+    const bool lengthOk = s.BlockLength == 128 || s.BlockLength == 256 || s.BlockLength == 512 ||
+                          s.BlockLength == 1024;
+    return lengthOk && s.DataPercent > 0 && s.DataPercent <= 100 && s.OverlapPercent >= 0 &&
+           s.OverlapPercent <= s.DataPercent && s.WindowType <= WindowTable::kMaxType;
 }
 
 bool ComputeLevels(const TflSettings& settings, std::span<const double> impulse, int64_t start,
                    WindowTable& window, FftEngine& engine, LevelMatrix& out) {
-    if (!settings.Valid()) return false;
+    if (!TflSettingsValid(settings)) return false;
     const int B = settings.BlockLength;
     const int D = settings.DataPercent;
     const int O = settings.OverlapPercent;
@@ -90,6 +90,23 @@ uint32_t LevelColour(double v) {
     if (std::isnan(v)) v = 0.0;
     const double idx = std::clamp(std::nearbyint(v), 0.0, 255.0);
     return LevelColourMap()[static_cast<std::size_t>(idx)];
+}
+
+std::vector<LegendMark> LevelLegendMarks(double max) {
+    if (!(max > 0.0) || !std::isfinite(max)) return {};
+    // Index i holds 10·ln m = i·max/255, that is 20·log10 m = i·max/255 · 2/ln 10.
+    const double range = max * 2.0 / std::log(10.0);
+    // 10, 20, 50, 100, 200, 500 … dB: the smallest step that leaves at most eight marks.
+    int step = 10;
+    for (int i = 0; range / step > 7.0 + 1e-9 && step < 100000000; ++i) {
+        step = i % 3 == 1 ? step * 5 / 2 : step * 2;
+    }
+    std::vector<LegendMark> marks;
+    for (int db = 0; db <= range + 1e-9; db += step) {
+        const int index = static_cast<int>(std::nearbyint(255.0 * (1.0 - db / range)));
+        marks.push_back({index, -db});
+    }
+    return marks;
 }
 
 std::vector<uint32_t> RenderLevels(const LevelMatrix& m, int width, int height) {

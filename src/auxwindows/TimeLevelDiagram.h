@@ -10,22 +10,17 @@
 #include <span>
 #include <vector>
 
+#include "settings/SettingsRecords.h"
+
 namespace fim {
 
 class FftEngine;
 class WindowTable;
 
-// The settings record; the program never changes the values in use.
-struct TflSettings {
-    uint8_t WindowType = 0;      // taper type of the window table (0, 1, 3 or 4)
-    int32_t OverlapPercent = 0;  // O: percentage of a block that successive blocks share
-    int32_t DataPercent = 100;   // D: percentage of the block covered by the taper
-    int32_t BlockLength = 128;   // B: 128, 256, 512 or 1024 samples
-
-    // Whether the record can be computed: B one of the four lengths, 0 < D ≤ 100,
-    // 0 ≤ O ≤ D (blocks never step backwards) and a known taper type.
-    bool Valid() const;
-};
+// Whether a settings record (the "TFL" record; the program never changes the values in use)
+// can be computed: B one of 128, 256, 512 or 1024, 0 < D ≤ 100, 0 ≤ O ≤ D (blocks never step
+// backwards) and a known taper type.
+bool TflSettingsValid(const TflSettings& s);
 
 struct LevelMatrix {
     static constexpr int kColumns = 100;
@@ -53,6 +48,17 @@ bool ComputeLevels(const TflSettings& settings, std::span<const double> impulse,
 const std::array<uint32_t, 256>& LevelColourMap();
 // Colour of a matrix value: entry Round(v) of the map, held inside 0 … 255.
 uint32_t LevelColour(double v);
+
+// A mark of the diagram's legend: level index 0 … 255 and its level in dB below the loudest
+// cell (0 at index 255).
+struct LegendMark {
+    int index = 0;
+    int db = 0;
+};
+// Marks every 10 dB (20, 50, 100 … dB for wide ranges, at most eight) from the top of the colour map down to index
+// 0, which lies 20·log10 of the normalising magnitude below it. Empty when `max` (the matrix's
+// normalising level, 10·ln of a magnitude) is not above 0: the cells then carry no scale.
+std::vector<LegendMark> LevelLegendMarks(double max);
 
 // Paints the matrix into a width × height image (0x00BBGGRR, row 0 at the top): column c spans
 // x = Round(c·cw) … Round((c+1)·cw), bin row k (1 … B/2) spans y = H − Round((k+1)·ch) …

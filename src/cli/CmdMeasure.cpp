@@ -79,7 +79,7 @@ int RunMeasure(const Args& all) {
     ArgReader a(args,
                 {"--device", "--input-device", "--output-device", "--order", "--averages",
                  "--level", "--rate", "--out"},
-                {"--atc", "--peaksync", "--pink", "--fast"});
+                {"--atc", "--peaksync", "--pink", "--fast", "--continuous"});
     const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
     const int averages = a.Int("--averages", 1, 1, 128);
     const int level = a.Int("--level", -6, -60, 0);
@@ -118,6 +118,7 @@ int RunMeasure(const Args& all) {
     state.AtcMode = a.Has("--atc") ? 1 : 0;
     state.PeakSync = a.Has("--peaksync");
     state.AveragesTarget = averages;
+    state.ContinuousAveraging = a.Has("--continuous");
     state.DevicesClosed = true;
 
     MemorySettingsTree settings;

@@ -10,6 +10,7 @@
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
+#include "auxwindows/ui/TimeLevelPainter.h"
 #include "cli/ArgReader.h"
 #include "cli/Commands.h"
 #include "finder/WindowTable.h"
@@ -64,15 +65,7 @@ int RunTld(const Args& args) {
     if (!ComputeLevels(TflSettings{}, data.samples, start, window, engine, matrix)) {
         return Refuse(Msg(78));
     }
-    const auto pixels = RenderLevels(matrix, kWidth, kHeight);
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            const uint32_t c = pixels[static_cast<std::size_t>(y) * kWidth + x];
-            line[x] = qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-        }
-    }
+    const QImage image = TimeLevelImage(matrix, kWidth, kHeight);
     // The PNG replaces an existing file only when it is complete.
     QSaveFile file(QString::fromStdString(png));
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {

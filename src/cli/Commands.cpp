@@ -16,10 +16,10 @@ const std::vector<Command>& AllCommands() {
         {"measure", RunMeasure,
          "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
          "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
-         "[--room KEY=VALUE ...] [--fast] --out IR.mtf",
+         "[--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf",
          "Measures through the run controller on the named devices (the Virtual Room by "
-         "default; --fast runs it as fast as possible), saves the response and prints a JSON "
-         "summary."},
+         "default; --fast runs it as fast as possible; --continuous averages every period of an "
+         "MLS played without a gap), saves the response and prints a JSON summary."},
         {"band", RunBand, "--series S --freq F",
          "Prints the equaliser band of a frequency as displayed, and its deviation."},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]",

@@ -104,6 +104,8 @@ struct MeasurementState {
     bool IgnoreFirst = true;
     bool QualityCheck = true;
     bool ShowIntermediate = false;
+    // Play the MLS without a gap for the whole run and average every recorded period.
+    bool ContinuousAveraging = false;
     double Temperature = 20.0;
 
     // Derived values, recomputed by RecomputeDerived() whenever the devices are set up.

@@ -253,7 +253,27 @@ void TakeSamples(const int32_t* recording, std::size_t frame, std::size_t length
     }
 }
 
+// Scratch for one period's steady-state samples, kept per thread like the work arrays.
+int32_t* PeriodScratch(std::size_t length) {
+    thread_local std::vector<int32_t> scratch;
+    if (scratch.size() < length) scratch.assign(length, 0);
+    return scratch.data();
+}
+
 }  // namespace
+
+void SteadyStateSamples(const int32_t* recording, int order, std::size_t startFrame,
+                        int32_t* samples) {
+    const std::size_t n = std::size_t{1} << order;
+    const std::size_t length = n - 1;
+    // Sample k is frame N + ((X + k − 1) mod L): the L frames from N + first on, wrapping back
+    // to frame N after frame N + L − 1.
+    const std::size_t first = (startFrame % length + length - 1) % length;
+    const int32_t* right = recording + 2 * n + 1;
+    const std::size_t head = length - first;
+    for (std::size_t k = 0; k < head; ++k) samples[k] = right[2 * (first + k)];
+    for (std::size_t k = head; k < length; ++k) samples[k] = right[2 * (k - head)];
+}
 
 void RecoverImpulseInt(int order, int stride, const int32_t* input, double* output) {
     if (!OrderSupported(order)) return;
@@ -298,16 +318,23 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
     } else {
         // Coarse timing from the reference channel; the period is read from 210 samples before
         // its peak so the direct sound keeps the same place in every period.
+        // The data is read as the room answers in steady state (from the second period), so
+        // nothing recorded before the room settled, or before the signal arrived, enters it.
         const std::ptrdiff_t p = RecoverInt(order, 2, recording + 2 * 5, atcres);
         std::ptrdiff_t start = std::max<std::ptrdiff_t>(p - 210, 0);
+        int32_t* period = PeriodScratch(length);
+        SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
         if (!state.PeakSync) {
-            TakeSamples(recording, static_cast<std::size_t>(start), length, avl,
-                        state.AveragesDone != 0);
+            if (state.AveragesDone != 0) {
+                for (std::size_t k = 0; k < length; ++k) avl[k] += period[k];
+            } else {
+                for (std::size_t k = 0; k < length; ++k) avl[k] = period[k];
+            }
             count();
         } else {
             const bool first = state.AveragesDone == 0;
             double* dest = first ? rlp : avl;
-            const int32_t q = RecoverInt(order, 2, recording + 2 * start + 1, dest);
+            const int32_t q = RecoverInt(order, 1, period, dest);
             if (first) {
                 state.ReferencePeak = q;
                 if (ignoreThis) {
@@ -338,7 +365,8 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                     view.SetStatusPanel(kSyncPanel, "Out of limit: " + std::to_string(d));
                 } else {
                     start = moved;
-                    RecoverInt(order, 2, recording + 2 * start + 1, avl);
+                    SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
+                    RecoverInt(order, 1, period, avl);
                     ++state.AveragesDone;
                     addToSum();
                     redraw();

@@ -9,6 +9,7 @@
 // arrays are per thread). ProcessPeriod and FindImpulsePeak change the measurement state and run
 // on the UI thread while the caller holds MeasurementState::InputMutex.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace fim {
@@ -23,6 +24,14 @@ class RunView;
 void RecoverImpulseInt(int order, int stride, const int32_t* input, double* output);
 // The same for L consecutive doubles; the transform runs in double precision.
 void RecoverImpulseFloat(int order, const double* input, double* output);
+
+// Builds the L right-channel samples that a steady state gives at frames X … X + L − 1 of a
+// recorded period pair (2·N stereo frames, left sample first), reading them from the second
+// period, where the room has settled: sample k is frame N + ((X + k − 1) mod L), since the
+// sequence repeats every L frames. On a recording periodic from its first frame they equal frames
+// X … X + L − 1. X is a start frame 0 … N; `samples` takes L values.
+void SteadyStateSamples(const int32_t* recording, int order, std::size_t startFrame,
+                        int32_t* samples);
 
 // Asked when a period's impulse peak lies elsewhere than the reference peak and the sync mode is
 // "Ask user". The main window answers with its peak question dialog.

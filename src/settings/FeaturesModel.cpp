@@ -131,6 +131,7 @@ void FeaturesModel::LoadControls() {
     const int fft = PowerIndex(m.FftSize / 2048, kFftChoices - 1);
     v.fftIndex = m.FftSize % 2048 == 0 && fft >= 0 ? fft : kFftChoices - 1;
     v.atc = m.AtcMode != 0;
+    v.continuous = m.ContinuousAveraging;
     v.pink = m.PinkMls;
     // USER WINDOW
     v.name1 = s.User1.name;
@@ -409,6 +410,7 @@ bool FeaturesModel::Ok() {
     setWindow(s.User1, v.name1, Clamp(v.pre1, kPre1Range), Clamp(v.post1, kPost1Range));
     setWindow(s.User2, v.name2, Clamp(v.pre2, kUser2Range), Clamp(v.post2, kUser2Range));
     m.AtcMode = v.atc ? 1 : 0;
+    m.ContinuousAveraging = v.continuous;
     if (m.PinkMls != v.pink) {
         m.PinkMls = v.pink;
         if (host.invalidateData) host.invalidateData();

@@ -86,6 +86,7 @@ struct FeaturesValues {
     int mlsIndex = 0;  // RadioGroup1: order − 12
     int fftIndex = 1;  // RadioGroup2: 2048·2^i
     bool atc = true;   // CheckBox9
+    bool continuous = false;  // CheckBox18: continuous averaging
     bool pink = false; // CheckBox13
     // USER WINDOW
     std::string name1, name2;  // Edit4, Edit1

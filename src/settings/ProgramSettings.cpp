@@ -171,6 +171,7 @@ SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& s, Meas
     state.PeakSync = Bool(t, "Peaksync", true);
     state.SyncMode = IntIn(t, "Syncmode", 0, 0, 2);
     state.IgnoreFirst = Bool(t, "Ignorefirst", true);
+    state.ContinuousAveraging = Bool(t, "Continuous", false);
     state.SyncTime = IntIn(t, "Synctime", 20, 1, 100);
     state.ShowIntermediate = Bool(t, "Showze", false);
     state.QualityCheck = Bool(t, "Quality", true);
@@ -284,6 +285,7 @@ bool SaveProgramSettings(SettingsTree& t, const ProgramSettings& s, const Measur
     t.WriteInteger("Links", s.Geometry.Left);
     t.WriteInteger("FFTWINDOW", s.FftWindow);
     t.WriteInteger("ATC", state.AtcMode);
+    t.WriteBool("Continuous", state.ContinuousAveraging);
     t.WriteInteger("FFT SIZE", state.FftSize);
     t.WriteInteger("MLSVOL", state.OutputLevelDb);
     t.WriteInteger("SAMPLERATE", state.SampleRate);

@@ -115,5 +115,25 @@ TEST(LevelColours, MapAndRendering) {
     EXPECT_EQ(at(10, H - 18), map[12]);
 }
 
+TEST(TimeLevelLegend, MarksInDecibelsBelowTheLoudestCell) {
+    // 40 dB between level index 0 (magnitude 1) and 255.
+    const double max40 = 40.0 * std::log(10.0) / 2.0;
+    const auto marks = LevelLegendMarks(max40);
+    ASSERT_EQ(marks.size(), 5u);
+    const int index[] = {255, 191, 128, 64, 0};  // 127.5 rounds to even
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        EXPECT_EQ(marks[i].db, -10 * static_cast<int>(i));
+        EXPECT_EQ(marks[i].index, index[i]);
+    }
+    // A wide range takes wider steps and stays readable.
+    const auto wide = LevelLegendMarks(100.0 * std::log(10.0) / 2.0);
+    ASSERT_EQ(wide.size(), 6u);
+    EXPECT_EQ(wide.back().db, -100);
+    EXPECT_LE(LevelLegendMarks(1000.0).size(), 10u);
+    // No scale without a normalising level.
+    EXPECT_TRUE(LevelLegendMarks(0.0).empty());
+    EXPECT_TRUE(LevelLegendMarks(std::nan("")).empty());
+}
+
 }  // namespace
 }  // namespace fim

@@ -326,6 +326,23 @@ TEST_F(FeaturesModelTest, StoredValuesShowAsTheControlsOfferThem) {
     EXPECT_TRUE(mlsOrders.empty());
 }
 
+TEST_F(FeaturesModelTest, ContinuousAveragingChangesOnlyWithOk) {
+    Open();
+    EXPECT_FALSE(model.v.continuous);
+    model.v.continuous = true;
+    model.Edited();
+    prompter.answers = {PromptAnswer::Yes};
+    EXPECT_TRUE(model.Cancel());
+    EXPECT_FALSE(meas.ContinuousAveraging);
+    Open();
+    EXPECT_FALSE(model.v.continuous);
+    model.v.continuous = true;
+    EXPECT_TRUE(model.Ok());
+    EXPECT_TRUE(meas.ContinuousAveraging);
+    Open();
+    EXPECT_TRUE(model.v.continuous);
+}
+
 TEST_F(FeaturesModelTest, PresetsSetTheFieldLastRightClicked) {
     Open();
     model.RememberPresetTarget(kPresetUser2);

@@ -179,11 +179,20 @@ TEST(ProgramSettingsSave, WritesEveryValueOnceAndFillsEmptySlots) {
     EXPECT_EQ(tree.ReadString("Overfile8"), "**");
     EXPECT_EQ(tree.ReadInteger("Samplerate"), 32000);  // written as "SAMPLERATE"
     EXPECT_EQ(LeBlock(*tree.ReadBinary("ABSWIN")).I32(4), 900);
-    // 16 list slots, 8 blocks, 18 booleans, 1 float, 20 integers, 6 strings; no VERSION, and
+    // 16 list slots, 8 blocks, 19 booleans, 1 float, 20 integers, 6 strings; no VERSION, and
     // no device names while none is chosen.
-    EXPECT_EQ(tree.Count(), 69u);
+    EXPECT_EQ(tree.Count(), 70u);
     EXPECT_FALSE(tree.HasValue("VERSION"));
     EXPECT_FALSE(tree.HasValue("INCARD"));
+
+    // Continuous averaging is off unless stored on, and survives a restart.
+    EXPECT_EQ(tree.ReadBool("Continuous"), false);
+    tree.WriteInteger("VERSION", kSettingsVersion);
+    m.ContinuousAveraging = true;
+    ASSERT_TRUE(SaveProgramSettings(tree, s, m, 7, 900));
+    EXPECT_TRUE(Start(tree).state.ContinuousAveraging);
+    tree.Clear();
+    EXPECT_FALSE(Start(tree).state.ContinuousAveraging);
 }
 
 TEST(ProgramSettingsSave, MicCorrectionAndDevicesSurviveARestart) {

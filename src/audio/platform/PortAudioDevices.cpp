@@ -45,7 +45,10 @@ int InputCallback(const void* input, void*, unsigned long frames, const PaStream
     const auto* src = static_cast<const std::byte*>(input);
     std::size_t bytes = frames * d.format.blockAlign;
     while (bytes > 0) {
-        if (d.current == nullptr && !d.queue.Pop(d.current)) break;  // nothing queued: lost
+        if (d.current == nullptr && !d.queue.Pop(d.current)) {  // nothing queued: lost
+            d.lostFrames.fetch_add(bytes / d.format.blockAlign, std::memory_order_relaxed);
+            break;
+        }
         WaveHeader& h = *d.current;
         const std::size_t n = std::min<std::size_t>(bytes, h.bufferLength - d.position);
         std::memcpy(h.data + d.position, src, n);
@@ -117,6 +120,9 @@ int OutputCallback(const void*, void* output, unsigned long frames,
                     d.played[d.playedCount++] = {&h, end};
                 }
             }
+        }
+        if (done < total) {
+            d.lostFrames.fetch_add((total - done) / d.format.blockAlign, std::memory_order_relaxed);
         }
     }
     std::memset(dst + done, silence, total - done);

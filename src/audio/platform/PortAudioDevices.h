@@ -52,6 +52,8 @@ public:
 
     bool InputOpen() const override { return in_.stream != nullptr; }
     bool OutputOpen() const override { return out_.stream != nullptr; }
+    uint64_t InputFramesDropped() const override { return in_.lostFrames.load(std::memory_order_relaxed); }
+    uint64_t OutputFramesStarved() const override { return out_.lostFrames.load(std::memory_order_relaxed); }
 
     std::string ErrorText(int result) const override;
 
@@ -78,6 +80,9 @@ public:
         // delivered what came back of it (the input stream's latency). Set by the UI thread while
         // the output stream is stopped.
         std::atomic<double> echoDelay{0.0};
+        // Frames recorded with no header queued (input) or played as silence while active with
+        // nothing queued (output). Written by the callback, read by the UI thread.
+        std::atomic<uint64_t> lostFrames{0};
     };
 
 private:

@@ -29,10 +29,16 @@
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
+#include "audio/platform/PortAudioSoundPlayer.h"
+#include "auxwindows/ui/TForm6.h"
+#include "auxwindows/ui/TSMALLINFO.h"
+#include "auxwindows/ui/TTFL.h"
 #include "core/MeasurementState.h"
+#include "mainwindow/CountdownClock.h"
 #include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TMakroinfo.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
@@ -145,8 +151,20 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
-    // 9. Peak magnitude for the empty display.
+    // 9. Peak magnitude for the empty display; the countdown clock starts.
     meas_.ImpulsePeakValue = 0.3;
+    alarmPlayer_ = options.alarmPlayer ? std::move(options.alarmPlayer)
+                                       : std::make_unique<PortAudioSoundPlayer>();
+    clock_ = std::make_unique<CountdownClock>(
+        program_.Clock, options.clockSource ? options.clockSource : std::function<double()>(NowAsDays),
+        alarmPlayer_.get());
+    pUhr_->setToolTip(Q(clock_->Hint()));
+    pUhr_->installEventFilter(this);
+    clockTimer_ = new QTimer(this);
+    clockTimer_->setInterval(700);
+    connect(clockTimer_, &QTimer::timeout, this, &TForm1::clockTick);
+    clockTimer_->start();
+    clockTick();
 
     // 10. A file named on the command line.
     if (options.arguments.size() == 2 && QFileInfo(options.arguments[1]).isFile()) {
@@ -255,7 +273,8 @@ void TForm1::buildMenus() {
     connect(smooth, &QAction::triggered, this, &TForm1::SMOOTHFFT1Click);
     smooth->setEnabled(false);
     QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
-    diagram->setVisible(false);
+    connect(diagram, &QAction::triggered, this, &TForm1::TIMELEVEL1Click);
+    diagram->setEnabled(false);
     fft->setEnabled(false);
 
     // WINDOW
@@ -351,7 +370,7 @@ void TForm1::buildMenus() {
     connect(addItem(help, "HELP2", M(50)), &QAction::triggered, this, &TForm1::openHelp);
     connect(addItem(help, "ABOUT1", M(52)), &QAction::triggered, this, &TForm1::showAbout);
     QAction* info = addItem(help, "INFO1", QStringLiteral("INFO"), QKeySequence(Qt::CTRL | Qt::Key_I));
-    connect(info, &QAction::triggered, this, &TForm1::showAbout);
+    connect(info, &QAction::triggered, this, &TForm1::INFO1Click);
 
     // The speed buttons repeat these commands.
     auto* tools = findChild<QToolBar*>(QStringLiteral("ToolBar1"));
@@ -396,7 +415,9 @@ void TForm1::buildStatusBar() {
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addWidget(l);
         panels_[static_cast<std::size_t>(i)] = l;
+        l->installEventFilter(this);  // a click opens the system information screen
     }
+    statusBar()->installEventFilter(this);
 }
 
 QAction* TForm1::action(const QString& name) const {
@@ -518,6 +539,7 @@ void TForm1::afterResponseChanged() {
     action(QStringLiteral("FFT1"))->setEnabled(true);
     action(QStringLiteral("SMOOTHFFT1"))->setEnabled(true);
     action(QStringLiteral("FFTWINDOW1"))->setEnabled(true);
+    action(QStringLiteral("TIMELEVEL1"))->setEnabled(true);
     view_->refresh();
 }
 
@@ -589,8 +611,11 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
         activateWindow();
     };
     hooks.help = [this] { openHelp(); };
+    hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
+    fftWindow_->clockLabel()->setToolTip(Q(clock_->Hint()));
+    showClock();
     return *fftWindow_;
 }
 
@@ -602,6 +627,122 @@ bool TForm1::openSpectrum(AnalysisMode mode) {
     SetStatusPanel(6, SpectrumPeakText(c.PeakFrequency(), c.PeakLevel()));
     if (autoMinimise_ && !isMinimized()) showMinimized();
     return true;
+}
+
+void TForm1::TIMELEVEL1Click() {
+    if (!tfl_) {
+        tfl_ = new TTFL(
+            [this](TflInput& in) {
+                if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return false;
+                const auto count = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+                in.impulse = std::span<const double>(meas_.buffers.RLPd(), count);
+                in.start = view_->model().viewStart;
+                return true;
+            },
+            this);
+    }
+    tfl_->showNormal();
+    tfl_->raise();
+    tfl_->activateWindow();
+    // Offscreen and some window managers give no activation: the diagram is current either way.
+    tfl_->FormActivate();
+}
+
+void TForm1::INFO1Click() {
+    if (!form6_) {
+        form6_ = new TForm6(
+            [this] {
+                SystemInfoInput in;
+                in.sampleRate = meas_.SampleRate;
+                in.atcMode = meas_.AtcMode;
+                in.peakSync = meas_.PeakSync;
+                in.averages = meas_.AveragesTarget;
+                in.metric = view_->model().metricUnits;
+                in.soundSpeed = meas_.SoundSpeed;
+                in.inputDevice = settings_->ReadString("INCARD").value_or("");
+                in.outputDevice = settings_->ReadString("OUTCARD").value_or("");
+                in.memory = ReadMemoryStatus();
+                in.quickDraw = view_->model().quickDraw;
+                in.quickDelay = view_->model().quickDelay;
+                in.autoMinimize = autoMinimise_;
+                in.warnMlsChange = warnMlsChange_;
+                in.warnSampleRate = program_.WarnSampleRate;
+                in.warnAveraging = program_.WarnAveraging;
+                in.warnCal = program_.WarnCal;
+                return in;
+            },
+            [this] { FEATURES1Click(); }, this);
+    }
+    form6_->show();
+    form6_->Fill();
+    form6_->raise();
+    form6_->activateWindow();
+}
+
+void TForm1::showFftInfo() {
+    if (!smallInfo_) {
+        smallInfo_ = new TSMALLINFO(
+            [this] {
+                SmallInfoInput in;
+                in.fftSize = meas_.FftSize;
+                in.mlsOrder = meas_.MlsOrder;
+                in.sampleRate = meas_.SampleRate;
+                in.runKind = controller_->RunKind;
+                in.macros = &program_.Macros;
+                in.viewStart = view_->model().viewStart;
+                in.viewEnd = view_->model().viewEnd;
+                in.soundSpeed = meas_.SoundSpeed;
+                in.metric = view_->model().metricUnits;
+                return in;
+            },
+            fftWindow_ ? static_cast<QWidget*>(fftWindow_.get()) : this);
+    }
+    smallInfo_->show();
+    smallInfo_->FormActivate();
+    smallInfo_->raise();
+    smallInfo_->activateWindow();
+}
+
+void TForm1::clockTick() {
+    clock_->Tick();
+    showClock();
+}
+
+void TForm1::showClock() {
+    const QString text = Q(clock_->Text());
+    const QColor colour = clock_->Colour() == ClockColour::Yellow
+                              ? QColor(Qt::yellow)
+                              : QApplication::palette().color(QPalette::Button);
+    QLabel* fftClock = fftWindow_ ? fftWindow_->clockLabel() : nullptr;
+    for (QLabel* l : {pUhr_, fftClock}) {
+        if (!l) continue;
+        l->setText(text);
+        QPalette p = l->palette();
+        p.setColor(QPalette::Window, colour);
+        l->setPalette(p);
+        l->setAutoFillBackground(true);
+    }
+}
+
+void TForm1::pUhrClick() {
+    clock_->Click();
+    showClock();
+    if (!settime_) {
+        settime_ = new TSettime(
+            *clock_, *prompter_,
+            [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).isFile(); },
+            this);
+    }
+    // Centred on the main window.
+    settime_->adjustSize();
+    settime_->move(geometry().center() - settime_->rect().center());
+    if (settime_->exec() == QDialog::Accepted) {
+        settings_->WriteBinary("Timinginfo", EncodeClockSettings(program_.Clock));
+    }
+    const QString hint = Q(clock_->Hint());
+    pUhr_->setToolTip(hint);
+    if (fftWindow_) fftWindow_->clockLabel()->setToolTip(hint);
+    clockTick();
 }
 
 void TForm1::ShowFrequencyResponse(int runKind) {
@@ -702,6 +843,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close
     watchdog_->stop();
+    clockTimer_->stop();
     event->accept();
 }
 
@@ -710,6 +852,17 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pUhr_ && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        pUhrClick();
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == statusBar() || std::find(panels_.begin(), panels_.end(), watched) !=
+                                       panels_.end())) {
+        INFO1Click();
+        return true;
+    }
     const auto it = std::find(macroButtons_.begin(), macroButtons_.end(), watched);
     const bool press = event->type() == QEvent::MouseButtonPress;
     if (it == macroButtons_.end() || (!press && event->type() != QEvent::MouseButtonRelease) ||
@@ -773,7 +926,7 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             break;
         case RunControl::ImpulseButtons:
         case RunControl::FFT1:
-            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1"})
+            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1"})
                 action(QString::fromLatin1(name))->setEnabled(enabled);
             break;
         case RunControl::DEFAULT1:

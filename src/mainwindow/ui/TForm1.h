@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "audio/RunController.h"
+#include "audio/SoundFilePlayer.h"
 #include "audio/VirtualRoom.h"
 #include "core/Recovery.h"
 #include "core/RunView.h"
@@ -41,6 +43,11 @@ class PeakQuestionDialog;
 class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
+class TTFL;
+class TSettime;
+class CountdownClock;
+class TForm6;
+class TSMALLINFO;
 enum class FeaturesTab;
 
 struct TForm1Options {
@@ -55,6 +62,10 @@ struct TForm1Options {
     // Registers the program's file types when they are missing (a program not installed);
     // null: nothing is registered.
     std::shared_ptr<const FileTypeRegistrar> fileTypes;
+    // The countdown clock's time (days since 1899-12-30, local); empty: the system's clock.
+    std::function<double()> clockSource;
+    // Plays the clock's alarm sound; null: the system's default output through PortAudio.
+    std::unique_ptr<SoundFilePlayer> alarmPlayer;
 };
 
 class TForm1 : public QMainWindow, public RunView, public RunHost {
@@ -93,6 +104,21 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // none is named), with the devices closed around it when a measurement was made.
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
     TFEATURES* featuresDialog() const { return features_.get(); }
+    // PROCESS > Time Level Diagram: the diagram window (created on first use) brought forward.
+    void TIMELEVEL1Click();
+    TTFL* timeLevelWindow() const { return tfl_; }
+    // INFO, Ctrl+I, the "i" button and a click on the status bar: the system information screen.
+    void INFO1Click();
+    TForm6* systemInfo() const { return form6_; }
+    // The frequency window's INFO: the FFT information screen.
+    void showFftInfo();
+    TSMALLINFO* fftInfo() const { return smallInfo_; }
+    // The countdown clock: a tick of its 700 ms timer, and a click on the clock panel (opens
+    // "Timer Setup").
+    void clockTick();
+    void pUhrClick();
+    CountdownClock& clock() { return *clock_; }
+    TSettime* clockDialog() const { return settime_; }
 
     // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
     // start-up and whenever the features dialog saved a macro).
@@ -172,6 +198,14 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
     bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
+    TTFL* tfl_ = nullptr;  // child windows, created on first use
+    TForm6* form6_ = nullptr;
+    TSettime* settime_ = nullptr;
+    std::unique_ptr<SoundFilePlayer> alarmPlayer_;
+    std::unique_ptr<CountdownClock> clock_;
+    QTimer* clockTimer_ = nullptr;
+    void showClock();
+    TSMALLINFO* smallInfo_ = nullptr;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;
 

@@ -197,6 +197,7 @@ void TFEATURES::buildDataTab() {
     auto* box = new QWidget(page);
     auto* bl = new QVBoxLayout(box);
     bl->addWidget(addCheck(box, "CheckBox9", QStringLiteral("ATC MODE"), &v.atc));
+    bl->addWidget(addCheck(box, "CheckBox18", QStringLiteral("Continuous averaging"), &v.continuous));
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
     bl->addStretch();
     l->addWidget(box, 1, 1);

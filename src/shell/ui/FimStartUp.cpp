@@ -4,10 +4,13 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QWidget>
 
 #include "audio/platform/PortAudioDevices.h"
+#include "auxwindows/ui/TForm3.h"
 #include "core/MeasurementState.h"
 #include "settings/platform/FirstStart.h"
 #include "shell/Catalog.h"
@@ -57,14 +60,25 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
         QApplication::setWindowIcon(QIcon(icon));
     }
 
+    // The start-up window shows while the main window is created and goes once that shows.
+    auto* startUp = new TForm3;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        startUp->move(screen->availableGeometry().center() - startUp->rect().center());
+    }
+    startUp->show();
+    QApplication::processEvents();
     std::unique_ptr<QWidget> window = createMainWindow();
-    if (window == nullptr) return 1;
+    if (window == nullptr) {
+        delete startUp;
+        return 1;
+    }
     // Tool-tips (the program's hints) show on every control, also while the window is inactive.
     window->setAttribute(Qt::WA_AlwaysShowToolTips);
     prompter.SetParent(window.get());
     instance.SetWindow(window.get());
     CloseOnTerminationSignals(window.get());
     window->show();
+    QTimer::singleShot(0, startUp, &QObject::deleteLater);
     const int status = QApplication::exec();
     // The handler refers to this function's prompter.
     SetFftFatalHandler({});

@@ -405,7 +405,8 @@ void TFFTDISPLAY::buildToolBars() {
     bottom->addWidget(spacer);
     clock_ = new QLabel(bottom);
     clock_->setObjectName(QStringLiteral("Uhr"));
-    clock_->setToolTip(QStringLiteral("Time of the spectrum shown"));
+    clock_->setMinimumWidth(88);
+    clock_->setAlignment(Qt::AlignCenter);
     bottom->addWidget(clock_);
 }
 
@@ -591,7 +592,6 @@ bool TFFTDISPLAY::ShowSpectrum(AnalysisMode mode) {
         updateCalibrationUi();
     }
     Rebuild();
-    clock_->setText(QDateTime::currentDateTime().toString(QStringLiteral("hh:mm:ss")));
     stopAgain_->setText(M(hooks_.repeating && hooks_.repeating() ? 184 : 185));
     if (isMinimized()) showNormal();
     show();

@@ -77,6 +77,9 @@ class TFFTDISPLAY : public QMainWindow {
     // MLS ONLY: a choice no spectrum has used yet is dropped.
     void ClearAnalysisChoice() { pendingChoice_.reset(); }
 
+    // The clock label of the bottom bar; the main window's countdown clock writes it.
+    QLabel* clockLabel() const { return clock_; }
+
     // --- parts the trace code, tests and the main window use ---
     std::vector<DrawableCurve>& traceCurves() { return traces_; }
     FrequencyDisplay& display() { return view_; }
