@@ -36,6 +36,9 @@ const std::vector<Command>& AllCommands() {
          "Computes the spectrum of an analysis window and writes it as a text table, a "
          "spectrum file or a picture."},
         {"info", RunInfo, "FILE", "Describes any file the program reads, as JSON."},
+        {"acoustics", RunAcoustics,
+         "--in IR.mtf|IR.wav [--bands octave|third] [--weighting z|a] [--json]",
+         "Room-acoustic figures of an impulse response per band: decay times and clarity."},
     };
     return commands;
 }

@@ -29,5 +29,6 @@ const std::vector<Command>& AllCommands();
 int RunBand(const Args& args);
 int RunFinder(const Args& args);
 int RunTld(const Args& args);
+int RunAcoustics(const Args& args);
 
 }  // namespace fim::cli

@@ -49,6 +49,20 @@ void JsonObject::Add(const std::string& key, double value) {
 
 void JsonObject::AddNull(const std::string& key) { members_.emplace_back(key, "null"); }
 
+void JsonObject::AddBool(const std::string& key, bool value) {
+    members_.emplace_back(key, value ? "true" : "false");
+}
+
+void JsonObject::Add(const std::string& key, const JsonObject& value) {
+    members_.emplace_back(key, value.Text());
+}
+
+void JsonObject::Add(const std::string& key, const std::vector<JsonObject>& values) {
+    std::string text = "[";
+    for (std::size_t i = 0; i < values.size(); ++i) text += (i ? ", " : "") + values[i].Text();
+    members_.emplace_back(key, text + "]");
+}
+
 void JsonObject::Print() const { std::printf("%s\n", Text().c_str()); }
 
 void JsonObject::Add(const std::string& key, const std::vector<std::string>& values) {

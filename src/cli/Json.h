@@ -1,5 +1,5 @@
 #pragma once
-// A flat JSON object written in insertion order: what fimtool prints on stdout.
+// A JSON object written in insertion order: what fimtool prints on stdout.
 
 #include <string>
 #include <vector>
@@ -15,6 +15,10 @@ public:
     void Add(const std::string& key, double value);
     void Add(const std::string& key, const std::vector<std::string>& values);
     void AddNull(const std::string& key);
+    void AddBool(const std::string& key, bool value);
+    // A nested object, and an array of objects.
+    void Add(const std::string& key, const JsonObject& value);
+    void Add(const std::string& key, const std::vector<JsonObject>& values);
     std::string Text() const;
     // Writes Text() and a line end to stdout.
     void Print() const;

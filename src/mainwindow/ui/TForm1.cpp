@@ -719,6 +719,7 @@ void TForm1::showClock() {
         l->setText(text);
         QPalette p = l->palette();
         p.setColor(QPalette::Window, colour);
+        p.setColor(l->backgroundRole(), colour);  // a tool bar paints its widgets as buttons
         l->setPalette(p);
         l->setAutoFillBackground(true);
     }

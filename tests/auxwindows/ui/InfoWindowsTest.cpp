@@ -16,6 +16,7 @@
 #include "auxwindows/ui/TForm6.h"
 #include "auxwindows/ui/TSMALLINFO.h"
 #include "core/MeasurementState.h"
+#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
@@ -33,13 +34,7 @@ class InfoWindowsTest : public ::testing::Test {
         meas.buffers.Allocate({}, [](const std::string&) { FAIL(); });
         auto p = std::make_unique<ScriptedPrompter>();
         prompter = p.get();
-        TForm1Options o;
-        auto tree = std::make_unique<MemorySettingsTree>();
-        tree->WriteInteger("VERSION", kSettingsVersion);
-        tree->WriteInteger("MLSVOL", 0);
-        o.settings = std::move(tree);
-        o.realDevices = false;
-        form = std::make_unique<TForm1>(meas, std::move(p), std::move(o));
+        form = std::make_unique<TForm1>(meas, std::move(p), QuietFormOptions());
     }
     ~InfoWindowsTest() override { form->close(); }
 

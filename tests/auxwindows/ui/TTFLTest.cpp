@@ -12,6 +12,7 @@
 #include "audio/TimeFile.h"
 #include "auxwindows/ui/TTFL.h"
 #include "core/MeasurementState.h"
+#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
@@ -86,13 +87,7 @@ TEST(TTFLTest, NoResponseShowsLevelZeroAndActivationRecomputes) {
 TEST(TTFLTest, MainWindowMenuItemOpensTheDiagramOnceThereIsAResponse) {
     MeasurementState meas;
     meas.buffers.Allocate({}, [](const std::string&) { FAIL(); });
-    TForm1Options o;
-    auto tree = std::make_unique<MemorySettingsTree>();
-    tree->WriteInteger("VERSION", kSettingsVersion);
-    tree->WriteInteger("MLSVOL", 0);
-    o.settings = std::move(tree);
-    o.realDevices = false;
-    TForm1 form(meas, std::make_unique<ScriptedPrompter>(), std::move(o));
+    TForm1 form(meas, std::make_unique<ScriptedPrompter>(), QuietFormOptions());
     QAction* item = form.action("TIMELEVEL1");
     ASSERT_NE(item, nullptr);
     EXPECT_TRUE(item->isVisible());

@@ -24,6 +24,7 @@
 #include "audio/platform/PortAudioSoundPlayer.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/CountdownClock.h"
+#include "QuietFormOptions.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TSettime.h"
 #include "settings/MemorySettingsTree.h"
@@ -63,13 +64,7 @@ class ClockWindowTest : public ::testing::Test {
     void Open(std::unique_ptr<SoundFilePlayer> player = nullptr) {
         auto p = std::make_unique<ScriptedPrompter>();
         prompter = p.get();
-        TForm1Options o;
-        auto tree = std::make_unique<MemorySettingsTree>();
-        tree->WriteInteger("VERSION", kSettingsVersion);
-        tree->WriteInteger("MLSVOL", 0);
-        settings = tree.get();
-        o.settings = std::move(tree);
-        o.realDevices = false;
+        TForm1Options o = QuietFormOptions(&settings);
         o.room.realTime = false;
         o.room.seed = 11;
         o.clockSource = [this] { return now; };
@@ -121,6 +116,8 @@ TEST_F(ClockWindowTest, CountdownFlashesThePanelsUntilTheClick) {
     const QColor yellow(Qt::yellow);
     const QColor face = QApplication::palette().color(QPalette::Button);
     EXPECT_EQ(form->clockPanel()->palette().color(QPalette::Window), yellow);
+    // The panel is painted yellow, not only told so.
+    EXPECT_EQ(form->clockPanel()->grab().toImage().pixelColor(4, 4), yellow);
     for (int i = 0; i < 6; ++i) {
         now += 0.7 * kSecond;
         form->clockTick();
