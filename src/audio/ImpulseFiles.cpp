@@ -48,16 +48,14 @@ bool ImpulseFiles::SaveImpulse(const std::string& path, int index) {
         if (!(peak > 0.0) || !std::isfinite(peak))
             return Refuse(FileMessage(FileText::NotExported), FileMessage(FileText::NoResponse));
         std::vector<int16_t> samples(n, 0);
-        for (std::size_t k = 0; k + 1 < n; ++k) {
+        for (std::size_t k = 0; k < n; ++k) {
             const double v = std::nearbyint(rlp[k] * 32766.0 / peak);
             samples[k] =
                 static_cast<int16_t>(std::isnan(v) ? 0.0 : std::clamp(v, -32768.0, 32767.0));
         }
         ok = WriteWave16(path, state_.SampleRate, 1, samples.data(), n, &error);
     } else {
-        std::vector<double> samples(rlp, rlp + n);
-        if (n) samples[n - 1] = 0.0;
-        ok = WriteTimeFile(path, state_.SampleRate, samples.data(), n, &error);
+        ok = WriteTimeFile(path, state_.SampleRate, rlp, n, &error);
     }
     if (!ok) return Refuse(Msg(39), FileMessage(FileText::CannotWrite) + path);
     folder = FolderOf(path);
@@ -142,26 +140,44 @@ bool ImpulseFiles::LoadImpulse(const std::string& path, int index) {
     return ok;
 }
 
-bool ImpulseFiles::SaveTimeFileCommand() {
+FileDialogRequest ImpulseFiles::DialogRequest(int title) const {
     FileDialogRequest request;
-    request.filter = filterIndex == kWaveFile
-                         ? "WAVE File (*.WAV *.wav);;MIV Time File (*.MTF *.mtf)"
-                         : "MIV Time File (*.MTF *.mtf);;WAVE File (*.WAV *.wav)";
+    request.title = Msg(title);
+    request.filter = Msg(207) + " (*.MTF *.mtf);;" + Msg(208) + " (*.WAV *.wav)";
     request.initialDir = folder;
+    request.initialFilter = filterIndex == kWaveFile ? 1 : 0;
+    return request;
+}
+
+bool ImpulseFiles::SaveTimeFileCommand() {
+    FileDialogRequest request = DialogRequest(209);
     request.defaultExtension = filterIndex == kWaveFile ? "WAV" : "MTF";
+    int chosen = request.initialFilter;
+    request.chosenFilter = &chosen;
     const auto path = prompter_.ChooseSaveFile(request);
     if (!path) return false;
-    return SaveImpulse(*path, FilterIndexForName(*path));
+    // The chosen filter decides the format and the extension a bare name gets; a known
+    // extension typed by the user decides instead.
+    filterIndex = chosen == 1 ? kWaveFile : kTimeFile;
+    std::string name = *path;
+    const std::string ext = std::filesystem::path(name).extension().string();
+    int index = filterIndex;
+    if (ext.empty()) {
+        name += filterIndex == kWaveFile ? ".WAV" : ".MTF";
+    } else if (ext.size() == 4) {
+        std::string upper = ext;
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (upper == ".WAV") index = kWaveFile;
+        if (upper == ".MTF") index = kTimeFile;
+    }
+    return SaveImpulse(name, index);
 }
 
 bool ImpulseFiles::LoadTimeFileCommand() {
-    FileDialogRequest request;
-    request.filter = filterIndex == kWaveFile
-                         ? "WAVE File (*.WAV *.wav);;MIV Time File (*.MTF *.mtf)"
-                         : "MIV Time File (*.MTF *.mtf);;WAVE File (*.WAV *.wav)";
-    request.initialDir = folder;
-    const auto path = prompter_.ChooseOpenFile(request);
+    const auto path = prompter_.ChooseOpenFile(DialogRequest(206));
     if (!path) return false;
+    // A filter shows only its own files: the kind of the file chosen is the filter remembered.
     filterIndex = FilterIndexForName(*path);
     folder = FolderOf(*path);
     if (!LoadImpulse(*path, filterIndex)) return false;

@@ -23,8 +23,8 @@ class ImpulseFiles {
     ImpulseFiles(MeasurementState& state, Prompter& prompter)
         : state_(state), prompter_(prompter) {}
 
-    // Writes the response: time file (filter 1) or WAVE (filter 2). MlsSize samples are written;
-    // the last one is written as 0, since a response has MlsSize − 1 valid samples. A WAVE is
+    // Writes the response: time file (filter 1) or WAVE (filter 2). The MlsSize samples are
+    // written as they are (a measurement's last one is already 0; a loaded file's is data). A WAVE is
     // normalised so that the peak becomes ±32766; with a peak of 0 there is nothing to normalise
     // and the export is refused. False when refused or the write failed (both shown).
     bool SaveImpulse(const std::string& path, int filterIndex);
@@ -35,7 +35,9 @@ class ImpulseFiles {
     bool LoadImpulse(const std::string& path, int filterIndex);
 
     // The two menu commands: dialog (remembered folder and filter), then save/load; a loaded file
-    // joins the recent list. False when cancelled or refused.
+    // joins the recent list. In the save dialog the chosen filter decides the format and the
+    // extension of a bare name, a typed ".MTF" or ".WAV" decides over it. False when cancelled
+    // or refused.
     bool SaveTimeFileCommand();
     bool LoadTimeFileCommand();
     // A recent-file item: ".WAV"/".wav" names load as WAVE, everything else as time file.
@@ -51,6 +53,7 @@ class ImpulseFiles {
     std::string loadedName;       // file name (without folder) of the last loaded file
 
   private:
+    FileDialogRequest DialogRequest(int title) const;
     bool Refuse(const std::string& caption, const std::string& text);
     bool LoadTime(const std::string& path);
     bool LoadWave(const std::string& path);

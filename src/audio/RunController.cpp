@@ -24,6 +24,8 @@ void ClampAnalysisWindow(int& start, int& end, int fftSize, int period) {
     if (end - start > fftSize) end = start + fftSize;
     if (end - start > period) end = period;
     if (end > period) end = period;
+    // A window that began behind the new period's end keeps its width up to that end.
+    if (start >= end) start = std::max(1, end - std::min(fftSize, period));
 }
 
 LevelVerdict JudgeLevels(const MeasurementState& s, int32_t peak, bool complete) {
@@ -165,6 +167,9 @@ bool RunController::SetupSound() {
     pinkRestored_ = false;  // the signal is built anew from PinkMls
     view_.SetBusy(true);
     view_.ShowPleaseWait(true);
+    // MlsSize is also the length of the response in RLP (a loaded file's): a set-up that fails
+    // leaves it to that response.
+    const int32_t responseSize = state_.MlsSize;
     state_.RecomputeDerived();
     if (impulseStale_) {
         impulseStale_ = false;
@@ -191,6 +196,7 @@ bool RunController::SetupSound() {
             ok = DevicesOpen;
         }
     }
+    if (!ok && SoundMode == kModeMls) state_.MlsSize = responseSize;
     view_.ShowPleaseWait(false);
     view_.SetBusy(false);
     return ok;
@@ -512,6 +518,18 @@ void RunController::OnPeriodDone(uint32_t headerUser) {
 }
 
 void RunController::ProcessPeriodDone(uint32_t headerUser) {
+    // Held until this period is done with: a question asked inside it runs the event loop.
+    struct Hold {
+        RunController& c;
+        explicit Hold(RunController& controller) : c(controller) { c.processing_ = true; }
+        ~Hold() {
+            c.processing_ = false;
+            // The time spent waiting for an answer is not the device's delay.
+            const auto now = std::chrono::steady_clock::now();
+            c.periodStart_ = now;
+            if (c.periodPending_) c.pendingSince_ = now;
+        }
+    } hold(*this);
     MeasurementState& s = state_;
     periodPending_ = false;
     periodInFlight_ = false;
@@ -700,6 +718,9 @@ void RunController::DispatchDeviceEvents() {
         DispatchContinuous();
         return;
     }
+    // Inside the processing of a period (its question is open) the notifications wait; the
+    // dispatch that processes the period wakes the UI thread again for them.
+    if (processing_) return;
     // One notification per call: the UI gets its turn (paint, a STOP click) between periods, and
     // the UI thread is woken again for the rest.
     DeviceEvent e;
@@ -730,9 +751,11 @@ void RunController::DispatchDeviceEvents() {
 }
 
 void RunController::CheckStalled(std::chrono::steady_clock::time_point now) {
+    if (processing_) return;
     // A recording that does not complete within a second of its output is incomplete.
     if (periodPending_ && now - pendingSince_ > std::chrono::seconds(1)) {
         ProcessPeriodDone(pendingUser_);
+        if (outputDone_.Pending() && wakeup_ != nullptr) wakeup_->Wake();
         return;
     }
     if (!state_.RunActive || !periodInFlight_ || state_.SampleRate == 0) return;
@@ -827,6 +850,20 @@ void RunController::MIR1Click() {
     SoundMode = kModeIdle;
     StopRequested.store(false);
     SetupSound();
+}
+
+bool RunController::LoadResponse(const std::function<bool()>& load) {
+    if (state_.RunActive) StopRun();
+    if (!load()) return false;
+    const bool open = devices_.InputOpen() || devices_.OutputOpen();
+    const bool rateDiffers = open && InFormat.samplesPerSec != state_.SampleRate;
+    const bool lengthDiffers = state_.MlsSize != (int32_t{1} << state_.MlsOrder);
+    if (rateDiffers || lengthDiffers) {
+        state_.DevicesClosed = true;
+        // Level setup and the finder own their devices until they are left; they reopen anyway.
+        if (SoundMode == kModeMls || SoundMode == kModeIdle) Teardown();
+    }
+    return true;
 }
 
 AnalysisChoice MacroAnalysisChoice(const UserMacro& macro) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -125,6 +126,11 @@ public:
     void ChangeMlsOrder(int order, bool warn);
     // Releases the devices (sound mode 5).
     void MIR1Click();
+    // Replaces the response in RLP by a file through `load` (true when loaded). A run in
+    // progress stops first. A load may change SampleRate and MlsSize: devices set up for another
+    // rate or sequence length are then released and marked closed, so the next run of any kind
+    // sets up sound and sequence afresh at SampleRate and the MLS order.
+    bool LoadResponse(const std::function<bool()>& load);
     // Replays macro m (1 … 12) of the block given to SetMacros: applies its set-up and starts
     // a run of kind 10 + m; at its end the host cuts the macro's window and shows the spectrum.
     // While a run is active it stops that run instead.
@@ -197,6 +203,10 @@ private:
     bool mutexHeld_ = false;        // this thread holds the input mutex (the checks stop runs)
     bool retryRequested_ = false;   // Retry was pressed in a level box: repeat after the period
     bool periodInFlight_ = false;   // a period is playing and its notification is due
+    // A recorded period is being processed. A question asked meanwhile (the peak question) runs
+    // the event loop; device notifications and the watchdog then wait until the processing is
+    // over, so no period is processed inside another one.
+    bool processing_ = false;
     // A period whose output is done while its input still records (the input's latency): it is
     // processed when the recording completes, or after a grace time as incomplete.
     bool periodPending_ = false;

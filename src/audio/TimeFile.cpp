@@ -13,9 +13,9 @@ TimeFileStatus ReadTimeFile(ByteSource& source, TimeFileData& out, std::size_t m
     if (size < 16) return TimeFileStatus::TooShort;
     unsigned char buf[8192];
     if (source.ReadAt(0, buf, 8) != 8) return TimeFileStatus::ReadFailed;
-    const double rate = LoadF64(buf);
-    if (!std::isfinite(rate) || rate != std::floor(rate) || rate < kTimeFileMinRate ||
-        rate > kTimeFileMaxRate)
+    // Another program may have written the rate as 48000.4: it is rounded to whole Hz.
+    const double rate = std::nearbyint(LoadF64(buf));
+    if (!std::isfinite(rate) || rate < kTimeFileMinRate || rate > kTimeFileMaxRate)
         return TimeFileStatus::BadRate;
 
     TimeFileData data;
@@ -68,7 +68,7 @@ const char* TimeFileStatusText(TimeFileStatus status) {
         case TimeFileStatus::BadSize:
             return "not a time file: size is not a multiple of 8 bytes";
         case TimeFileStatus::BadRate:
-            return "not a time file: sample rate is not a whole number from 1000 to 65535 Hz";
+            return "not a time file: sample rate is not a number from 1000 to 65535 Hz";
         case TimeFileStatus::ReadFailed:
             return "the file could not be read to its end";
     }

@@ -5,7 +5,7 @@
 //
 // The reader refuses what cannot be a time file (the loaded response must never be replaced by
 // garbage): fewer than two records, a size that is not a whole number of records, or a rate that
-// is not a whole number of Hz in 1000 … 65535. A file with more samples than the caller's
+// is not finite or lies outside 1000 … 65535 Hz once rounded to whole Hz (half to even). A file with more samples than the caller's
 // capacity is read up to that capacity, like a long WAVE file.
 
 #include <cstddef>
@@ -22,7 +22,7 @@ enum class TimeFileStatus {
     CannotOpen,  // missing, unreadable or not a regular file
     TooShort,    // fewer than two records
     BadSize,     // size not a multiple of 8
-    BadRate,     // rate not finite, not whole, or outside 1000 … 65535 Hz
+    BadRate,     // rate not finite, or outside 1000 … 65535 Hz after rounding
     ReadFailed,  // the file ended or failed while reading
 };
 

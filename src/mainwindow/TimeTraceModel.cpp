@@ -242,31 +242,37 @@ bool TimeTraceModel::ApplyTimeWindow(int slot) {
     bool ok = true;
     const int32_t before = TimeWindow::SamplesFor(w.timeBefore, Fs());
     const int32_t after = TimeWindow::SamplesFor(w.timeAfter, Fs());
-    if (before < 0 || after < 0 || before + after == 0) {
-        // Negative times can only come from a damaged setting; they are as unusable as zero.
+    // A negative time before the peak starts the window that long after it (a reflection);
+    // only a window of no samples at all is illegal.
+    if (int64_t{before} + after <= 0) {
         prompter_.Inform(w.name, "Illegal values", PromptIcon::Information);
         ok = false;
-    } else if (before + after > Fft()) {
+    } else if (int64_t{before} + after > Fft()) {
         prompter_.Inform(kProgramTitle, "Window too large for FFT size", PromptIcon::None);
         ok = false;
     } else {
         w.samplesBefore = before;
         w.samplesAfter = after;
     }
-    const int32_t b = std::max(0, w.samplesBefore);
-    const int32_t a = std::max(0, w.samplesAfter);
-    const int32_t p = Peak();
-    if (p > b) {
-        viewStart = p - b;
-    } else {
-        viewStart = 1;
+    const int64_t b = w.samplesBefore;
+    const int64_t a = w.samplesAfter;
+    const int64_t p = Peak();
+    int64_t start = p - b;
+    int64_t end = p + a;
+    if (start < 1) {
+        start = 1;
         ok = false;
     }
-    viewEnd = p + a;
-    if (viewEnd > N()) {
-        viewEnd = N();
+    if (end > N()) {
+        end = N();
         ok = false;
     }
+    if (end <= start) {  // counts that cannot make a window here (a damaged setting)
+        start = std::max<int64_t>(1, end - 1);
+        ok = false;
+    }
+    viewStart = static_cast<int32_t>(start);
+    viewEnd = static_cast<int32_t>(end);
     marker1 = viewStart;
     marker2 = viewEnd;
     if (measured && !(quickDraw && repeatChecked)) Repaint();

@@ -66,11 +66,14 @@ std::string DefaultCurrentDir() {
     return std::string(u.begin(), u.end());
 }
 
-// A user window with negative or absurd times (over 10 s) is not one the features dialog can
-// have stored; it gets its default.
+// A window of no length or with absurd times (beyond 10 s either way) is not one the features
+// dialog can have stored; it gets its default. A negative time before the peak is a window that
+// starts after the peak, and stays.
 bool SaneWindowTimes(const TimeWindow& w) {
     constexpr int32_t kMaxUs = 10000000;
-    return w.timeBefore >= 0 && w.timeAfter >= 0 && w.timeBefore <= kMaxUs && w.timeAfter <= kMaxUs;
+    const auto inRange = [](int32_t us) { return us >= -kMaxUs && us <= kMaxUs; };
+    return inRange(w.timeBefore) && inRange(w.timeAfter) &&
+           int64_t{w.timeBefore} + w.timeAfter > 0;
 }
 
 TimeWindow ReadUserWindow(const SettingsTree& t, std::string_view name, TimeWindow def) {

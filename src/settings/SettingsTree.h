@@ -40,6 +40,9 @@ public:
     // Makes the written values durable (a file back end replaces its file only when complete).
     // Returns false when that failed.
     virtual bool Flush() { return true; }
+    // Where the values are kept (a file's path, a registry key), for messages; empty when in
+    // memory only.
+    virtual std::string Location() const { return {}; }
 
     // A binary block of exactly `size` bytes, or nullopt when missing or of another size.
     std::optional<std::vector<uint8_t>> ReadBlock(std::string_view name, std::size_t size) const {

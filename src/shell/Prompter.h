@@ -20,6 +20,11 @@ struct FileDialogRequest {
     std::string initialName;
     std::string defaultExtension;  // without the dot; appended when the name has none
     bool confirmOverwrite = true;  // save dialogs only
+    int initialFilter = 0;         // 0-based index of the filter preselected
+    // When set, receives the 0-based index of the filter chosen (left alone when cancelled). In
+    // a save dialog the chosen filter's first pattern ("*.MTF") also gives the extension
+    // appended to a bare name.
+    int* chosenFilter = nullptr;
 };
 
 class Prompter {

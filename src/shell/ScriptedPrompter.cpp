@@ -35,6 +35,12 @@ std::optional<std::string> ScriptedPrompter::ChooseOpenFile(const FileDialogRequ
     std::string f = files.front();
     files.pop_front();
     if (f.empty()) return std::nullopt;
+    int filter = request.initialFilter;
+    if (!filters.empty()) {
+        filter = filters.front();
+        filters.pop_front();
+    }
+    if (request.chosenFilter != nullptr) *request.chosenFilter = filter;
     return f;
 }
 

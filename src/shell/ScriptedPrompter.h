@@ -24,6 +24,8 @@ class ScriptedPrompter : public Prompter {
     std::deque<PromptAnswer> answers;
     // File names returned in order by the file dialogs; an empty string means "cancelled".
     std::deque<std::string> files;
+    // Filters chosen in order (0-based) by the file dialogs; when empty the preselected one.
+    std::deque<int> filters;
 
     // Colours returned in order by the colour dialog; an empty script means "cancelled".
     std::deque<uint32_t> colours;

@@ -39,6 +39,9 @@ void CalibrationStore::Disable(AnalysisMode m) {
 }
 
 bool CalibrationStore::RefuseDamaged(const std::string& path, SpectrumFileStatus status) {
+    std::error_code ec;
+    lastFileMissing_ =
+        status == SpectrumFileStatus::CannotOpen && !std::filesystem::exists(path, ec);
     if (status == SpectrumFileStatus::CannotOpen) {
         prompter_.Inform(FileMessage(FileText::NotLoaded),
                          FileMessage(FileText::CannotRead) + "\r" + BaseName(path));
@@ -54,11 +57,12 @@ bool CalibrationStore::RefuseDamaged(const std::string& path, SpectrumFileStatus
 
 bool CalibrationStore::LoadFftCalibration(const std::string& path, int fftSize, double sampleRate,
                                           bool showMessages) {
+    lastFileMissing_ = false;
     FftSpectrumFile file;
     const SpectrumFileStatus status = ReadFftSpectrum(path, file);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.fftSize != fftSize || file.sampleRate != sampleRate) {
-        if (showMessages) prompter_.Inform(Msg(35), Msg(34));
+        if (showMessages && warnMisfit) prompter_.Inform(Msg(35), Msg(34));
         Disable(AnalysisMode::Fft);
         return false;
     }
@@ -73,12 +77,15 @@ bool CalibrationStore::LoadFftCalibration(const std::string& path, int fftSize, 
 }
 
 bool CalibrationStore::LoadSmoothCalibration(const std::string& path, double sampleRate) {
+    lastFileMissing_ = false;
     SmoothSpectrumFile file;
     const SpectrumFileStatus status = ReadSmoothSpectrum(path, file);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.sampleRate != sampleRate) {
-        prompter_.Inform(Msg(38),
-                         Msg(36) + RateText(file.sampleRate) + Msg(37) + RateText(sampleRate));
+        if (warnMisfit) {
+            prompter_.Inform(Msg(38),
+                             Msg(36) + RateText(file.sampleRate) + Msg(37) + RateText(sampleRate));
+        }
         Disable(AnalysisMode::Smooth);
         return false;
     }
@@ -204,6 +211,15 @@ const std::vector<std::string>& CalibrationStore::PresetNames() {
         "PA Right",      "PA Left",      "Monitor Front", "Monitor Guitar",
         "Monitor Drums", "Monitor Solo", "Monitor Keys"};
     return names;
+}
+
+std::string CalibrationStore::PresetFolderToOffer(const std::vector<std::string>& folders) {
+    for (const std::string& f : folders) {
+        std::error_code ec;
+        const auto folder = std::filesystem::path(f) / "templatch";
+        if (!f.empty() && std::filesystem::is_directory(folder, ec)) return folder.string();
+    }
+    return {};
 }
 
 std::string CalibrationStore::PresetPath(const std::string& programFolder, const std::string& name,

@@ -42,6 +42,11 @@ class CalibrationStore {
     bool LoadSmoothCalibration(const std::string& path, double sampleRate);
     // Loads by extension (".cal" FFT, ".csm" SMOOTH), as macros and the recent list do.
     bool LoadCalibrationFile(const std::string& path, int fftSize, double sampleRate);
+    // The "Cal File Misfit" warning (WCAL): off, a calibration of another FFT size or rate is
+    // refused without its box.
+    bool warnMisfit = true;
+    // The last load failed because its file no longer exists.
+    bool LastFileMissing() const { return lastFileMissing_; }
 
     bool CalibrationLoaded(AnalysisMode m) const { return cal_[Index(m)].loaded; }
     bool CalibrationInUse(AnalysisMode m) const { return cal_[Index(m)].inUse; }
@@ -91,10 +96,13 @@ class CalibrationStore {
     // was never written.
     bool OverlayQuickSave(int slot, const SettingsTree& settings, double sampleRate);
     static const std::vector<std::string>& PresetNames();
-    // <programFolder>/templatch/<name>.mfr or .SMR (the folder is created when missing).
-    static std::string PresetPath(const std::string& programFolder, const std::string& name,
+    // The first of `folders` that holds a "templatch" folder, as that folder; empty when none
+    // does.
+    static std::string PresetFolderToOffer(const std::vector<std::string>& folders);
+    // <folder>/templatch/<name>.mfr or .SMR (the folder is created when missing).
+    static std::string PresetPath(const std::string& folder, const std::string& name,
                                   AnalysisMode mode);
-    bool SavePreset(const std::string& programFolder, const std::string& name,
+    bool SavePreset(const std::string& folder, const std::string& name,
                     const DisplaySpectrum& spectrum);
 
     struct Overlay {
@@ -133,6 +141,7 @@ class CalibrationStore {
     static int Index(AnalysisMode m) { return m == AnalysisMode::Smooth ? 1 : 0; }
     void Disable(AnalysisMode m);
     bool RefuseDamaged(const std::string& path, SpectrumFileStatus status);
+    bool lastFileMissing_ = false;
     void DropOverlay();
     bool WriteSpectrum(const std::string& path, const DisplaySpectrum& s);
 

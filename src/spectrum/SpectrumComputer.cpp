@@ -194,8 +194,9 @@ bool CheckWindowPreset(TimeWindow& preset, int fftSize, double sampleRate, Promp
     const int32_t before = TimeWindow::SamplesFor(preset.timeBefore, sampleRate);
     const int32_t after = TimeWindow::SamplesFor(preset.timeAfter, sampleRate);
     const int64_t total = static_cast<int64_t>(before) + after;
-    if (before < 0 || after < 0 || total == 0) {
-        // Negative times only come from a damaged setting; they are as unusable as zero.
+    // A negative time before the peak starts the window after it; only a window of no samples
+    // is illegal.
+    if (total <= 0) {
         prompter.Inform(preset.name, "Illegal values", PromptIcon::Information);
         return false;
     }

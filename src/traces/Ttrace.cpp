@@ -1,8 +1,11 @@
 #include "traces/Ttrace.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
+#include "core/FileTexts.h"
 #include "settings/SettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
@@ -65,7 +68,17 @@ Ttrace::Ttrace(int number, SettingsTree* settings, Prompter* prompter, uint32_t 
     if (!stored) return;
     const TraceSettingsBlock block = DecodeTraceSettings(*stored);
     Colour = static_cast<uint32_t>(block.Colour);
-    if (block.Loaded) LoadFromFile(block.FileName);
+    std::error_code ec;
+    if (block.Loaded && !std::filesystem::exists(block.FileName, ec)) {
+        // The stored trace file is gone: said once, then forgotten, so it does not come back.
+        if (prompter_ != nullptr) {
+            prompter_->Inform(FileMessage(FileText::NotLoaded),
+                              FileMessage(FileText::CannotRead) + "\r" + block.FileName);
+        }
+        WriteNumberedSettings();
+    } else if (block.Loaded) {
+        LoadFromFile(block.FileName);
+    }
     Centred = false;
 }
 

@@ -16,6 +16,17 @@ namespace {
 
 using test::Bytes;
 
+// Little-endian doubles, written without the writer under test.
+Bytes Doubles(const std::vector<double>& v) {
+    Bytes b(8 * v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        uint64_t u;
+        std::memcpy(&u, &v[i], 8);
+        for (int k = 0; k < 8; ++k) b[8 * i + k] = static_cast<unsigned char>(u >> (8 * k));
+    }
+    return b;
+}
+
 class ImpulseFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -28,7 +39,7 @@ class ImpulseFilesTest : public ::testing::Test {
         state.SampleRate = 44100;
         for (int k = 0; k < 4095; ++k) rlp[k] = 0.25 * std::sin(0.37 * k) * std::exp(-k / 500.0);
         rlp[200] = -0.5;
-        rlp[4095] = 123.0;  // stale
+        rlp[4095] = 0.0;  // a run leaves the entry behind the response at 0
         state.ImpulsePeakValue = 0.5;
         state.ImpulsePeakIndex = 201;
         state.ImpulseValid = true;
@@ -71,13 +82,72 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     EXPECT_EQ(state.MlsSize, 4096);
     EXPECT_EQ(state.SampleRate, 44100);
     EXPECT_EQ(std::vector<double>(rlp, rlp + 4095), saved);
-    EXPECT_EQ(rlp[4095], 0.0) << "the sample behind the response must be written as 0";
+    EXPECT_EQ(rlp[4095], 0.0);
     EXPECT_EQ(rlp[4096], 9.0) << "loaded past the file's samples";
     EXPECT_EQ(state.ImpulsePeakValue, 0.5);
     EXPECT_EQ(state.ImpulsePeakIndex, 201);
     EXPECT_TRUE(state.ImpulseValid);
     EXPECT_FALSE(state.PinkMls);
     EXPECT_EQ(files.loadedName, "m.MTF");
+}
+
+TEST_F(ImpulseFilesTest, LoadedFilesSaveBackBitIdentically) {
+    // A time file written elsewhere: its last sample is data like any other.
+    std::vector<double> v = {48000.0};
+    for (int k = 0; k < 3000; ++k) v.push_back(std::cos(0.1 * k) / (k + 1.5));
+    v.back() = -0.123456789;
+    const std::string original = dir.File("other.mtf");
+    test::WriteBytes(original, Doubles(v));
+    ASSERT_TRUE(files.LoadImpulse(original, ImpulseFiles::kTimeFile));
+    const std::string copy = dir.File("copy.mtf");
+    ASSERT_TRUE(files.SaveImpulse(copy, ImpulseFiles::kTimeFile));
+    EXPECT_EQ(test::ReadBytes(copy), test::ReadBytes(original));
+
+    // A WAVE whose peak is already ±32766: the export's normalisation keeps every sample.
+    std::vector<int16_t> s(5000);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>((i * 7919) % 20001 - 10000);
+    s[17] = -32766;
+    s.back() = 1234;
+    const std::string wav = dir.File("other.wav");
+    test::WriteBytes(wav, test::RiffWave({test::FmtChunk(1, 1, 44100, 16), test::DataChunk(s)}));
+    ASSERT_TRUE(files.LoadImpulse(wav, ImpulseFiles::kWaveFile));
+    const std::string wavCopy = dir.File("copy.wav");
+    ASSERT_TRUE(files.SaveImpulse(wavCopy, ImpulseFiles::kWaveFile));
+    WaveData w;
+    ASSERT_EQ(ReadWave16(wavCopy, w), WaveStatus::Ok);
+    EXPECT_EQ(w.samples, s);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(ImpulseFilesTest, SaveCommandTakesTheChosenFilterUnlessAKnownExtensionIsTyped) {
+    FillMeasurement();
+    // Filter 0 is the time file, 1 the WAVE; a bare name gets the filter's extension.
+    prompter.files = {dir.File("bare"), dir.File("sound"), dir.File("typed.wav"),
+                      dir.File("other.dat")};
+    prompter.filters = {0, 1, 0, 1};
+    ASSERT_TRUE(files.SaveTimeFileCommand());
+    EXPECT_EQ(std::filesystem::file_size(dir.File("bare.MTF")), 32776u);
+    EXPECT_EQ(files.filterIndex, ImpulseFiles::kTimeFile);
+    ASSERT_TRUE(files.SaveTimeFileCommand());
+    WaveData w;
+    EXPECT_EQ(ReadWave16(dir.File("sound.WAV"), w), WaveStatus::Ok);
+    ASSERT_TRUE(files.SaveTimeFileCommand());
+    EXPECT_EQ(ReadWave16(dir.File("typed.wav"), w), WaveStatus::Ok);
+    ASSERT_TRUE(files.SaveTimeFileCommand());
+    EXPECT_EQ(ReadWave16(dir.File("other.dat"), w), WaveStatus::Ok);
+    EXPECT_EQ(files.filterIndex, ImpulseFiles::kWaveFile);
+
+    // The dialogs' texts come from the catalog, and the remembered filter is preselected.
+    ASSERT_EQ(prompter.fileRequests.size(), 4u);
+    EXPECT_EQ(prompter.fileRequests[0].title, Msg(209));
+    EXPECT_EQ(prompter.fileRequests[0].filter,
+              Msg(207) + " (*.MTF *.mtf);;" + Msg(208) + " (*.WAV *.wav)");
+    EXPECT_EQ(prompter.fileRequests[0].initialFilter, 1);  // WAVE at first use
+    EXPECT_EQ(prompter.fileRequests[1].initialFilter, 0);
+    prompter.files = {""};
+    EXPECT_FALSE(files.LoadTimeFileCommand());
+    EXPECT_EQ(prompter.fileRequests.back().title, Msg(206));
+    EXPECT_EQ(prompter.fileRequests.back().initialFilter, 1);
 }
 
 TEST_F(ImpulseFilesTest, WaveExportNormalisesThePeakAndRefusesASilentResponse) {
@@ -170,7 +240,7 @@ TEST_F(ImpulseFilesTest, RefusedTimeFilesChangeNothingAndMissingFilesSayNothing)
         return b;
     };
     const Bytes bad[] = {doubles({44100}), Bytes(20, 0), doubles({NAN, 1, 2}),
-                         doubles({22050.5, 1}), doubles({70000, 1})};
+                         doubles({999.4, 1}), doubles({70000, 1})};
     for (const auto& b : bad) {
         test::WriteBytes(dir.File("bad.mtf"), b);
         EXPECT_FALSE(files.LoadImpulse(dir.File("bad.mtf"), ImpulseFiles::kTimeFile));

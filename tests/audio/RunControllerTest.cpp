@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "audio/DeviceSet.h"
+#include "FileTestUtil.h"
+#include "audio/ImpulseFiles.h"
 #include "audio/RunController.h"
+#include "audio/TimeFile.h"
 #include "audio/VirtualRoom.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
+#include "core/Recovery.h"
 #include "settings/MemorySettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
@@ -61,6 +65,8 @@ public:
         atChoice = {s_.FftSize, s_.MlsOrder, s_.PinkMls ? 1 : 0};
     }
     void ClearAnalysisChoice() override { ++choicesCleared; }
+    PeakQuestion* PeakQuestioner() override { return question; }
+    PeakQuestion* question = nullptr;
     int settingsOpened = 0;
     int terminated = 0;
     int choicesCleared = 0;
@@ -86,6 +92,7 @@ public:
     bool InputSupports(int, const DeviceFormat&) const override { return true; }
     bool OutputSupports(int, const DeviceFormat&) const override { return true; }
     int OpenInput(int, const DeviceFormat& f, WaveCallback*) override {
+        if (f.samplesPerSec == refusedRate) return kWaveBadFormat;
         inOpen = true;
         format = f;
         ++opens;
@@ -133,6 +140,7 @@ public:
     uint32_t shortBy = 0;          // bytes missing from every recording
     int failWriteAtPeriod = -1;    // this period's first write is refused
     int loseDeviceAtPeriod = -1;   // this period ends with DeviceLost instead of data
+    uint32_t refusedRate = 0;      // the input refuses to open at this rate
     int periods = 0;
     int opens = 0;
     DeviceFormat format;
@@ -698,6 +706,186 @@ TEST_F(RunControllerTest, MacroPinkLastsForItsRunOnlyAndCodeFiveKeepsTheSize) {
     macros[0].useMic = true;
     EXPECT_TRUE(MacroAnalysisChoice(macros[0]).useMicCorrection);
 }
+
+// --- a loaded file and the next run --------------------------------------------------------------
+
+// A response as another program might have written it: a sine with a spike.
+std::string WriteResponseFile(const test::TempDir& dir, const char* name, double rate, int count,
+                              int peak) {
+    std::vector<double> r(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) r[i] = 0.01 * std::sin(0.3 * i);
+    r[peak - 1] = 0.8;
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(WriteTimeFile(path, rate, r.data(), r.size()));
+    return path;
+}
+
+TEST_F(RunControllerTest, ALoadedFileOfAnotherRateAndLengthSetsTheNextRunUpAfresh) {
+    RoomParameters p;
+    p.realTime = false;
+    p.seed = 3;
+    VirtualRoom room(p);
+    Use(room, kVirtualRoomName);
+    controller->NORMALClick();
+    Pump();
+    ASSERT_TRUE(s.ImpulseValid);
+    ASSERT_EQ(controller->InFormat.samplesPerSec, 44100u);
+
+    test::TempDir dir;
+    const std::string path = WriteResponseFile(dir, "hall.mtf", 48000.0, 8192, 700);
+    ImpulseFiles files(s, prompter);
+    ASSERT_TRUE(controller->LoadResponse([&] { return files.LoadImpulse(path, 1); }));
+    EXPECT_EQ(s.SampleRate, 48000);
+    EXPECT_EQ(s.MlsSize, 8192);
+    EXPECT_EQ(s.ImpulsePeakIndex, 700);
+    EXPECT_TRUE(s.DevicesClosed);
+    EXPECT_FALSE(room.InputOpen());
+
+    // MLS ONLY measures at the file's rate with the order of the settings, and the direct sound
+    // lands where the room puts it at that rate.
+    controller->NORMALClick();
+    Pump();
+    ASSERT_TRUE(s.ImpulseValid);
+    EXPECT_TRUE(prompter.shown.empty()) << prompter.Last()->caption << ": " << prompter.Last()->text;
+    EXPECT_EQ(controller->InFormat.samplesPerSec, 48000u);
+    EXPECT_EQ(s.MlsSize, 4096);
+    EXPECT_NEAR(s.ImpulsePeakIndex, p.LatencySamples(48000) + p.DirectDelaySamples(48000), 2.0);
+    // Again: the devices stay as they are now.
+    controller->AGAIN1Click();
+    Pump();
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(s.MlsSize, 4096);
+}
+
+TEST_F(RunControllerTest, ARateTheDeviceRefusesShowsItsBoxAndKeepsTheLoadedResponse) {
+    ScriptedCard card;
+    card.refusedRate = 48000;
+    Use(card, "Test Card");
+    s.AveragesTarget = 64;
+    controller->NORMALClick();  // a run that is still going when the file is loaded
+    ASSERT_TRUE(s.RunActive);
+
+    test::TempDir dir;
+    const std::string path = WriteResponseFile(dir, "hall.mtf", 48000.0, 2048, 300);
+    ImpulseFiles files(s, prompter);
+    ASSERT_TRUE(controller->LoadResponse([&] { return files.LoadImpulse(path, 1); }));
+    EXPECT_FALSE(s.RunActive);  // stopped before the file came in
+    EXPECT_EQ(card.periods, 1);
+    const std::vector<double> loaded(s.buffers.RLPd(), s.buffers.RLPd() + 2048);
+
+    prompter.answers = {PromptAnswer::Retry};
+    controller->NORMALClick();
+    Pump();
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, "Start Wavein open");
+    EXPECT_EQ(prompter.shown[0].text, WaveResultText(kWaveBadFormat));
+    EXPECT_FALSE(s.RunActive);
+    EXPECT_EQ(card.periods, 1);
+    EXPECT_EQ(s.SampleRate, 48000);
+    EXPECT_EQ(s.MlsSize, 2048);
+    EXPECT_TRUE(s.ImpulseValid);
+    EXPECT_EQ(s.ImpulsePeakIndex, 300);
+    EXPECT_EQ(std::vector<double>(s.buffers.RLPd(), s.buffers.RLPd() + 2048), loaded);
+    EXPECT_EQ(host.terminated, 0);
+}
+
+// --- the peak question ---------------------------------------------------------------------------
+
+// Answers the peak question as a person would while the program keeps running: the event loop
+// of the question takes in whatever device notification arrives meanwhile.
+class EventLoopQuestion : public PeakQuestion {
+  public:
+    EventLoopQuestion(RunController*& controller, Answer answer)
+        : controller_(controller), answer_(answer) {}
+    Answer AskPeakMismatch(int referencePeak, int peak) override {
+        offsets.push_back(peak - referencePeak);
+        maxDepth = std::max(maxDepth, ++depth);
+        // A question asked while this one is open comes back at once, as the modal dialog does.
+        if (depth == 1) {
+            controller_->DispatchDeviceEvents();
+            controller_->CheckStalled(std::chrono::steady_clock::now() + std::chrono::hours(1));
+        }
+        --depth;
+        return answer_;
+    }
+    std::vector<int> offsets;
+    int depth = 0, maxDepth = 0;
+
+  private:
+    RunController*& controller_;
+    Answer answer_;
+};
+
+class PeakQuestionRun : public RunControllerTest,
+                        public ::testing::WithParamInterface<PeakQuestion::Answer> {
+  protected:
+    // A peak-synchronised run of three periods; `delays` are the microphone delays per period.
+    std::vector<double> Run(std::vector<std::size_t> delays, PeakQuestion* question) {
+        ScriptedCard card;
+        card.micDelays = std::move(delays);
+        Use(card, "Test Card");
+        s.AtcMode = 1;
+        s.PeakSync = true;
+        s.SyncMode = 2;  // ask the user
+        s.SyncTime = 50;
+        s.AveragesTarget = 3;
+        host.question = question;
+        controller->NORMALClick();
+        Pump(50);
+        EXPECT_FALSE(s.RunActive);
+        EXPECT_TRUE(s.ImpulseValid);
+        std::vector<double> r(s.buffers.RLPd(), s.buffers.RLPd() + 4095);
+        controller.reset();
+        s.DevicesClosed = true;  // the next card is opened afresh
+        return r;
+    }
+    RunController* raw = nullptr;
+};
+
+TEST_P(PeakQuestionRun, APeriodCompletingWhileTheQuestionIsOpenWaitsForTheAnswer) {
+    // Every period the card records is the same signal, only the microphone delay differs; a
+    // period corrected onto the reference equals one recorded at the reference delay. So by
+    // hand, the average of the accepted periods is the response of three periods at delay 100.
+    const std::vector<double> expected = Run({100}, nullptr);
+    view.history.clear();
+
+    EventLoopQuestion question(raw, GetParam());
+    ScriptedCard card;
+    card.micDelays = {100, 130, 120, 100};
+    Use(card, "Test Card");
+    raw = controller.get();
+    s.AtcMode = 1;
+    s.PeakSync = true;
+    s.SyncMode = 2;
+    s.SyncTime = 50;
+    s.AveragesTarget = 3;
+    host.question = &question;
+    controller->NORMALClick();
+    Pump(50);
+    ASSERT_FALSE(s.RunActive);
+    ASSERT_TRUE(s.ImpulseValid);
+
+    // Both mismatching periods were asked about, one after the other, never inside each other.
+    EXPECT_EQ(question.offsets, (std::vector<int>{30, 20}));
+    EXPECT_EQ(question.maxDepth, 1);
+    std::vector<std::string> sync;
+    for (const auto& [panel, text] : view.history) {
+        if (panel == 6 && text != "Waiting for Data") sync.push_back(text);
+    }
+    const bool correct = GetParam() == PeakQuestion::Answer::Correct;
+    EXPECT_EQ(sync, correct ? (std::vector<std::string>{"Referenz Sample", "Corrected : 30",
+                                                        "Corrected : 20"})
+                            : (std::vector<std::string>{"Referenz Sample", "Sample ignored",
+                                                        "Sample ignored", "Sample valid",
+                                                        "Sample valid"}));
+    EXPECT_EQ(card.periods, correct ? 3 : 5);
+    const std::vector<double> got(s.buffers.RLPd(), s.buffers.RLPd() + 4095);
+    for (std::size_t k = 0; k < got.size(); ++k) ASSERT_DOUBLE_EQ(got[k], expected[k]) << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothAnswers, PeakQuestionRun,
+                         ::testing::Values(PeakQuestion::Answer::Correct,
+                                           PeakQuestion::Answer::Discard));
 
 TEST(LevelChecks, Boundaries) {
     MeasurementState s;

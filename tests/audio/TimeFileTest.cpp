@@ -64,9 +64,8 @@ TEST(TimeFileTest, RefusesWhatCannotBeATimeFileAndKeepsTheOutput) {
         {"nine bytes short of two records", Bytes(15, 0), TimeFileStatus::BadSize},
         {"NaN rate", Doubles({nan, 1}), TimeFileStatus::BadRate},
         {"infinite rate", Doubles({inf, 1}), TimeFileStatus::BadRate},
-        {"fractional rate", Doubles({44100.5, 1}), TimeFileStatus::BadRate},
-        {"rate below 1000", Doubles({999, 1}), TimeFileStatus::BadRate},
-        {"rate above 65535", Doubles({65536, 1}), TimeFileStatus::BadRate},
+        {"rate below 1000", Doubles({999.4, 1}), TimeFileStatus::BadRate},
+        {"rate above 65535", Doubles({65535.6, 1}), TimeFileStatus::BadRate},
         {"negative rate", Doubles({-44100, 1}), TimeFileStatus::BadRate},
     };
     for (const auto& c : cases) {
@@ -77,12 +76,16 @@ TEST(TimeFileTest, RefusesWhatCannotBeATimeFileAndKeepsTheOutput) {
         EXPECT_EQ(d.samples, std::vector<double>{5.0}) << c.name;
         EXPECT_STRNE(TimeFileStatusText(c.status), "");
     }
-    for (double rate : {1000.0, 65535.0}) {
+    // A rate that is not whole is rounded (half to even) before its range is checked.
+    const std::pair<double, int> rates[] = {{1000.0, 1000},   {999.5, 1000},    {65535.0, 65535},
+                                            {65535.4, 65535}, {48000.4, 48000}, {44100.5, 44100},
+                                            {44101.5, 44102}};
+    for (const auto& [rate, expected] : rates) {
         const Bytes b = Doubles({rate, -2.5});
         MemorySource src(b.data(), b.size());
         TimeFileData d;
         ASSERT_EQ(ReadTimeFile(src, d), TimeFileStatus::Ok) << rate;
-        EXPECT_EQ(d.sampleRate, rate);
+        EXPECT_EQ(d.sampleRate, expected) << rate;
         EXPECT_EQ(d.samples, std::vector<double>{-2.5});
     }
 }

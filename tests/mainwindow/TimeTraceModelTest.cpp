@@ -193,12 +193,32 @@ TEST_F(TimeTraceModelTest, TimeWindowChecksKeepTheOldCountsAndSayWhy) {
     EXPECT_EQ(model.viewStart, 495);
     EXPECT_EQ(model.viewEnd, 507);
 
-    // A damaged setting with negative times is refused the same way and never reaches back.
-    model.windows[kUserWindow2].timeBefore = -5000;
-    model.windows[kUserWindow2].samplesBefore = -300;
+    // A negative time before the peak starts the window after it: a look at a reflection.
+    TimeWindow& w = model.windows[kUserWindow2];
+    w.timeBefore = -1000;  // −44.1 samples
+    w.timeAfter = 9600;
+    EXPECT_TRUE(model.ApplyTimeWindow(kUserWindow2));
+    EXPECT_EQ(w.samplesBefore, -44);
+    EXPECT_EQ(model.viewStart, 544);
+    EXPECT_EQ(model.viewEnd, 923);
+    EXPECT_EQ(model.marker1, 544);
+    EXPECT_EQ(prompter.shown.size(), 2u);
+    // A window of no samples, or one ending before it starts, is illegal; the counts stay.
+    for (const auto& [before, after] : {std::pair{-5000, 5000}, std::pair{-9600, 400}}) {
+        w.timeBefore = before;
+        w.timeAfter = after;
+        EXPECT_FALSE(model.ApplyTimeWindow(kUserWindow2));
+        EXPECT_EQ(prompter.shown.back().text, "Illegal values");
+        EXPECT_EQ(w.samplesBefore, -44);
+        EXPECT_EQ(model.viewStart, 544);
+    }
+    EXPECT_EQ(prompter.shown.size(), 4u);
+    // Counts that start the window past the end of the response clamp it and report failure.
+    meas.ImpulsePeakIndex = 4080;
+    w.timeBefore = -1000;
     EXPECT_FALSE(model.ApplyTimeWindow(kUserWindow2));
-    EXPECT_EQ(prompter.shown.size(), 3u);
-    EXPECT_LE(model.viewStart, 500);
+    EXPECT_LT(model.viewStart, model.viewEnd);
+    EXPECT_EQ(model.viewEnd, 4096);
 }
 
 TEST_F(TimeTraceModelTest, QuickDrawSkipsTheRepaintOnlyWhileRepeating) {

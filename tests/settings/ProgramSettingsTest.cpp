@@ -214,5 +214,23 @@ TEST(ProgramSettingsSave, MicCorrectionAndDevicesSurviveARestart) {
     EXPECT_EQ(second.settings, first.settings);
 }
 
+TEST(ProgramSettingsSave, AWindowStartingAfterThePeakSurvivesARestart) {
+    MemorySettingsTree tree;
+    tree.WriteInteger("VERSION", kSettingsVersion);
+    Start first(tree);
+    first.settings.User1.timeBefore = -1000;  // a reflection 1 ms after the direct sound
+    first.settings.User1.timeAfter = 9600;
+    first.settings.Macros[3].window.timeBefore = -500;
+    first.settings.User2.timeBefore = -5000;  // no samples at all: not a window
+    first.settings.User2.timeAfter = 5000;
+    ASSERT_TRUE(SaveProgramSettings(tree, first.settings, first.state, 1, 1024));
+
+    Start second(tree);
+    EXPECT_EQ(second.settings.User1.timeBefore, -1000);
+    EXPECT_EQ(second.settings.User1.timeAfter, 9600);
+    EXPECT_EQ(second.settings.Macros[3].window.timeBefore, -500);
+    EXPECT_EQ(second.settings.User2, ProgramSettings().User2);
+}
+
 }  // namespace
 }  // namespace fim

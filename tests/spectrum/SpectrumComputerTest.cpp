@@ -268,10 +268,17 @@ TEST(CheckWindowPresetTest, StoresCountsOnlyWhenTheWindowFits) {
     EXPECT_EQ(prompter.shown[1].text, "Illegal values");
     EXPECT_EQ(prompter.shown[1].caption, "10ms (100Hz)");
     EXPECT_EQ(w.samplesAfter, 423);
+    // A negative time before the peak is a window that starts after it.
     w.timeBefore = -1000;
     w.timeAfter = 5000;
+    EXPECT_TRUE(CheckWindowPreset(w, 4096, 44100.0, prompter));
+    EXPECT_EQ(w.samplesBefore, -44);
+    EXPECT_EQ(w.samplesAfter, 220);  // 220.5, half to even
+    w.timeBefore = -6000;
     EXPECT_FALSE(CheckWindowPreset(w, 4096, 44100.0, prompter));
-    EXPECT_EQ(w.samplesBefore, 18);
+    EXPECT_EQ(prompter.shown.back().text, "Illegal values");
+    EXPECT_EQ(w.samplesBefore, -44);
+    EXPECT_EQ(prompter.shown.size(), 3u);
     // Exactly the FFT size passes.
     w.timeBefore = 0;
     w.timeAfter = 100000;  // 0.1 s at 40960 Hz

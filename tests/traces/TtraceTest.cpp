@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TraceTestData.h"
+#include "core/FileTexts.h"
 #include "settings/MemorySettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
@@ -66,6 +67,12 @@ TEST(Ttrace, SurvivesRestartThroughSettings) {
     Ttrace third(2, &tree, &prompter, 0x00FF00);
     EXPECT_FALSE(third.Loaded);
     EXPECT_EQ(third.Colour, 0x123456u);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, FileMessage(FileText::NotLoaded));
+    // Said once: the name is forgotten at once, not only when the trace is put away.
+    Ttrace fourth(2, &tree, &prompter, 0x00FF00);
+    EXPECT_FALSE(fourth.Loaded);
+    EXPECT_EQ(fourth.Colour, 0x123456u);
     EXPECT_EQ(prompter.shown.size(), 1u);
 }
 

@@ -12,9 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "acoustics/ui/RoomAcousticsWindow.h"
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
@@ -33,13 +34,14 @@
 #include "auxwindows/ui/TForm6.h"
 #include "auxwindows/ui/TSMALLINFO.h"
 #include "auxwindows/ui/TTFL.h"
+#include "core/FileTexts.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/CountdownClock.h"
 #include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
-#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TMakroinfo.h"
+#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/platform/FirstStart.h"
@@ -247,7 +249,10 @@ void TForm1::buildMenus() {
     data->menuAction()->setObjectName(QStringLiteral("DATA1"));
     QAction* load = addItem(data, "LOADTIMEFILE1", M(54), QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(load, &QAction::triggered, this, [this] {
-        if (files_->LoadTimeFileCommand()) afterResponseChanged();
+        if (controller_->LoadResponse([this] { return files_->LoadTimeFileCommand(); })) {
+            afterResponseChanged();
+            SetStatusPanel(5, files_->loadedName);
+        }
         showRecentFiles();
     });
     QAction* save = addItem(data, "SAVETIMEFILE1", M(55), QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -275,6 +280,10 @@ void TForm1::buildMenus() {
     QAction* diagram = addItem(process, "TIMELEVEL1", M(248));
     connect(diagram, &QAction::triggered, this, &TForm1::TIMELEVEL1Click);
     diagram->setEnabled(false);
+    QAction* acoustics = addItem(process, "ROOMACOUSTICS1", QStringLiteral("ROOM ACOUSTICS"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_R));
+    connect(acoustics, &QAction::triggered, this, &TForm1::ROOMACOUSTICS1Click);
+    acoustics->setEnabled(false);
     fft->setEnabled(false);
 
     // WINDOW
@@ -495,9 +504,13 @@ void TForm1::saveSettings() {
     // A macro run still going plays its own signal; the user's choice is the one kept.
     const bool pink = meas_.PinkMls;
     meas_.PinkMls = controller_->SavedPinkMls;
-    // A failed save leaves the old settings file as it was; nothing else to do while closing.
-    SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd);
+    // A failed save leaves the old settings file as it was, and says where it is.
+    const bool saved = SaveProgramSettings(*settings_, program_, meas_, m.viewStart, m.viewEnd);
     meas_.PinkMls = pink;
+    if (!saved) {
+        prompter_->Inform(Msg(39), FileMessage(FileText::CannotWrite) + settings_->Location(),
+                          PromptIcon::Stop);
+    }
 }
 
 void TForm1::refreshMacroCaptions() {
@@ -521,7 +534,9 @@ void TForm1::changeMlsOrder(int order) {
 }
 
 bool TForm1::loadFile(const std::string& path) {
-    if (!files_->LoadRecentFile(path)) return false;
+    if (!controller_->LoadResponse([this, &path] { return files_->LoadRecentFile(path); })) {
+        return false;
+    }
     files_->AddRecentFile(path);
     afterResponseChanged();
     showRecentFiles();
@@ -540,6 +555,7 @@ void TForm1::afterResponseChanged() {
     action(QStringLiteral("SMOOTHFFT1"))->setEnabled(true);
     action(QStringLiteral("FFTWINDOW1"))->setEnabled(true);
     action(QStringLiteral("TIMELEVEL1"))->setEnabled(true);
+    action(QStringLiteral("ROOMACOUSTICS1"))->setEnabled(true);
     view_->refresh();
 }
 
@@ -648,6 +664,25 @@ void TForm1::TIMELEVEL1Click() {
     tfl_->FormActivate();
 }
 
+void TForm1::ROOMACOUSTICS1Click() {
+    if (!acoustics_) {
+        acoustics_ = new RoomAcousticsWindow(
+            [this](AcousticsInput& in) {
+                if (!meas_.ImpulseValid || !meas_.buffers.Allocated()) return false;
+                const auto count = static_cast<std::size_t>(std::max(0, meas_.MlsSize - 1));
+                in.response = std::span<const double>(meas_.buffers.RLPd(), count);
+                in.sampleRate = meas_.SampleRate;
+                return true;
+            },
+            *prompter_, this);
+    }
+    acoustics_->showNormal();
+    acoustics_->raise();
+    acoustics_->activateWindow();
+    // Offscreen and some window managers give no activation: the values are current either way.
+    acoustics_->FormActivate();
+}
+
 void TForm1::INFO1Click() {
     if (!form6_) {
         form6_ = new TForm6(
@@ -754,11 +789,12 @@ void TForm1::ShowFrequencyResponse(int runKind) {
         const UserMacro& macro = program_.Macros[static_cast<std::size_t>(runKind - 11)];
         mode = macro.UsesSmoothFft() ? AnalysisMode::Smooth : AnalysisMode::Fft;
         const int fft = mode == AnalysisMode::Smooth ? kSmoothFftSize : meas_.FftSize;
-        const int before = std::max(0, TimeWindow::SamplesFor(macro.window.timeBefore, meas_.SampleRate));
-        const int after = std::max(1, TimeWindow::SamplesFor(macro.window.timeAfter, meas_.SampleRate));
+        // A negative time before the peak starts the window after it.
+        const int before = TimeWindow::SamplesFor(macro.window.timeBefore, meas_.SampleRate);
+        const int after = TimeWindow::SamplesFor(macro.window.timeAfter, meas_.SampleRate);
         const int peak = meas_.ImpulsePeakIndex;
-        int start = peak > before ? peak - before : 1;
-        int end = peak + after;
+        int start = std::max(1, peak - before);
+        int end = std::max(start + 1, peak + after);
         ClampAnalysisWindow(start, end, fft, std::max(2, meas_.MlsSize - 1));
         TimeTraceModel& m = view_->model();
         m.viewStart = start;
@@ -775,6 +811,12 @@ void TForm1::ApplyAnalysisChoice(const AnalysisChoice& choice) {
 
 void TForm1::ClearAnalysisChoice() {
     if (fftWindow_) fftWindow_->ClearAnalysisChoice();
+}
+
+void TForm1::ClampWindow(int fftSize, int period) {
+    TimeTraceModel& m = view_->model();
+    ClampAnalysisWindow(m.viewStart, m.viewEnd, fftSize, period);
+    view_->refresh();
 }
 
 void TForm1::openHelp() {
@@ -885,7 +927,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::showReadouts() {
     const TimeTraceModel& m = view_->model();
-    panels_[0]->setText(Q(m.modeCaption));
+    // A running measurement's "Sampling in action" stays until the run restores the panel.
+    if (!meas_.RunActive) panels_[0]->setText(Q(m.modeCaption));
     panels_[2]->setText(Q(m.marker1Text));
     panels_[3]->setText(Q(m.marker2Text));
     panels_[4]->setText(Q(m.differenceText));
@@ -927,7 +970,8 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             break;
         case RunControl::ImpulseButtons:
         case RunControl::FFT1:
-            for (const char* name : {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1"})
+            for (const char* name :
+                 {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1", "ROOMACOUSTICS1"})
                 action(QString::fromLatin1(name))->setEnabled(enabled);
             break;
         case RunControl::DEFAULT1:
@@ -940,7 +984,10 @@ void TForm1::SetControlVisible(RunControl control, bool visible) {
 }
 
 void TForm1::SetControlChecked(RunControl control, bool checked) {
-    if (control == RunControl::REPEAT1) action(QStringLiteral("REPEAT1"))->setChecked(checked);
+    if (control == RunControl::REPEAT1) {
+        action(QStringLiteral("REPEAT1"))->setChecked(checked);
+        view_->model().repeatChecked = checked;  // QUICKDRAW skips repaints while repeating
+    }
     if (control == RunControl::AUTORESET1) {
         action(QStringLiteral("AUTORESET1"))->setChecked(checked);
     }
@@ -964,6 +1011,35 @@ void TForm1::SetBusy(bool busy) {
     } else {
         QApplication::restoreOverrideCursor();
     }
+}
+
+void TForm1::ShowPleaseWait(bool shown) {
+    if (!shown) {
+        if (pleaseWait_) pleaseWait_->hide();
+        return;
+    }
+    if (!pleaseWait_) {
+        pleaseWait_ = new QLabel(M(287), this, Qt::Tool | Qt::FramelessWindowHint);
+        pleaseWait_->setObjectName(QStringLiteral("PleaseWait"));
+        pleaseWait_->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        pleaseWait_->setMargin(16);
+        pleaseWait_->adjustSize();
+    }
+    pleaseWait_->move(geometry().center() - pleaseWait_->rect().center());
+    pleaseWait_->show();
+    // Drawn now: the preparation that follows keeps the event loop busy.
+    pleaseWait_->repaint();
+}
+
+void TForm1::SetPinkIndicator(bool preparing) {
+    // The status bar turns 0xFF00FF while the pink signal is prepared.
+    QStatusBar* bar = statusBar();
+    bar->setAutoFillBackground(preparing);
+    QPalette p = bar->palette();
+    p.setColor(QPalette::Window, preparing ? QColor(0xFF, 0x00, 0xFF)
+                                           : QApplication::palette(bar).color(QPalette::Button));
+    bar->setPalette(p);
+    bar->repaint();
 }
 
 void TForm1::RepaintImpulse() { view_->refresh(); }

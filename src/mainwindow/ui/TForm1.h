@@ -44,6 +44,7 @@ class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
 class TTFL;
+class RoomAcousticsWindow;
 class TSettime;
 class CountdownClock;
 class TForm6;
@@ -106,7 +107,10 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     TFEATURES* featuresDialog() const { return features_.get(); }
     // PROCESS > Time Level Diagram: the diagram window (created on first use) brought forward.
     void TIMELEVEL1Click();
+    // PROCESS > ROOM ACOUSTICS (Ctrl+R): decay times and clarity of the response per band.
+    void ROOMACOUSTICS1Click();
     TTFL* timeLevelWindow() const { return tfl_; }
+    RoomAcousticsWindow* roomAcousticsWindow() const { return acoustics_; }
     // INFO, Ctrl+I, the "i" button and a click on the status bar: the system information screen.
     void INFO1Click();
     TForm6* systemInfo() const { return form6_; }
@@ -138,6 +142,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void SetAveragingCaption(const std::string& caption) override;
     void SetAveragingCount(int count) override;
     void SetBusy(bool busy) override;
+    void ShowPleaseWait(bool shown) override;
+    void SetPinkIndicator(bool preparing) override;
     void RepaintImpulse() override;
     void RunComplete() override;
 
@@ -149,6 +155,10 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void ShowFrequencyResponse(int runKind) override;
     void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
     void ClearAnalysisChoice() override;
+    void ClampWindow(int fftSize, int period) override;
+
+    // The "please wait" box shown while the devices and the signal are prepared.
+    QLabel* pleaseWaitBox() const { return pleaseWait_; }
 
   signals:
     // A run finished with a new impulse response.
@@ -199,6 +209,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
     TTFL* tfl_ = nullptr;  // child windows, created on first use
+    RoomAcousticsWindow* acoustics_ = nullptr;
     TForm6* form6_ = nullptr;
     TSettime* settime_ = nullptr;
     std::unique_ptr<SoundFilePlayer> alarmPlayer_;
@@ -213,6 +224,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QLabel* pUhr_ = nullptr;
     QLabel* label1_ = nullptr;
     QLabel* lanz_ = nullptr;
+    QLabel* pleaseWait_ = nullptr;
     LevelGlyph glyph_ = LevelGlyph::Ok;
     std::array<QLabel*, 7> panels_{};
     QMenu* runMenu_ = nullptr;

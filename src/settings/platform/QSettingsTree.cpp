@@ -193,6 +193,14 @@ bool QSettingsTree::FlushNative() {
 bool QSettingsTree::FlushFile() {
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath())) return false;
+    // The rename below would replace a file without write permission (only the folder's
+    // permission counts for that); a read-only settings file stays as the user made it.
+    std::error_code permError;
+    const auto perms = std::filesystem::status(FsPath(path_), permError).permissions();
+    if (!permError && std::filesystem::exists(FsPath(path_), permError) &&
+        (perms & std::filesystem::perms::owner_write) == std::filesystem::perms::none) {
+        return false;
+    }
     // Two fresh names beside the file for this save. QSettings keeps every file it parsed or
     // wrote in a process-wide cache keyed by name and trusts it while size and time match, so
     // the check below must read a name that was never used before.

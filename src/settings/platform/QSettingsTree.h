@@ -53,8 +53,10 @@ class QSettingsTree : public SettingsTree {
     void DeleteValue(std::string_view name) override;
 
     // Writes the file through a temporary file that replaces the old one only when complete.
-    // False when the file could not be written (the old file is then unchanged).
+    // False when the file could not be written (the old file is then unchanged); a file the
+    // user made read-only is left alone too.
     bool Flush() override;
+    std::string Location() const override { return FileName().toStdString(); }
 
     QString FileName() const;
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -94,18 +95,16 @@ TFEATURES::TFEATURES(MeasurementState& meas, ProgramSettings& settings, Settings
         }
     });
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    // Qt's standard buttons speak the language of the catalog (Qt's own translations).
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("BitBtn2"));
     connect(ok, &QPushButton::clicked, this, &TFEATURES::BitBtn1Click);
     connect(cancel, &QPushButton::clicked, this, &TFEATURES::BitBtn2Click);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 }
 
 TFEATURES::~TFEATURES() = default;

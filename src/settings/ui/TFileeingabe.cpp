@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -65,18 +66,16 @@ TFileeingabe::TFileeingabe(UserMacro& macro, Prompter& prompter, QWidget* parent
     grid->addWidget(overlayOption2_, 2, 4);
     layout->addLayout(grid);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    // Qt's standard buttons speak the language of the catalog (Qt's own translations).
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Abort, this);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("BitBtn1"));
     ok->setDefault(true);
-    auto* abort = new QPushButton(QStringLiteral("Abort"), this);
+    QPushButton* abort = buttons->button(QDialogButtonBox::Abort);
     abort->setObjectName(QStringLiteral("BitBtn2"));
     connect(ok, &QPushButton::clicked, this, &TFileeingabe::BitBtn1Click);
     connect(abort, &QPushButton::clicked, this, &QDialog::reject);
-    buttons->addWidget(ok);
-    buttons->addWidget(abort);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
     push();
 }
 

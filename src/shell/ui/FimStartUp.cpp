@@ -17,6 +17,7 @@
 #include "shell/FatalMemory.h"
 #include "shell/ui/InputLanguage.h"
 #include "shell/ui/QtPrompter.h"
+#include "shell/ui/QtTranslations.h"
 #include "shell/ui/SingleInstance.h"
 #include "shell/ui/TerminationSignals.h"
 #include "spectrum/FftEngine.h"
@@ -29,7 +30,9 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     QCoreApplication::setApplicationName(QStringLiteral("Field Impulse Meter"));
 
     BuildCatalog();
-    SelectLanguage(DefaultInputLanguageIsGerman());
+    const bool german = DefaultInputLanguageIsGerman();
+    SelectLanguage(german);
+    InstallQtTranslations(german);
 
     // A second start only brings the running instance to the front: it allocates nothing and
     // opens no device.

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace fim {
 
@@ -157,13 +158,29 @@ std::string QtPrompter::WithDefaultExtension(const std::string& name, std::strin
     return name + "." + ext;
 }
 
+std::string QtPrompter::FilterExtension(const std::string& filter) {
+    // "MIV time trace (*.MTF *.mtf)": the first pattern's extension, without the dot.
+    const auto star = filter.find("*.");
+    if (star == std::string::npos) return {};
+    const auto begin = star + 2;
+    const auto end = filter.find_first_of(" );", begin);
+    const std::string ext = filter.substr(begin, end == std::string::npos ? end : end - begin);
+    return ext == "*" ? std::string() : ext;
+}
+
 std::optional<std::string> QtPrompter::RunFileDialog(const FileDialogRequest& request, bool save) {
     QFileDialog dialog(parent_, DisplayText(request.title), FromUtf8(request.initialDir),
                        FromUtf8(request.filter));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!request.defaultExtension.empty()) {
+    const QStringList filters = dialog.nameFilters();
+    if (request.initialFilter > 0 && request.initialFilter < filters.size()) {
+        dialog.selectNameFilter(filters[request.initialFilter]);
+    }
+    // A saved bare name takes the extension of the filter chosen; it is added below, once the
+    // choice is known.
+    if (!save && !request.defaultExtension.empty()) {
         dialog.setDefaultSuffix(FromUtf8(request.defaultExtension));
     }
     if (save && !request.confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -172,8 +189,17 @@ std::optional<std::string> QtPrompter::RunFileDialog(const FileDialogRequest& re
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.first().isEmpty()) return std::nullopt;
 
+    if (request.chosenFilter != nullptr) {
+        *request.chosenFilter =
+            static_cast<int>(std::max<qsizetype>(0, filters.indexOf(dialog.selectedNameFilter())));
+    }
+    std::string extension = request.defaultExtension;
+    if (save) {
+        const std::string own = FilterExtension(dialog.selectedNameFilter().toStdString());
+        if (!own.empty()) extension = own;
+    }
     const std::string chosen = files.first().toStdString();
-    const std::string name = WithDefaultExtension(chosen, request.defaultExtension);
+    const std::string name = WithDefaultExtension(chosen, extension);
     // A native dialog may hand back the name without the extension, so its own overwrite
     // question covered a different file: ask again for the file that will be written.
     if (save && name != chosen && request.confirmOverwrite &&

@@ -36,6 +36,8 @@ class QtPrompter : public Prompter {
     // `name` with ".ext" appended when its file-name part has no extension ("" leaves it alone;
     // a leading dot in `ext` is ignored).
     static std::string WithDefaultExtension(const std::string& name, std::string ext);
+    // The extension (without the dot) of a filter's first pattern; empty for "*.*" or none.
+    static std::string FilterExtension(const std::string& filter);
 
   private:
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request, bool save);

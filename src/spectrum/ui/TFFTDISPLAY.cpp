@@ -20,6 +20,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -503,9 +504,16 @@ void TFFTDISPLAY::fillCalibration(SpectrumInput& in) const {
     in.smoothCalibration = store_.SmoothCalibration().data();
 }
 
+void TFFTDISPLAY::forgetGoneCalibration(AnalysisMode m) {
+    // A stored calibration whose file is gone was reported once; forgetting its name keeps the
+    // report from coming back at every start and mode switch.
+    if (store_.LastFileMissing()) settings_.DeleteValue(m == AnalysisMode::Smooth ? "LogCal" : "LinCal");
+}
+
 void TFFTDISPLAY::reloadCalibrationForMode() {
     const AnalysisMode m = lastInput_.mode;
     const double rate = lastInput_.sampleRate;
+    store_.warnMisfit = program_.WarnCal;
     if (pendingChoice_ && pendingChoice_->useCalibration &&
         !pendingChoice_->calibrationPath.empty()) {
         store_.LoadCalibrationFile(pendingChoice_->calibrationPath, lastInput_.fftSize, rate);
@@ -516,6 +524,7 @@ void TFFTDISPLAY::reloadCalibrationForMode() {
                             : store_.LoadFftCalibration(*path, lastInput_.fftSize, rate);
         const auto use = settings_.ReadBool(m == AnalysisMode::Smooth ? "CM1" : "CM0");
         store_.SetUseCalibration(m, ok && use.value_or(false));
+        if (!ok) forgetGoneCalibration(m);
     } else {
         store_.SetUseCalibration(m, false);
     }
@@ -538,10 +547,14 @@ void TFFTDISPLAY::ensureCalibrationFits() {
     }
     const bool use = store_.CalibrationInUse(m);
     const std::string path = store_.CalibrationPath(m);
+    store_.warnMisfit = program_.WarnCal;
     const bool ok = m == AnalysisMode::Smooth
                         ? store_.LoadSmoothCalibration(path, now.second)
                         : store_.LoadFftCalibration(path, now.first, now.second);
     store_.SetUseCalibration(m, ok && use);
+    if (!ok && settings_.ReadString(m == AnalysisMode::Smooth ? "LogCal" : "LinCal") == path) {
+        forgetGoneCalibration(m);
+    }
     was = now;
     updateCalibrationUi();
 }
@@ -860,12 +873,16 @@ void TFFTDISPLAY::OverlayQuickSave(int slot) {
     Repaint();
 }
 
+std::string TFFTDISPLAY::presetFolder() const {
+    // The program's folder is read-only once installed: presets live with the user's data.
+    return hooks_.presetFolder.empty()
+               ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString()
+               : hooks_.presetFolder;
+}
+
 void TFFTDISPLAY::PresetSave(const std::string& name) {
     if (!computer_.DataValid()) return;
-    const std::string folder = hooks_.programFolder.empty()
-                                   ? QCoreApplication::applicationDirPath().toStdString()
-                                   : hooks_.programFolder;
-    if (store_.SavePreset(folder, name, displaySpectrum())) updateRecentMenus();
+    if (store_.SavePreset(presetFolder(), name, displaySpectrum())) updateRecentMenus();
 }
 
 bool TFFTDISPLAY::LoadOverlay(const std::string& path) {
@@ -882,6 +899,11 @@ void TFFTDISPLAY::LOAD2Click() {
     FileDialogRequest r;
     r.title = Msg(197);
     r.filter = FilterFor(194, "*.MFR *.mfr") + ";;" + FilterFor(195, "*.SMR *.smr");
+    // The presets: the user's, else those an older installation kept in the program's folder.
+    const std::string programFolder = hooks_.programFolder.empty()
+                                          ? QCoreApplication::applicationDirPath().toStdString()
+                                          : hooks_.programFolder;
+    r.initialDir = CalibrationStore::PresetFolderToOffer({presetFolder(), programFolder});
     pause(true);
     const auto path = prompter_.ChooseOpenFile(r);
     if (path) LoadOverlay(*path);
@@ -949,6 +971,7 @@ void TFFTDISPLAY::LOADCAL1Click() {
     pause(true);
     const auto path = prompter_.ChooseOpenFile(r);
     if (path) {
+        store_.warnMisfit = program_.WarnCal;
         const bool ok = m == AnalysisMode::Fft
                             ? store_.LoadFftCalibration(*path, computer_.FftSize(),
                                                         computer_.SampleRate())
@@ -968,6 +991,7 @@ void TFFTDISPLAY::rememberCalibration(AnalysisMode m, const std::string& path) {
 
 void TFFTDISPLAY::LoadRecentCalibration(const std::string& path) {
     const AnalysisMode m = UpperExtension(path) == ".CSM" ? AnalysisMode::Smooth : AnalysisMode::Fft;
+    store_.warnMisfit = program_.WarnCal;
     if (store_.LoadCalibrationFile(path, computer_.FftSize(), computer_.SampleRate())) {
         rememberCalibration(m, path);
     }

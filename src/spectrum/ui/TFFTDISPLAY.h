@@ -57,7 +57,11 @@ struct FrequencyWindowHooks {
     std::function<void()> info;      // FFT information screen, when there is one
     std::function<void()> finder;    // key "F", when there is a feedback finder
     std::function<void()> features;  // key "S", when there is a features dialog
-    // Folder of the program ("templatch" lies below it) and of the quick saves.
+    // The user's data folder: presets are saved into "templatch" below it (empty: the
+    // application data location).
+    std::string presetFolder;
+    // Folder of the program: presets an older installation kept in "templatch" below it are
+    // still offered.
     std::string programFolder;
     std::string quickSaveFolder;
 };
@@ -151,6 +155,8 @@ class TFFTDISPLAY : public QMainWindow {
     void writeSettings();
     void fillCalibration(SpectrumInput& in) const;
     void reloadCalibrationForMode();
+    void forgetGoneCalibration(AnalysisMode m);
+    std::string presetFolder() const;
     void ensureCalibrationFits();
     bool loadMic(const std::string& path);
     void updateCalibrationUi();

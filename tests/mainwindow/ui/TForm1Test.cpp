@@ -7,6 +7,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStatusBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -35,6 +39,9 @@
 #include "settings/platform/QSettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
+#include "shell/ui/QtPrompter.h"
+#include "shell/ui/QtTranslations.h"
+#include "settings/ui/TFileeingabe.h"
 
 namespace fim {
 namespace {
@@ -64,6 +71,9 @@ class SharedTree : public SettingsTree {
         t_.WriteBinary(n, v);
     }
     void DeleteValue(std::string_view n) override { t_.DeleteValue(n); }
+    bool Flush() override { return !failFlush; }
+    std::string Location() const override { return "/home/engineer/.config/fim.ini"; }
+    static inline bool failFlush = false;  // a full disk or a read-only folder
 
   private:
     MemorySettingsTree& t_;
@@ -544,6 +554,131 @@ TEST_F(TForm1Test, FeaturesOpensOnTheCallersTabAndChangesTheMlsSize) {
     meas.MlsOrder = 12;
     Open();
     EXPECT_EQ(meas.MlsOrder, 14);
+}
+
+TEST_F(TForm1Test, ALoadedFileOfAnotherRateIsMeasuredAtThatRateAndOrder) {
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->action("MLSONLY1")->trigger();
+    WaitForRun();
+    ASSERT_TRUE(meas.ImpulseValid);
+    ASSERT_EQ(meas.SampleRate, 44100);
+
+    // An 8192-sample response at 48000 Hz through the dialog: its name goes to panel 5.
+    prompter->files.push_back(WriteResponse("hall.mtf", 8192, 700));
+    form->action("LOADTIMEFILE1")->trigger();
+    ASSERT_EQ(meas.MlsSize, 8192);
+    EXPECT_EQ(Panel(5), QStringLiteral("hall.mtf"));
+    EXPECT_EQ(prompter->fileRequests.back().title, Msg(206));
+
+    form->action("MLSONLY1")->trigger();
+    WaitForRun();
+    ASSERT_TRUE(meas.ImpulseValid);
+    EXPECT_TRUE(prompter->shown.empty()) << prompter->Last()->text;
+    EXPECT_EQ(meas.SampleRate, 48000);
+    EXPECT_EQ(meas.MlsSize, 4096);
+    EXPECT_EQ(form->controller().InFormat.samplesPerSec, 48000u);
+    RoomParameters p;
+    EXPECT_NEAR(meas.ImpulsePeakIndex, p.DirectDelaySamples(48000) + 215, 2.0);
+}
+
+TEST_F(TForm1Test, ARunClampsTheWindowToTheFftSize) {
+    tree.WriteInteger("MLS Traps", 15);
+    tree.WriteInteger("FFT SIZE", 32768);
+    Open();
+    form->action("MLSONLY1")->trigger();
+    WaitForRun();
+    ASSERT_TRUE(meas.ImpulseValid);
+    TimeTraceModel& m = form->view()->model();
+    m.Full();
+    ASSERT_EQ(m.viewEnd, 32767);
+
+    // The FFT size becomes 4096 in the features dialog, which releases the devices; the next
+    // run sets them up and cuts the window to the new size, so FFT works.
+    meas.FftSize = 4096;
+    form->controller().MIR1Click();
+    form->action("MLSONLY1")->trigger();
+    WaitForRun();
+    ASSERT_TRUE(meas.ImpulseValid);
+    EXPECT_EQ(m.viewStart, 1);
+    EXPECT_EQ(m.viewEnd, 4097);
+    form->FFT1Click();
+    EXPECT_TRUE(prompter->shown.empty()) << prompter->Last()->text;
+}
+
+TEST_F(TForm1Test, RunStateReachesTheWindow) {
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    // REPEAT reaches the trace, so QUICKDRAW can leave out repaints while repeating.
+    form->action("REPEAT1")->trigger();
+    EXPECT_TRUE(form->view()->model().repeatChecked);
+    form->action("REPEAT1")->trigger();
+    EXPECT_FALSE(form->view()->model().repeatChecked);
+
+    // "Sampling in action" stays in panel 0 through repaints until the run ends.
+    const QString mode = Panel(0);
+    form->action("MLSONLY1")->trigger();
+    ASSERT_TRUE(meas.RunActive);
+    EXPECT_EQ(Panel(0), QString::fromStdString(Msg(147)));
+    form->view()->refresh();
+    form->view()->repaint();
+    EXPECT_EQ(Panel(0), QString::fromStdString(Msg(147)));
+    form->controller().StopRun();
+    EXPECT_EQ(Panel(0), mode);
+
+    // The "please wait" box and the colour of the status bar while the pink signal is made.
+    form->ShowPleaseWait(true);
+    ASSERT_NE(form->pleaseWaitBox(), nullptr);
+    EXPECT_TRUE(form->pleaseWaitBox()->isVisible());
+    EXPECT_EQ(form->pleaseWaitBox()->text(), QString::fromStdString(Msg(287)));
+    form->ShowPleaseWait(false);
+    EXPECT_FALSE(form->pleaseWaitBox()->isVisible());
+    form->SetPinkIndicator(true);
+    EXPECT_EQ(form->statusBar()->palette().color(QPalette::Window), QColor(0xFF, 0x00, 0xFF));
+    form->SetPinkIndicator(false);
+    EXPECT_NE(form->statusBar()->palette().color(QPalette::Window), QColor(0xFF, 0x00, 0xFF));
+}
+
+TEST_F(TForm1Test, SettingsThatCannotBeSavedAreReportedOnceWithTheirPlace) {
+    Open();
+    SharedTree::failFlush = true;
+    form->close();
+    SharedTree::failFlush = false;
+    ASSERT_EQ(prompter->shown.size(), 1u);
+    EXPECT_EQ(prompter->shown[0].caption, Msg(39));
+    EXPECT_NE(prompter->shown[0].text.find("/home/engineer/.config/fim.ini"), std::string::npos);
+    form.reset();
+}
+
+// The button text without its mnemonic marker.
+std::string Plain(const QString& text) { return QString(text).remove(QLatin1Char('&')).toStdString(); }
+
+TEST_F(TForm1Test, GermanReachesQtsOwnButtonsAndDialogs) {
+    SelectLanguage(true);
+    ASSERT_TRUE(InstallQtTranslations(true)) << "qt6-translations-l10n is not installed";
+    Open();
+    auto box = QtPrompter::MakeBox(Msg(13), Msg(12), PromptButtons::YesNo, PromptIcon::Question,
+                                   form.get());
+    EXPECT_EQ(Plain(box->button(QMessageBox::Yes)->text()), "Ja");
+    EXPECT_EQ(Plain(box->button(QMessageBox::No)->text()), "Nein");
+    QFileDialog files(form.get(), QString::fromStdString(Msg(206)));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    auto* buttons = files.findChild<QDialogButtonBox*>();
+    ASSERT_NE(buttons, nullptr);
+    EXPECT_EQ(Plain(buttons->button(QDialogButtonBox::Cancel)->text()), "Abbrechen");
+    // The features and file-set dialogs' buttons.
+    EXPECT_EQ(Plain(form->featuresDialog()->findChild<QPushButton*>("BitBtn2")->text()),
+              "Abbrechen");
+    UserMacro macro;
+    TFileeingabe fileSet(macro, *prompter, form.get());
+    EXPECT_EQ(Plain(fileSet.findChild<QPushButton*>("BitBtn2")->text()), "Abbrechen");
+    InstallQtTranslations(false);
+    SelectLanguage(false);
+    auto english = QtPrompter::MakeBox("c", "t", PromptButtons::YesNo, PromptIcon::Question,
+                                       nullptr);
+    EXPECT_EQ(Plain(english->button(QMessageBox::Yes)->text()), "Yes");
 }
 
 }  // namespace

@@ -188,5 +188,21 @@ TEST_F(RestartFixture, FailedSaveIsReportedAndLeavesTheOldFile) {
     }
 }
 
+TEST_F(RestartFixture, AReadOnlySettingsFileIsLeftAsItIs) {
+    {
+        QSettingsTree tree(Path());
+        tree.WriteInteger("BITS", 16);
+        ASSERT_TRUE(tree.Flush());
+    }
+    const QByteArray before = ReadFile();
+    ASSERT_TRUE(QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    QSettingsTree tree(Path());
+    tree.WriteInteger("BITS", 24);
+    EXPECT_FALSE(tree.Flush());
+    EXPECT_EQ(ReadFile(), before);
+    EXPECT_EQ(tree.Location(), Path().toStdString());
+    QFile::setPermissions(Path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 }  // namespace
 }  // namespace fim

@@ -112,6 +112,42 @@ TEST(QtPrompter, SaveDialogAppendsTheDefaultExtension) {
     EXPECT_EQ(title, "Save time trace as:");
 }
 
+TEST(QtPrompter, TheChosenFilterGivesABareNameItsExtension) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QtPrompter prompter;
+    FileDialogRequest request;
+    request.filter = "MIV time trace (*.MTF *.mtf);;PCM Wave data (*.WAV *.wav)";
+    request.initialDir = dir.path().toStdString();
+    request.defaultExtension = "MTF";
+    int chosen = -1;
+    request.chosenFilter = &chosen;
+    for (int filter : {1, 0}) {
+        QTimer::singleShot(0, [&dir, filter] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectNameFilter(dialog->nameFilters().at(filter));
+            dialog->selectFile(dir.filePath("hall"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const auto name = prompter.ChooseSaveFile(request);
+        ASSERT_TRUE(name.has_value());
+        EXPECT_EQ(*name, dir.filePath(filter == 1 ? "hall.WAV" : "hall.MTF").toStdString());
+        EXPECT_EQ(chosen, filter);
+    }
+    // The preselected filter is the one asked for.
+    request.initialFilter = 1;
+    QString selected;
+    QTimer::singleShot(0, [&selected] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        selected = dialog->selectedNameFilter();
+        dialog->reject();
+    });
+    EXPECT_FALSE(prompter.ChooseOpenFile(request).has_value());
+    EXPECT_EQ(selected, QStringLiteral("PCM Wave data (*.WAV *.wav)"));
+}
+
 TEST(QtPrompter, CancelledDialogGivesNothing) {
     QtPrompter prompter;
     FileDialogRequest request;

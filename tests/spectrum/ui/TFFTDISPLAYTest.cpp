@@ -24,6 +24,7 @@
 #include "shell/ScriptedPrompter.h"
 #include "spectrum/ui/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
+#include "core/FileTexts.h"
 
 namespace fim {
 namespace {
@@ -55,7 +56,8 @@ class TFFTDISPLAYTest : public ::testing::Test {
         };
         hooks.peakIndex = [] { return int64_t{201}; };
         hooks.quickSaveFolder = dir.Path().string();
-        hooks.programFolder = dir.Path().string();
+        hooks.presetFolder = dir.File("data");
+        hooks.programFolder = dir.File("program");
         w = std::make_unique<TFFTDISPLAY>(tree, prompter, program, std::move(hooks));
     }
     QImage Paint(int width = 800, int height = 400) {
@@ -169,12 +171,59 @@ TEST_F(TFFTDISPLAYTest, CalibrationThatNoLongerFitsIsRefusedWithItsCaption) {
     EXPECT_NE(prompter.shown[0].text.find("44100"), std::string::npos);
     EXPECT_NE(prompter.shown[0].text.find("48000"), std::string::npos);
 
+    // With the "Cal File Misfit" warning off the misfit is refused without a box.
+    program.WarnCal = false;
+    rate = 44100.0;
+    prompter.shown.clear();
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Smooth));
+    rate = 48000.0;
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Smooth));
+    EXPECT_FALSE(w->store().CalibrationInUse(AnalysisMode::Smooth));
+    EXPECT_TRUE(prompter.shown.empty());
+
     // An overlay of another kind of file is refused by its caption alone.
     prompter.shown.clear();
     EXPECT_FALSE(w->LoadOverlay(dir.File("a.cal")));
     QAction* show = w->action(QStringLiteral("SHOWOVERLAY1"));
     EXPECT_EQ(show->text().toStdString(), Msg(42));
     EXPECT_FALSE(show->isEnabled());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(TFFTDISPLAYTest, AStoredCalibrationThatIsGoneIsReportedOnceThenForgotten) {
+    tree.WriteString("LinCal", dir.File("gone.cal"));
+    tree.WriteBool("CM0", true);
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].caption, FileMessage(FileText::NotLoaded));
+    EXPECT_FALSE(tree.HasValue("LinCal"));
+    // Mode switches and the next start say nothing more.
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Smooth));
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    Open();
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_FALSE(w->store().CalibrationInUse(AnalysisMode::Fft));
+}
+
+TEST_F(TFFTDISPLAYTest, PresetsGoToTheUsersDataAndThoseOfTheProgramFolderAreStillOffered) {
+    // An older installation's presets below the program's folder are offered when the user has
+    // none of their own yet.
+    std::filesystem::create_directories(dir.Path() / "program" / "templatch");
+    prompter.files = {""};
+    w->LOAD2Click();
+    EXPECT_EQ(prompter.fileRequests.back().initialDir,
+              (dir.Path() / "program" / "templatch").string());
+
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    w->PresetSave("PA Left");
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() / "data" / "templatch" / "PA Left.mfr"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "program" / "templatch" / "PA Left.mfr"));
+    prompter.files = {""};
+    w->LOAD2Click();
+    EXPECT_EQ(prompter.fileRequests.back().initialDir,
+              (dir.Path() / "data" / "templatch").string());
     EXPECT_TRUE(prompter.shown.empty());
 }
 
