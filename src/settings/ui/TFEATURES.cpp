@@ -32,6 +32,10 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QString M(int n) { return Q(Msg(n)); }
+// A label of this program's own controls that the catalog does not hold, in its language.
+QString L(const char* english, const char* german) {
+    return QString::fromUtf8(ActiveLanguage() == Language::German ? german : english);
+}
 
 QString TimeText(int32_t us) { return QString::number(us) + QStringLiteral(" µs"); }
 
@@ -196,7 +200,7 @@ void TFEATURES::buildDataTab() {
     auto* box = new QWidget(page);
     auto* bl = new QVBoxLayout(box);
     bl->addWidget(addCheck(box, "CheckBox9", QStringLiteral("ATC MODE"), &v.atc));
-    bl->addWidget(addCheck(box, "CheckBox18", QStringLiteral("Continuous averaging"), &v.continuous));
+    bl->addWidget(addCheck(box, "CheckBox18", L("Continuous averaging", "Fortlaufende Mittelung"), &v.continuous));
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
     bl->addStretch();
     l->addWidget(box, 1, 1);
@@ -299,17 +303,17 @@ void TFEATURES::buildSoundTab() {
         });
         f->addRow(label, s);
     };
-    number("RoomDistance", QStringLiteral("Distance"), &r.distance, 0.1, 100.0, 2,
+    number("RoomDistance", L("Distance", "Abstand"), &r.distance, 0.1, 100.0, 2,
            QStringLiteral(" m"));
-    number("RoomReverb", QStringLiteral("Reverberation"), &r.reverbTime, 0.05, 3.0, 2,
+    number("RoomReverb", L("Reverberation", "Nachhallzeit"), &r.reverbTime, 0.05, 3.0, 2,
            QStringLiteral(" s"));
-    number("RoomNoise", QStringLiteral("Noise floor"), &r.noiseDb, -140.0, 0.0, 1,
+    number("RoomNoise", L("Noise floor", "Grundrauschen"), &r.noiseDb, -140.0, 0.0, 1,
            QStringLiteral(" dB"));
-    number("RoomGain", QStringLiteral("Input gain"), &r.gainDb, -100.0, 60.0, 1,
+    number("RoomGain", L("Input gain", "Eingangsverstärkung"), &r.gainDb, -100.0, 60.0, 1,
            QStringLiteral(" dB"));
-    number("RoomLatency", QStringLiteral("Latency"), &r.latencyMs, 0.0, 500.0, 1,
+    number("RoomLatency", L("Latency", "Latenz"), &r.latencyMs, 0.0, 500.0, 1,
            QStringLiteral(" ms"));
-    number("RoomTemperature", QStringLiteral("Air temperature"), &r.temperature, -40.0, 60.0, 1,
+    number("RoomTemperature", L("Air temperature", "Lufttemperatur"), &r.temperature, -40.0, 60.0, 1,
            QStringLiteral(" °C"));
     roomSeed_ = new QSpinBox(roomGroup_);
     roomSeed_->setObjectName(QStringLiteral("RoomSeed"));
@@ -319,7 +323,7 @@ void TFEATURES::buildSoundTab() {
         model_->v.room.seed = static_cast<uint32_t>(value);
         model_->Edited();
     });
-    f->addRow(QStringLiteral("Noise seed"), roomSeed_);
+    f->addRow(L("Noise seed", "Rauschstartwert"), roomSeed_);
     l->addWidget(roomGroup_);
     l->addStretch();
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {

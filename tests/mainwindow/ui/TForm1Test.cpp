@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QPointer>
@@ -668,9 +669,15 @@ TEST_F(TForm1Test, GermanReachesQtsOwnButtonsAndDialogs) {
     auto* buttons = files.findChild<QDialogButtonBox*>();
     ASSERT_NE(buttons, nullptr);
     EXPECT_EQ(Plain(buttons->button(QDialogButtonBox::Cancel)->text()), "Abbrechen");
-    // The features and file-set dialogs' buttons.
-    EXPECT_EQ(Plain(form->featuresDialog()->findChild<QPushButton*>("BitBtn2")->text()),
-              "Abbrechen");
+    // The features and file-set dialogs' buttons, and the Virtual Room's own labels.
+    TFEATURES* features = form->featuresDialog();
+    EXPECT_EQ(Plain(features->findChild<QPushButton*>("BitBtn2")->text()), "Abbrechen");
+    auto* distance = features->findChild<QWidget*>("RoomDistance");
+    ASSERT_NE(distance, nullptr);
+    auto* rows = qobject_cast<QFormLayout*>(distance->parentWidget()->layout());
+    ASSERT_NE(rows, nullptr);
+    EXPECT_EQ(qobject_cast<QLabel*>(rows->labelForField(distance))->text(),
+              QStringLiteral("Abstand"));
     UserMacro macro;
     TFileeingabe fileSet(macro, *prompter, form.get());
     EXPECT_EQ(Plain(fileSet.findChild<QPushButton*>("BitBtn2")->text()), "Abbrechen");
