@@ -36,12 +36,11 @@
 #include "auxwindows/ui/TTFL.h"
 #include "core/FileTexts.h"
 #include "core/MeasurementState.h"
-#include "mainwindow/CountdownClock.h"
 #include "mainwindow/MacroTexts.h"
 #include "mainwindow/MainShell.h"
 #include "mainwindow/ui/PeakQuestionDialog.h"
+#include "mainwindow/ui/ClockPanel.h"
 #include "mainwindow/ui/TMakroinfo.h"
-#include "mainwindow/ui/TSettime.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/platform/FirstStart.h"
@@ -155,18 +154,12 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 
     // 9. Peak magnitude for the empty display; the countdown clock starts.
     meas_.ImpulsePeakValue = 0.3;
-    alarmPlayer_ = options.alarmPlayer ? std::move(options.alarmPlayer)
-                                       : std::make_unique<PortAudioSoundPlayer>();
-    clock_ = std::make_unique<CountdownClock>(
-        program_.Clock, options.clockSource ? options.clockSource : std::function<double()>(NowAsDays),
-        alarmPlayer_.get());
-    pUhr_->setToolTip(Q(clock_->Hint()));
-    pUhr_->installEventFilter(this);
-    clockTimer_ = new QTimer(this);
-    clockTimer_->setInterval(700);
-    connect(clockTimer_, &QTimer::timeout, this, &TForm1::clockTick);
-    clockTimer_->start();
-    clockTick();
+    countdown_ = new ClockPanel(
+        pUhr_, program_.Clock, options.clockSource ? options.clockSource : NowAsDays,
+        options.alarmPlayer ? std::move(options.alarmPlayer)
+                            : std::make_unique<PortAudioSoundPlayer>(),
+        *prompter_, *settings_, this);
+    countdown_->Start();
 
     // 10. A file named on the command line.
     if (options.arguments.size() == 2 && QFileInfo(options.arguments[1]).isFile()) {
@@ -630,8 +623,7 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
-    fftWindow_->clockLabel()->setToolTip(Q(clock_->Hint()));
-    showClock();
+    countdown_->SetSecondLabel(fftWindow_->clockLabel());
     return *fftWindow_;
 }
 
@@ -736,49 +728,6 @@ void TForm1::showFftInfo() {
     smallInfo_->FormActivate();
     smallInfo_->raise();
     smallInfo_->activateWindow();
-}
-
-void TForm1::clockTick() {
-    clock_->Tick();
-    showClock();
-}
-
-void TForm1::showClock() {
-    const QString text = Q(clock_->Text());
-    const QColor colour = clock_->Colour() == ClockColour::Yellow
-                              ? QColor(Qt::yellow)
-                              : QApplication::palette().color(QPalette::Button);
-    QLabel* fftClock = fftWindow_ ? fftWindow_->clockLabel() : nullptr;
-    for (QLabel* l : {pUhr_, fftClock}) {
-        if (!l) continue;
-        l->setText(text);
-        QPalette p = l->palette();
-        p.setColor(QPalette::Window, colour);
-        p.setColor(l->backgroundRole(), colour);  // a tool bar paints its widgets as buttons
-        l->setPalette(p);
-        l->setAutoFillBackground(true);
-    }
-}
-
-void TForm1::pUhrClick() {
-    clock_->Click();
-    showClock();
-    if (!settime_) {
-        settime_ = new TSettime(
-            *clock_, *prompter_,
-            [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).isFile(); },
-            this);
-    }
-    // Centred on the main window.
-    settime_->adjustSize();
-    settime_->move(geometry().center() - settime_->rect().center());
-    if (settime_->exec() == QDialog::Accepted) {
-        settings_->WriteBinary("Timinginfo", EncodeClockSettings(program_.Clock));
-    }
-    const QString hint = Q(clock_->Hint());
-    pUhr_->setToolTip(hint);
-    if (fftWindow_) fftWindow_->clockLabel()->setToolTip(hint);
-    clockTick();
 }
 
 void TForm1::ShowFrequencyResponse(int runKind) {
@@ -886,7 +835,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close
     watchdog_->stop();
-    clockTimer_->stop();
+    countdown_->Stop();
     event->accept();
 }
 
@@ -895,11 +844,6 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pUhr_ && event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        pUhrClick();
-        return true;
-    }
     if (event->type() == QEvent::MouseButtonPress &&
         (watched == statusBar() || std::find(panels_.begin(), panels_.end(), watched) !=
                                        panels_.end())) {

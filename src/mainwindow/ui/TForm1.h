@@ -44,9 +44,8 @@ class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
 class TTFL;
+class ClockPanel;
 class RoomAcousticsWindow;
-class TSettime;
-class CountdownClock;
 class TForm6;
 class TSMALLINFO;
 enum class FeaturesTab;
@@ -117,12 +116,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // The frequency window's INFO: the FFT information screen.
     void showFftInfo();
     TSMALLINFO* fftInfo() const { return smallInfo_; }
-    // The countdown clock: a tick of its 700 ms timer, and a click on the clock panel (opens
-    // "Timer Setup").
-    void clockTick();
-    void pUhrClick();
-    CountdownClock& clock() { return *clock_; }
-    TSettime* clockDialog() const { return settime_; }
+    // The countdown clock behind the clock panel.
+    ClockPanel& countdown() { return *countdown_; }
 
     // The RUN menu's macro captions and the macro buttons' hints from the macro names (at
     // start-up and whenever the features dialog saved a macro).
@@ -211,11 +206,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     TTFL* tfl_ = nullptr;  // child windows, created on first use
     RoomAcousticsWindow* acoustics_ = nullptr;
     TForm6* form6_ = nullptr;
-    TSettime* settime_ = nullptr;
-    std::unique_ptr<SoundFilePlayer> alarmPlayer_;
-    std::unique_ptr<CountdownClock> clock_;
-    QTimer* clockTimer_ = nullptr;
-    void showClock();
+    ClockPanel* countdown_ = nullptr;
     TSMALLINFO* smallInfo_ = nullptr;
     VirtualRoom* room_ = nullptr;
     bool soundSettingsQueued_ = false;

@@ -25,6 +25,7 @@
 #include "core/MeasurementState.h"
 #include "mainwindow/CountdownClock.h"
 #include "QuietFormOptions.h"
+#include "mainwindow/ui/ClockPanel.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TSettime.h"
 #include "settings/MemorySettingsTree.h"
@@ -75,7 +76,7 @@ class ClockWindowTest : public ::testing::Test {
     // Opens "Timer Setup" from the clock panel and lets `edit` work the dialog once it shows.
     void Setup(const std::function<void(TSettime&)>& edit) {
         QTimer::singleShot(0, form.get(), [this, edit] {
-            TSettime* d = form->clockDialog();
+            TSettime* d = form->countdown().dialog();
             ASSERT_NE(d, nullptr);
             ASSERT_TRUE(d->isVisible());
             edit(*d);
@@ -111,7 +112,7 @@ TEST_F(ClockWindowTest, CountdownFlashesThePanelsUntilTheClick) {
     EXPECT_EQ(DecodeClockSettings(*stored, 0.0).mode, 1);
 
     now += 119.5 * kSecond;
-    form->clockTick();
+    form->countdown().Tick();
     EXPECT_EQ(form->clockPanel()->text(), QStringLiteral("00:00:00"));
     const QColor yellow(Qt::yellow);
     const QColor face = QApplication::palette().color(QPalette::Button);
@@ -120,7 +121,7 @@ TEST_F(ClockWindowTest, CountdownFlashesThePanelsUntilTheClick) {
     EXPECT_EQ(form->clockPanel()->grab().toImage().pixelColor(4, 4), yellow);
     for (int i = 0; i < 6; ++i) {
         now += 0.7 * kSecond;
-        form->clockTick();
+        form->countdown().Tick();
         EXPECT_EQ(form->clockPanel()->palette().color(QPalette::Window), i % 2 ? yellow : face);
     }
     EXPECT_EQ(form->clockPanel()->text(), QStringLiteral("10:02"));  // system time again
@@ -128,10 +129,10 @@ TEST_F(ClockWindowTest, CountdownFlashesThePanelsUntilTheClick) {
     // The click stops the flashing; Abort leaves the settings as they are.
     Setup([](TSettime& d) { d.reject(); });
     for (int i = 0; i < 3; ++i) {
-        form->clockTick();
+        form->countdown().Tick();
         EXPECT_EQ(form->clockPanel()->palette().color(QPalette::Window), face);
     }
-    EXPECT_FALSE(form->clock().Alarm());
+    EXPECT_FALSE(form->countdown().clock().Alarm());
     form->close();
 }
 
@@ -143,7 +144,7 @@ TEST_F(ClockWindowTest, CountUpFromOkAndTheFrequencyWindowsClock) {
     });
     EXPECT_EQ(form->clockPanel()->text(), QStringLiteral("00:00:00"));
     now += (2 * 3600 + 5) * kSecond;
-    form->clockTick();
+    form->countdown().Tick();
     EXPECT_EQ(form->clockPanel()->text(), QStringLiteral("02:00:05"));
 
     // The frequency window's clock label shows the same text and hint.
@@ -159,7 +160,7 @@ TEST_F(ClockWindowTest, CountUpFromOkAndTheFrequencyWindowsClock) {
     QLabel* label = form->frequencyWindow()->clockLabel();
     EXPECT_EQ(label->text(), QStringLiteral("02:00:05"));
     now += 24 * 3600 * kSecond;  // a day later the hours have wrapped
-    form->clockTick();
+    form->countdown().Tick();
     EXPECT_EQ(label->text(), QStringLiteral("02:00:05"));
     EXPECT_EQ(label->toolTip(), form->clockPanel()->toolTip());
     form->close();
@@ -181,8 +182,8 @@ TEST_F(ClockWindowTest, MissingSoundFileTurnsPlaySoundIntoFlash) {
         EXPECT_EQ(d.actionGroup()->checkedId(), 0);
         d.accept();
     });
-    EXPECT_EQ(form->clock().Settings().action, 0);
-    EXPECT_EQ(form->clock().Settings().soundFile, wav);
+    EXPECT_EQ(form->countdown().clock().Settings().action, 0);
+    EXPECT_EQ(form->countdown().clock().Settings().soundFile, wav);
 
     ASSERT_TRUE(QFile::remove(QString::fromStdString(wav)));
     Setup([](TSettime& d) {
@@ -190,7 +191,7 @@ TEST_F(ClockWindowTest, MissingSoundFileTurnsPlaySoundIntoFlash) {
         EXPECT_EQ(d.soundLabel()->text(), QStringLiteral("..."));
         d.accept();
     });
-    EXPECT_EQ(form->clock().Settings().action, 1);
+    EXPECT_EQ(form->countdown().clock().Settings().action, 1);
     form->close();
 }
 
@@ -222,14 +223,14 @@ TEST_F(ClockWindowTest, AnAlarmDuringAMeasurementLeavesTheRecordingAsItWas) {
     auto player = std::make_unique<CountingPlayer>(std::make_unique<PortAudioSoundPlayer>());
     CountingPlayer* counting = player.get();
     Open(std::move(player));
-    ClockSettings& c = const_cast<ClockSettings&>(form->clock().Settings());
+    ClockSettings& c = const_cast<ClockSettings&>(form->countdown().clock().Settings());
     c.mode = 1;
     c.action = 0;
     c.soundFile = wav;
     c.reference = 0.0;  // midnight: already past, the first tick alarms
     const std::vector<double> withAlarm = Measure(*form, meas, [this] {
         now += 0.7 * kSecond;
-        form->clockTick();
+        form->countdown().Tick();
     });
     EXPECT_GE(counting->attempts, 1);
     ASSERT_EQ(withAlarm.size(), quiet.size());
