@@ -21,11 +21,12 @@ void RunHost::Pause(int milliseconds) {
 }
 
 void ClampAnalysisWindow(int& start, int& end, int fftSize, int period) {
+    const int width = end - start;
     if (end - start > fftSize) end = start + fftSize;
     if (end - start > period) end = period;
     if (end > period) end = period;
     // A window that began behind the new period's end keeps its width up to that end.
-    if (start >= end) start = std::max(1, end - std::min(fftSize, period));
+    if (start >= end) start = std::max(1, end - std::min(width, fftSize));
 }
 
 LevelVerdict JudgeLevels(const MeasurementState& s, int32_t peak, bool complete) {
@@ -196,7 +197,8 @@ bool RunController::SetupSound() {
             ok = DevicesOpen;
         }
     }
-    if (!ok && SoundMode == kModeMls) state_.MlsSize = responseSize;
+    // Releasing the devices sets nothing up: the response keeps its length too.
+    if ((!ok && SoundMode == kModeMls) || SoundMode == kModeIdle) state_.MlsSize = responseSize;
     view_.ShowPleaseWait(false);
     view_.SetBusy(false);
     return ok;

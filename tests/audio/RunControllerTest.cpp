@@ -740,6 +740,9 @@ TEST_F(RunControllerTest, ALoadedFileOfAnotherRateAndLengthSetsTheNextRunUpAfres
     EXPECT_EQ(s.ImpulsePeakIndex, 700);
     EXPECT_TRUE(s.DevicesClosed);
     EXPECT_FALSE(room.InputOpen());
+    // Releasing the devices (the features dialog does) leaves the loaded response whole.
+    controller->MIR1Click();
+    EXPECT_EQ(s.MlsSize, 8192);
 
     // MLS ONLY measures at the file's rate with the order of the settings, and the direct sound
     // lands where the room puts it at that rate.
@@ -910,6 +913,11 @@ TEST(AnalysisWindow, ClampedToFftSizeAndPeriod) {
     start = 10, end = 20;
     ClampAnalysisWindow(start, end, 2048, 4095);
     EXPECT_EQ(end, 20);
+    // A window that lay behind the end of a shorter new period ends there and keeps its width.
+    start = 5000, end = 5800;
+    ClampAnalysisWindow(start, end, 2048, 4095);
+    EXPECT_EQ(end, 4095);
+    EXPECT_EQ(start, 4095 - 800);
 }
 
 }  // namespace
