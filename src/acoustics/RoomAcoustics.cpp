@@ -253,8 +253,8 @@ AcousticsResult AnalyseRoom(const double* response, std::size_t count, double sa
                             const AcousticsOptions& options) {
     AcousticsResult result;
     result.sampleRate = sampleRate;
-    result.samples = count;
     if (count == 0 || !(sampleRate > 0)) return result;
+    result.samples = count;
     const std::size_t onset = FindOnset(response, count);
     for (const BandSpec& band : Bands(options.bands, sampleRate)) {
         const BandFilter filter(band, sampleRate);

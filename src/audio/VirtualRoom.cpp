@@ -78,7 +78,16 @@ constexpr Range kRanges[] = {
     {"gain", "VirtualRoom Gain", -100.0, 60.0, &RoomParameters::gainDb},
     {"latency", "VirtualRoom Latency", 0.0, 500.0, &RoomParameters::latencyMs},
     {"temperature", "VirtualRoom Temperature", -40.0, 60.0, &RoomParameters::temperature},
+    {"feedback_frequency", "VirtualRoom Feedback Frequency", 20.0, 20000.0,
+     &RoomParameters::feedbackFrequency},
+    {"feedback_level", "VirtualRoom Feedback Level", -100.0, 0.0, &RoomParameters::feedbackLevel},
+    {"feedback_delay", "VirtualRoom Feedback Delay", 0.0, 600.0, &RoomParameters::feedbackDelay},
+    {"feedback_length", "VirtualRoom Feedback Length", 0.0, 3600.0,
+     &RoomParameters::feedbackLength},
 };
+
+// The tone starts this far below full scale: under one step of 16 bits, i.e. silence.
+constexpr double kFeedbackFloorDb = -100.0;
 
 constexpr double kDirectAtOneMetre = 0.35;
 
@@ -133,6 +142,11 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
         seed = static_cast<uint32_t>(v);
         return std::nullopt;
     }
+    if (key == "feedback") {
+        if (v != 0 && v != 1) return std::string("room parameter feedback must be 0 or 1");
+        feedback = v == 1;
+        return std::nullopt;
+    }
     for (const auto& r : kRanges) {
         if (key != r.key) continue;
         if (v < r.low || v > r.high) {
@@ -145,7 +159,8 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
         return std::nullopt;
     }
     return "unknown room parameter \"" + key +
-           "\" (distance, reverb, noise, gain, latency, temperature, seed)";
+           "\" (distance, reverb, noise, gain, latency, temperature, seed, feedback, "
+           "feedback_frequency, feedback_level, feedback_delay, feedback_length)";
 }
 
 void RoomParameters::Load(const SettingsTree& tree) {
@@ -155,11 +170,23 @@ void RoomParameters::Load(const SettingsTree& tree) {
         }
     }
     if (auto v = tree.ReadInteger("VirtualRoom Seed")) seed = static_cast<uint32_t>(*v);
+    if (auto v = tree.ReadBool("VirtualRoom Feedback")) feedback = *v;
 }
 
 void RoomParameters::Store(SettingsTree& tree) const {
     for (const auto& r : kRanges) tree.WriteFloat(r.settingsName, this->*r.field);
     tree.WriteInteger("VirtualRoom Seed", static_cast<int32_t>(seed));
+    tree.WriteBool("VirtualRoom Feedback", feedback);
+}
+
+double RoomParameters::FeedbackAmplitude(double seconds) const {
+    if (!feedback || seconds < 0) return 0.0;
+    if (feedbackLength > 0 && seconds >= feedbackDelay + feedbackLength) return 0.0;
+    double db = feedbackLevel;
+    if (seconds < feedbackDelay) {
+        db = kFeedbackFloorDb + (feedbackLevel - kFeedbackFloorDb) * seconds / feedbackDelay;
+    }
+    return std::pow(10.0, db / 20.0) * 32767.0;
 }
 
 std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate) {
@@ -208,7 +235,8 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate)
                           ? 0.0
                           : std::pow(10.0, p.noiseDb / 20.0) * 32767.0 * std::sqrt(3.0)),
       noiseState_(0xA0015Eull ^ (static_cast<uint64_t>(p.seed) << 17)),
-      convolver_(1024) {
+      convolver_(1024),
+      params_(p) {
     std::vector<double> h = BuildRoomResponse(p, rate);
     h.insert(h.begin(), static_cast<std::size_t>(latency_), 0.0);
     convolver_.SetResponse(h);
@@ -218,6 +246,15 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate)
 }
 
 double RoomSimulator::NextNoise() { return noiseAmplitude_ * NextUniform(noiseState_); }
+
+double RoomSimulator::NextFeedback() {
+    if (!params_.feedback) return 0.0;
+    const double a = params_.FeedbackAmplitude(static_cast<double>(ticks_) / rate_);
+    const double v = a * std::sin(feedbackPhase_);
+    feedbackPhase_ += 2.0 * std::numbers::pi * params_.feedbackFrequency / rate_;
+    if (feedbackPhase_ >= 2.0 * std::numbers::pi) feedbackPhase_ -= 2.0 * std::numbers::pi;
+    return v;
+}
 
 void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* input,
                             int inChannels, std::size_t frames) {
@@ -242,7 +279,8 @@ void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* inp
             const double reference = delayLine_[(delayPos_ + 1) % size];
             delayPos_ = (delayPos_ + 1) % size;
             const double left = gain_ * reference + NextNoise();
-            const double right = gain_ * y_[i] + NextNoise();
+            const double right = gain_ * y_[i] + NextNoise() + NextFeedback();
+            ++ticks_;
             if (input == nullptr) continue;
             if (inChannels == 2) {
                 input[2 * i] = clip(left);
@@ -254,7 +292,6 @@ void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* inp
         if (output != nullptr) output += n * static_cast<std::size_t>(outChannels);
         if (input != nullptr) input += n * static_cast<std::size_t>(inChannels);
         frames -= n;
-        ticks_ += n;
     }
 }
 
@@ -515,26 +552,24 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
 
     const bool playing = out_.open && !paused_;
     std::size_t frames = maxFrames;
+    // Frames still to go in a direction's queued headers.
+    auto queuedFrames = [](const Direction& d) {
+        std::size_t bytes = 0;
+        for (int i = 0; i < d.queue.count; ++i) {
+            bytes += d.queue.items[(d.queue.head + i) % kQueueSize]->bufferLength;
+        }
+        return (bytes - d.queue.position) / d.format.blockAlign;
+    };
     if (!params_.realTime && out_.open) {
-        // Fast mode: the clock runs only as far as the queued output reaches.
-        std::size_t queued = 0;
-        for (int i = 0; i < out_.queue.count; ++i) {
-            const WaveHeader* h = out_.queue.items[(out_.queue.head + i) % kQueueSize];
-            queued += h->bufferLength / out_.format.blockAlign;
-        }
-        queued -= out_.queue.position / out_.format.blockAlign;
-        frames = std::min(frames, playing ? queued : 0);
-        if (in_.open && recording_) {
-            // Nor further than a queued input header reaches: nothing is lost while the consumer
-            // takes its recordings.
-            std::size_t room = 0;
-            for (int i = 0; i < in_.queue.count; ++i) {
-                const WaveHeader* h = in_.queue.items[(in_.queue.head + i) % kQueueSize];
-                room += h->bufferLength / in_.format.blockAlign;
-            }
-            room -= in_.queue.position / in_.format.blockAlign;
-            frames = std::min(frames, room);
-        }
+        // Fast mode: the clock runs only as far as the queued output reaches, and no further
+        // than a queued input header reaches: nothing is lost while the consumer takes its
+        // recordings.
+        frames = std::min(frames, playing ? queuedFrames(out_) : 0);
+        if (in_.open && recording_) frames = std::min(frames, queuedFrames(in_));
+    } else if (!params_.realTime && in_.open) {
+        // Fast mode with only an input: as far as the queued headers reach, so the recording
+        // stays continuous however slowly the consumer queues them.
+        frames = std::min(frames, queuedFrames(in_));
     }
     if (frames == 0) return 0;
 

@@ -39,18 +39,33 @@ struct RoomParameters {
     double temperature = 20.0;   // air temperature, °C
     uint32_t seed = 1;
     bool realTime = true;
+    // A feedback howl at the microphone input (right channel; the mono input), on top of the
+    // room's noise: a tone that swells from silence (−100 dBFS, steadily in dB) from the moment
+    // the devices open until it reaches its level after the delay, holds that level for the
+    // length (0: until the devices close) and then stops.
+    bool feedback = false;
+    double feedbackFrequency = 1000.0;  // Hz
+    double feedbackLevel = -6.0;        // peak level at the input, dB re full scale
+    double feedbackDelay = 2.0;         // s
+    double feedbackLength = 0.0;        // s
 
     double SoundSpeed() const { return 0.6 * temperature + 331.3; }
+    // The feedback tone's peak amplitude (16-bit sample units) `seconds` after the devices opened;
+    // 0 when the feedback option is off or the tone has stopped.
+    double FeedbackAmplitude(double seconds) const;
     // Latency in samples: Round(latencyMs · rate / 1000).
     int LatencySamples(uint32_t rate) const;
     // Delay of the direct sound behind the reference, in (fractional) samples.
     double DirectDelaySamples(uint32_t rate) const { return distance / SoundSpeed() * rate; }
 
     // Sets one parameter from "key=value" (keys: distance, reverb, noise, gain, latency,
-    // temperature, seed). Returns an error text, or nullopt when taken.
+    // temperature, seed, feedback (0 or 1), feedback_frequency, feedback_level, feedback_delay,
+    // feedback_length). Returns an error text, or nullopt when taken.
     std::optional<std::string> Set(const std::string& keyValue);
     // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
-    // "… Noise", "… Gain", "… Latency", "… Temperature", "… Seed"); values out of range are ignored.
+    // "… Noise", "… Gain", "… Latency", "… Temperature", "… Seed", "… Feedback", "… Feedback
+    // Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length"); values out of range
+    // are ignored.
     void Load(const SettingsTree& tree);
     // Writes every parameter under the names Load reads.
     void Store(SettingsTree& tree) const;
@@ -77,6 +92,7 @@ public:
 private:
     static constexpr std::size_t kChunk = 1024;
     double NextNoise();
+    double NextFeedback();
 
     uint32_t rate_;
     int latency_;
@@ -88,6 +104,8 @@ private:
     std::size_t delayPos_ = 0;
     std::vector<double> x_, y_;
     std::size_t ticks_ = 0;
+    RoomParameters params_;
+    double feedbackPhase_ = 0.0;  // radians, kept within one turn
 };
 
 // The device pair. Index 0 is the only input and the only output, named kVirtualRoomName.

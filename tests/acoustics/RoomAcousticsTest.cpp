@@ -9,7 +9,6 @@
 
 #include "acoustics/BandFilter.h"
 #include "acoustics/RoomAcoustics.h"
-#include "acoustics/RoomAcousticsModel.h"
 #include "audio/DeviceNotifier.h"
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
@@ -334,42 +333,6 @@ TEST(RoomAcoustics, VirtualRoomReverberationAndAPeriodTooShort) {
 
     const std::vector<double> wrapped = MeasureRoom(1.0, 14);
     EXPECT_TRUE(AnalyseRoom(wrapped.data(), wrapped.size(), kRate).longerThanResponse);
-}
-
-}  // namespace
-}  // namespace fim
-
-namespace fim {
-namespace {
-
-TEST(RoomAcousticsModel, RowsCellsPlotAndFailedSave) {
-    RoomAcousticsModel m;
-    m.Analyse(nullptr, 0, kRate);
-    EXPECT_EQ(m.RowCount(), 0);
-    EXPECT_EQ(m.Row(0), nullptr);
-
-    const std::vector<double> x = Decays(1.5, -60.0);
-    m.options.bands = BandSet::Third;
-    m.selected = 30;  // beyond the rows: dropped
-    m.Analyse(x.data(), x.size(), kRate);
-    ASSERT_EQ(m.RowCount(), 25);
-    EXPECT_EQ(m.selected, -1);
-    EXPECT_EQ(m.Row(24), &m.Result().broadband);
-    EXPECT_EQ(m.Row(-1), nullptr);
-    const auto cells = m.Cells();
-    ASSERT_EQ(cells.size(), 26u);
-    for (const auto& row : cells) EXPECT_EQ(row.size(), 12u);
-    EXPECT_EQ(cells[14][0], "1k");
-    EXPECT_EQ(m.SaveCsv("/nonexistent-folder/values.csv").empty(), false);
-
-    // The plot spans the longest curve; levels outside 0 … −80 dB stay on the plot's edges.
-    EXPECT_GE(m.PlotSeconds(), 1.0);
-    const DecayPlotMapper map{10, 20, 400, 160, 2.0};
-    EXPECT_DOUBLE_EQ(map.X(1.0), 210.0);
-    EXPECT_DOUBLE_EQ(map.Y(0.0), 20.0);
-    EXPECT_DOUBLE_EQ(map.Y(-40.0), 100.0);
-    EXPECT_DOUBLE_EQ(map.Y(-200.0), 180.0);
-    EXPECT_DOUBLE_EQ(map.Y(3.0), 20.0);
 }
 
 }  // namespace
