@@ -69,19 +69,24 @@ void LevelSetupModel::Close() {
     if (!open_) return;
     controller_.Header(RunController::OutA1).loops = 0;
     Stopping = true;
-    WaveDevices& d = controller_.Devices();
-    d.StopInput();
-    d.PauseOutput();
+    if (controller_.SoundMode == RunController::kModeLevelSetup) {
+        WaveDevices& d = controller_.Devices();
+        d.StopInput();
+        d.PauseOutput();
+    }
     Leave();
 }
 
 // Releases both devices (they were opened with this monitor's notifications) and hands the main
 // window back its measurement mode; the next run sets the devices up again.
 void LevelSetupModel::Leave() {
-    state_.DevicesClosed = true;
-    controller_.MIR1Click();
-    controller_.SoundMode = RunController::kModeMls;
-    controller_.SetModeCallbacks(nullptr, nullptr);
+    // Unless a measurement took the devices over meanwhile.
+    if (controller_.SoundMode == RunController::kModeLevelSetup) {
+        state_.DevicesClosed = true;
+        controller_.MIR1Click();
+        controller_.SoundMode = RunController::kModeMls;
+        controller_.SetModeCallbacks(nullptr, nullptr);
+    }
     input_.Discard();
     output_.Discard();
     view_.SetControlEnabled(RunControl::RUN1, true);

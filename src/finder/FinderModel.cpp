@@ -74,19 +74,24 @@ void FinderModel::Close() {
     SamplesToGo = 0;
     WritePos = 0;
     panels[0] = StateText();
-    WaveDevices& d = controller_.Devices();
-    d.StopInput();
-    d.ResetInput();
+    if (controller_.SoundMode == RunController::kModeFinder) {
+        WaveDevices& d = controller_.Devices();
+        d.StopInput();
+        d.ResetInput();
+    }
     Leave();
 }
 
 // Releases the input (opened with this model's notifications) and gives the main window its
 // measurement mode and FFT size back; the next run sets the devices up again.
 void FinderModel::Leave() {
-    state_.DevicesClosed = true;
-    controller_.MIR1Click();
-    controller_.SoundMode = RunController::kModeMls;
-    controller_.SetModeCallbacks(nullptr, nullptr);
+    // Unless a measurement took the devices over meanwhile.
+    if (controller_.SoundMode == RunController::kModeFinder) {
+        state_.DevicesClosed = true;
+        controller_.MIR1Click();
+        controller_.SoundMode = RunController::kModeMls;
+        controller_.SetModeCallbacks(nullptr, nullptr);
+    }
     input_.Discard();
     state_.FftSize = savedFftSize_;
     view_.SetControlEnabled(RunControl::RUN1, true);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <string>
@@ -258,11 +259,15 @@ TEST(RoomAcoustics, TooShortOrTooNoisyHasNotEnoughDynamicRange) {
         << line;
 }
 
-TEST(RoomAcoustics, SilenceAndTinyResponsesGiveNoFigures) {
+// Silence, a few samples, nothing, and a response damaged by a sample that is not a number.
+TEST(RoomAcoustics, SilenceTinyAndDamagedResponsesGiveNoFigures) {
     std::vector<double> silent(44100, 0.0);
+    std::vector<double> damaged = Decays(0.5, 0.0);
+    damaged[3000] = std::numeric_limits<double>::quiet_NaN();
     for (const std::vector<double>& x :
-         {silent, std::vector<double>{1.0, 0.5, 0.25}, std::vector<double>{}}) {
+         {silent, std::vector<double>{1.0, 0.5, 0.25}, std::vector<double>{}, damaged}) {
         const AcousticsResult r = AnalyseRoom(x.data(), x.size(), kRate);
+        EXPECT_EQ(r.nonFinite, x.size() == damaged.size());
         for (const BandAcoustics& b : r.bands) {
             EXPECT_FALSE(b.edt.valid || b.t20.valid || b.t30.valid || b.clarityValid)
                 << b.band.label;

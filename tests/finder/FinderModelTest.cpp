@@ -290,6 +290,16 @@ TEST_F(FinderModelTest, LostDeviceEndsTheRunWithABox) {
     EXPECT_EQ(rig.prompter.Last()->caption, Msg(254));
 }
 
+TEST_F(FinderModelTest, AMeasurementThatTookTheDevicesKeepsThem) {
+    ASSERT_TRUE(model.Open());
+    rig.controller->NORMALClick();  // e.g. AGAIN from the frequency window
+    ASSERT_TRUE(rig.s.RunActive);
+    model.Close();
+    EXPECT_TRUE(rig.card.inOpen && rig.card.outOpen);
+    EXPECT_EQ(rig.controller->SoundMode, RunController::kModeMls);
+    rig.controller->StopRun();
+}
+
 TEST_F(FinderModelTest, UnknownDeviceLeavesTheMainWindowAsItWas) {
     rig.settings.WriteString("INCARD", "Unplugged");
     const int32_t fft = rig.s.FftSize;

@@ -59,7 +59,10 @@ TForm4::TForm4(MeasurementState& state, RunController& controller, RunView& view
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(Q(Msg(68)));
     setModal(false);
-    wakeup_ = std::make_unique<QueuedWakeup>(this, [this] { model_->DispatchEvents(); });
+    wakeup_ = std::make_unique<QueuedWakeup>(this, [this] {
+        model_->DispatchEvents();
+        if (!model_->IsOpen() && isVisible()) close();  // the device was lost
+    });
     model_ = std::make_unique<LevelSetupModel>(state, controller, view, prompter, wakeup_.get());
     startProgram = [](const QString& program, const QStringList& arguments) {
         if (QStandardPaths::findExecutable(program).isEmpty()) return false;

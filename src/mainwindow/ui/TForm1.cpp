@@ -1095,6 +1095,8 @@ void TForm1::LEVELSETUP1Click() {
         levelSetup_->activateWindow();
         return;
     }
+    // One live tool at a time: they take the same devices.
+    if (finder_ && finder_->model().IsOpen()) finder_->close();
     levelSetup_->move(geometry().topLeft());
     levelSetup_->Start();
 }
@@ -1109,6 +1111,7 @@ void TForm1::DOFBF() {
         finder_->raise();
         return;
     }
+    if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
     finder_->Start();
 }
 

@@ -116,8 +116,13 @@ TEST_F(LiveToolsMenuTest, FinderFromTheMenuTheKeyAndTheFrequencyWindow) {
     form->FFT1Click();
     TFFTDISPLAY* fft = form->frequencyWindow();
     ASSERT_NE(fft, nullptr);
+    // One live tool at a time: the frequency window's key F ends a running level setup.
+    form->LEVELSETUP1Click();
+    ASSERT_TRUE(form->levelSetupWindow()->isVisible());
     QTest::keyClick(fft->plot(), Qt::Key_F);
     EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(form->levelSetupWindow()->isVisible());
+    EXPECT_EQ(form->controller().SoundMode, RunController::kModeFinder);
     w->close();
     EXPECT_FALSE(DevicesOpen());
     EXPECT_TRUE(Measure());
