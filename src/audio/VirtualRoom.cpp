@@ -384,13 +384,11 @@ bool VirtualRoom::OutputOpen() const {
 }
 
 uint64_t VirtualRoom::InputFramesDropped() const {
-    std::lock_guard lock(mutex_);
-    return inDropped_;
+    return inDropped_.load(std::memory_order_acquire);
 }
 
 uint64_t VirtualRoom::OutputFramesStarved() const {
-    std::lock_guard lock(mutex_);
-    return outStarved_;
+    return outStarved_.load(std::memory_order_acquire);
 }
 
 int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback) {
@@ -581,7 +579,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = out_.queue.Front();
             if (h == nullptr) {
-                outStarved_ += frames - i;
+                outStarved_.fetch_add(frames - i, std::memory_order_release);
                 break;
             }
             CopyFrameIn(play + i * outChannels, h->data + out_.queue.position, outChannels,
@@ -607,7 +605,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = in_.queue.Front();
             if (h == nullptr) {  // nothing queued: the frames are lost, as on a sound card
-                inDropped_ += frames - i;
+                inDropped_.fetch_add(frames - i, std::memory_order_release);
                 break;
             }
             CopyFrameOut(h->data + in_.queue.position, rec + i * inChannels, inChannels, inAlign);

@@ -11,6 +11,7 @@
 // only while the output has queued data and a recording input has a header to fill (or, with no
 // output open, while the input records), as fast as the consumer queues headers.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -189,7 +190,8 @@ private:
     bool disconnected_ = false;
     bool lostReported_ = false;
     int disconnectAfter_ = 0;  // recorded buffers left before the fault switch pulls the cable
-    uint64_t inDropped_ = 0, outStarved_ = 0;
+    // Written by the render thread under the lock; read without it.
+    std::atomic<uint64_t> inDropped_{0}, outStarved_{0};
     bool quit_ = false;
     std::unique_ptr<RoomSimulator> room_;
     std::vector<int16_t> playBuffer_, recordBuffer_;
