@@ -6,6 +6,7 @@
 #include <chrono>
 #include <vector>
 
+#include "BenchRun.h"
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
 #include "core/MeasurementState.h"
@@ -39,18 +40,8 @@ void BM_VirtualRoomSecond(benchmark::State& state) {
 }
 BENCHMARK(BM_VirtualRoomSecond)->Unit(benchmark::kMillisecond);
 
-class NullView : public RunView {
-public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
-class NullHost : public RunHost {
-public:
-    void OpenSoundSettings() override {}
-    void Terminate() override {}
-    void Pause(int) override {}
-};
+using bench::NullHost;
+using bench::NullView;
 
 // From the notification that a period's second output header is done to ProcessPeriod finished:
 // the UI thread's work per period, measured on the fast Virtual Room with REPEAT on (the

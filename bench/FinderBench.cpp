@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "BenchRun.h"
 #include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
 #include "core/MeasurementState.h"
@@ -25,23 +26,13 @@ constexpr double kBufferSeconds = 2048.0 / 44100.0;
 
 void ReportShare(benchmark::State& state) {
     // elapsed / (iterations · buffer time): the share of one buffer's playing time per iteration.
-    state.counters["buffer_share"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBufferSeconds,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["buffer_share"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * kBufferSeconds,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-class NullView : public RunView {
-public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
-class NullHost : public RunHost {
-public:
-    void OpenSoundSettings() override {}
-    void Terminate() override {}
-    void Pause(int) override {}
-};
+using bench::NullHost;
+using bench::NullView;
 
 // One returned buffer as the finder handles it at its busiest: conversion of 2048 16-bit
 // samples, the peak scan and the copy into a capture that the block starts.

@@ -15,8 +15,8 @@ namespace {
 constexpr std::size_t kFrames = 2048;  // stereo frames per input buffer
 }
 
-LevelSetupModel::LevelSetupModel(MeasurementState& state, RunController& controller,
-                                 RunView& view, Prompter& prompter, UiWakeup* wakeup)
+LevelSetupModel::LevelSetupModel(MeasurementState& state, RunController& controller, RunView& view,
+                                 Prompter& prompter, UiWakeup* wakeup)
     : state_(state),
       controller_(controller),
       view_(view),

@@ -22,7 +22,7 @@ class RunController;
 class RunView;
 
 class LevelSetupModel {
-public:
+  public:
     LevelSetupModel(MeasurementState& state, RunController& controller, RunView& view,
                     Prompter& prompter, UiWakeup* wakeup);
     LevelSetupModel(const LevelSetupModel&) = delete;
@@ -72,7 +72,7 @@ public:
     static std::string PanelName(const std::string& device);
     Prompter& prompter() { return prompter_; }
 
-private:
+  private:
     void Leave();
     void ReportLost(int result);
 

@@ -17,7 +17,7 @@ constexpr uint32_t kLampGreen = 0x00FF00;  // lime
 constexpr uint32_t kLampPurple = 0x800080;
 
 class PeakLamp {
-public:
+  public:
     // Full-scale reference in sample units. Takes effect at the next SetLevel.
     void SetReferenz(int32_t referenz) { referenz_ = referenz; }
     int32_t Referenz() const { return referenz_; }
@@ -34,7 +34,7 @@ public:
     bool Lit(int64_t value) const { return (value < 0 ? -value : value) > threshold_; }
     uint32_t Colour(int64_t value) const { return Lit(value) ? Pon : Poff; }
 
-private:
+  private:
     int32_t referenz_ = 32767;
     int32_t threshold_ = 0;
 };
@@ -49,7 +49,7 @@ void SetUpLampBar(LampBar& bar, int32_t fullScale);
 // The largest peak since the display last looked: the input side raises it once per recorded
 // buffer, the display takes it at its own pace, so no peak between two frames is lost.
 class PeakHold {
-public:
+  public:
     void Offer(int32_t peak) {
         if (peak > held_) held_ = peak;
         fresh_ = true;
@@ -63,7 +63,7 @@ public:
         return p;
     }
 
-private:
+  private:
     int32_t held_ = 0;
     bool fresh_ = false;
 };

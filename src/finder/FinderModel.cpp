@@ -193,10 +193,10 @@ void FinderModel::ProcessBlock(std::span<const int32_t> block) {
 }
 
 void FinderModel::Analyse() {
-    const FinderReading r = AnalyseCapture(
-        std::span<const int32_t>(capture_.data(), static_cast<std::size_t>(n_)),
-        state_.SampleRate, settings_.DisplayMode, window_, bands_, *engine_,
-        std::span<double>(engine_->WindowBuffer(), static_cast<std::size_t>(n_)));
+    const FinderReading r =
+        AnalyseCapture(std::span<const int32_t>(capture_.data(), static_cast<std::size_t>(n_)),
+                       state_.SampleRate, settings_.DisplayMode, window_, bands_, *engine_,
+                       std::span<double>(engine_->WindowBuffer(), static_cast<std::size_t>(n_)));
     PeakBin = r.bin;
     if (!r.valid) return;  // a silent capture: nothing to show, the finder holds
     FinderCapture c;

@@ -45,7 +45,7 @@ struct FinderCapture {
 };
 
 class FinderModel {
-public:
+  public:
     static constexpr int kBlock = 2048;  // samples per device buffer
 
     // `settings` is the program's finder record; the model reads it at each activation and
@@ -104,10 +104,10 @@ public:
     std::size_t WritePos = 0;
     int32_t PeakBin = 0;
     std::string TextSearching, TextCalculating, TextWaiting;
-    std::string readout = "WAIT";  // Label1
-    DeviationLamps lamps;          // Shape1 … Shape11
+    std::string readout = "WAIT";       // Label1
+    DeviationLamps lamps;               // Shape1 … Shape11
     std::array<std::string, 3> panels;  // state text, "Sample: …dB", "Restart: …dB"
-    LampBar peakLamps;             // L1, Peakpoin1 … Peakpoin7
+    LampBar peakLamps;                  // L1, Peakpoin1 … Peakpoin7
     std::optional<FinderCapture> lastCapture;
     uint64_t buffersSeen = 0;
 
@@ -115,7 +115,7 @@ public:
     std::function<void(const FinderCapture&)> onCapture;
     Prompter& prompter() { return prompter_; }
 
-private:
+  private:
     void Analyse();
     void Show(const FinderReading& reading);
     void Leave();

@@ -25,8 +25,10 @@ int32_t FinderThresholdDb(int32_t stored) {
         case -6:
         case -10:
         case -15:
-        case -20: return stored;
-        default: return -20;
+        case -20:
+            return stored;
+        default:
+            return -20;
     }
 }
 

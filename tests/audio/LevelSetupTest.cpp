@@ -1,11 +1,10 @@
-#include "audio/LevelSetup.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <vector>
 
 #include "LiveRig.h"
+#include "audio/LevelSetup.h"
 #include "audio/PeakLamp.h"
 #include "audio/VirtualRoom.h"
 #include "shell/Catalog.h"
@@ -62,7 +61,8 @@ TEST(PeakLamp, BarColoursAndTheMostNegativeSample) {
         EXPECT_FALSE(bar[i].Lit(0));
     }
     // The bar runs from the loudest lamp down: each threshold below the one above it.
-    for (std::size_t i = 1; i < bar.size(); ++i) EXPECT_LT(bar[i].Threshold(), bar[i - 1].Threshold());
+    for (std::size_t i = 1; i < bar.size(); ++i)
+        EXPECT_LT(bar[i].Threshold(), bar[i - 1].Threshold());
 }
 
 TEST(PeakHold, KeepsTheLargestPeakUntilTaken) {
@@ -80,7 +80,7 @@ TEST(PeakHold, KeepsTheLargestPeakUntilTaken) {
 }
 
 class LevelSetupTest : public ::testing::Test {
-protected:
+  protected:
     // One recorded buffer: 2048 stereo frames, left and right constant apart from one peak each.
     std::vector<int16_t> Block(int16_t leftPeak, int16_t rightPeak) {
         std::vector<int16_t> b(4096, 3);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "audio/RunController.h"
+#include "audio/VirtualRoom.h"
 #include "audio/WaveDevices.h"
 #include "core/MeasurementState.h"
 #include "core/RunView.h"
@@ -20,7 +21,7 @@
 namespace fim::testing {
 
 class ManualCard : public WaveDevices {
-public:
+  public:
     static constexpr const char* kName = "Hand Card Wave 1";
     int InputCount() const override { return 1; }
     std::string InputName(int) const override { return kName; }
@@ -134,7 +135,7 @@ public:
 };
 
 class FlagView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
     void SetControlEnabled(RunControl c, bool e) override { enabled[c] = e; }
@@ -148,13 +149,26 @@ public:
 };
 
 class QuietHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override { ++settingsOpened; }
     void Terminate() override { ++terminated; }
     void Pause(int) override {}
     int settingsOpened = 0;
     int terminated = 0;
 };
+
+// The fast Virtual Room howling at 1000 Hz, −6 dBFS at the input: swelling in over half a second
+// from the moment the devices open, then a second at full level.
+inline RoomParameters HowlingRoom() {
+    RoomParameters p;
+    p.realTime = false;
+    p.feedback = true;
+    p.feedbackFrequency = 1000;
+    p.feedbackLevel = -6;
+    p.feedbackDelay = 0.5;
+    p.feedbackLength = 1.0;
+    return p;
+}
 
 // The controller with its state, settings and a device the test chooses.
 struct LiveRig {

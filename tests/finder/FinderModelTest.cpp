@@ -1,5 +1,3 @@
-#include "finder/FinderModel.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +7,7 @@
 
 #include "../audio/LiveRig.h"
 #include "audio/VirtualRoom.h"
+#include "finder/FinderModel.h"
 #include "shell/Catalog.h"
 
 namespace fim {
@@ -18,16 +17,17 @@ using testing::LiveRig;
 
 // Blocks of 2048 samples of a sine with a continuous phase, plus silence.
 class Tone {
-public:
+  public:
     Tone(double frequency, double amplitude, double rate = 44100)
         : step_(2 * std::numbers::pi * frequency / rate), amplitude_(amplitude) {}
     std::vector<int32_t> Next() {
         std::vector<int32_t> b(FinderModel::kBlock);
-        for (auto& v : b) v = static_cast<int32_t>(std::lround(amplitude_ * std::sin(step_ * n_++)));
+        for (auto& v : b)
+            v = static_cast<int32_t>(std::lround(amplitude_ * std::sin(step_ * n_++)));
         return b;
     }
 
-private:
+  private:
     double step_, amplitude_;
     long n_ = 0;
 };
@@ -39,7 +39,7 @@ std::vector<int32_t> Flat(int32_t peak) {
 }
 
 class FinderModelTest : public ::testing::Test {
-protected:
+  protected:
     FinderModelTest() {
         settings.TriggerThreshold = -10;
         settings.RestartStep = 0;
@@ -313,14 +313,7 @@ TEST_F(FinderModelTest, UnknownDeviceLeavesTheMainWindowAsItWas) {
 // The Virtual Room's feedback tone end to end: 1000 Hz at −6 dBFS swelling in over half a
 // second and lasting one, at NORMAL resolution in EQ 31 BAND mode with AUTO RESTART.
 TEST(FinderOnTheVirtualRoom, FindsTheHowlAndSearchesAgainWhenItStops) {
-    RoomParameters p;
-    p.realTime = false;
-    p.feedback = true;
-    p.feedbackFrequency = 1000;
-    p.feedbackLevel = -6;
-    p.feedbackDelay = 0.5;
-    p.feedbackLength = 1.0;
-    VirtualRoom room(p);
+    VirtualRoom room(testing::HowlingRoom());
     LiveRig rig(&room, kVirtualRoomName);
     FinderSettings settings;
     settings.DisplayMode = kEq31Band;
@@ -352,7 +345,8 @@ TEST(FinderOnTheVirtualRoom, FindsTheHowlAndSearchesAgainWhenItStops) {
     EXPECT_LT(seenAtCapture * 2048.0 / 44100.0, 0.6);
     EXPECT_GT(seenAtCapture * 2048.0 / 44100.0, 0.45);
     ASSERT_TRUE(model.Holding);
-    ASSERT_TRUE(pumpUntil([&] { return !model.Holding; })) << "searching again once the tone stopped";
+    ASSERT_TRUE(pumpUntil([&] { return !model.Holding; }))
+        << "searching again once the tone stopped";
     EXPECT_GT(model.buffersSeen * 2048.0 / 44100.0, 1.5);
     EXPECT_EQ(model.panels[0], Msg(290));
     EXPECT_EQ(captures.size(), 1u);

@@ -1,6 +1,6 @@
-#include "finder/FinderSettings.h"
-
 #include <gtest/gtest.h>
+
+#include "finder/FinderSettings.h"
 
 namespace fim {
 namespace {

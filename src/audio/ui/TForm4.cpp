@@ -24,7 +24,8 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // The lamp names of the two bars, top to bottom.
 constexpr std::array<int, 8> kAtcNames = {13, 14, 15, 16, 17, 18, 1, 2};
 constexpr std::array<int, 8> kInNames = {7, 8, 9, 10, 11, 12, 3, 4};
-constexpr std::array<const char*, 8> kLabels = {"-2", "-4", "-7", "-10", "-20", "-30", "-40", "-60"};
+constexpr std::array<const char*, 8> kLabels = {"-2",  "-4",  "-7",  "-10",
+                                                "-20", "-30", "-40", "-60"};
 
 // The desktop's mixers, in order of preference: the PulseAudio/PipeWire volume control, then the
 // sound pages of the common desktops' settings.

@@ -67,8 +67,8 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
         refresh();
         if (!model_->IsOpen() && isVisible()) hide();  // the device was lost
     });
-    model_ = std::make_unique<FinderModel>(state, controller, view, prompter, settings,
-                                           wakeup_.get());
+    model_ =
+        std::make_unique<FinderModel>(state, controller, view, prompter, settings, wakeup_.get());
     model_->onCapture = [this](const FinderCapture& c) { emit captureAnalysed(c); };
 
     // ToolBar1: display modes, deviation lamps, AUTO RESTART, SETUP, SAMPLE, SEARCH, EXIT.
@@ -85,10 +85,9 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
         const char* caption;
         int hint;
     };
-    for (const ModeButton& b : {ModeButton{"ToolButton1", 2, "10", 266},
-                                ModeButton{"ToolButton3", 1, "15", 265},
-                                ModeButton{"ToolButton4", 0, "31", 262},
-                                ModeButton{"ToolButton5", 3, "Hz", 261}}) {
+    for (const ModeButton& b :
+         {ModeButton{"ToolButton1", 2, "10", 266}, ModeButton{"ToolButton3", 1, "15", 265},
+          ModeButton{"ToolButton4", 0, "31", 262}, ModeButton{"ToolButton5", 3, "Hz", 261}}) {
         auto* t = new QToolButton(bar);
         t->setObjectName(QString::fromLatin1(b.name));
         t->setText(QString::fromLatin1(b.caption));
@@ -157,8 +156,8 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
         auto* p = new Peakpoin(panel1);
         p->setObjectName(QString::fromLatin1(kLampNames[static_cast<std::size_t>(i)]));
         p->setFixedSize(24, 12);
-        auto* caption = new QLabel(QString::fromLatin1(kLampCaptions[static_cast<std::size_t>(i)]),
-                                   panel1);
+        auto* caption =
+            new QLabel(QString::fromLatin1(kLampCaptions[static_cast<std::size_t>(i)]), panel1);
         lamps->addWidget(p, i, 0);
         lamps->addWidget(caption, i, 1);
         peak_[static_cast<std::size_t>(i)] = p;
@@ -168,8 +167,7 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
 
     // StatusBar1: state text, trigger threshold, restart threshold.
     // 200, 80 and 100 pixels, or as wide as the longest threshold text needs in this font.
-    const int threshold =
-        fontMetrics().horizontalAdvance(QStringLiteral("Restart: -40dB")) + 2 * 6;
+    const int threshold = fontMetrics().horizontalAdvance(QStringLiteral("Restart: -40dB")) + 2 * 6;
     const int widths[] = {200, std::max(80, threshold), std::max(100, threshold)};
     for (int i = 0; i < 3; ++i) {
         auto* l = new QLabel(this);
@@ -223,7 +221,8 @@ void TFBFDISP::applySettings() {
 void TFBFDISP::refresh() {
     label1_->setText(Q(model_->readout));
     for (std::size_t k = 0; k < shapes_.size(); ++k) {
-        static_cast<RoundLamp*>(shapes_[k])->setColour(Peakpoin::ToQColor(model_->lamps.colours[k]));
+        static_cast<RoundLamp*>(shapes_[k])
+            ->setColour(Peakpoin::ToQColor(model_->lamps.colours[k]));
     }
     for (std::size_t i = 0; i < panels_.size(); ++i) panels_[i]->setText(Q(model_->panels[i]));
 }

@@ -22,8 +22,8 @@ class QueuedWakeup;
 class TFBFDISP : public QMainWindow {
     Q_OBJECT
   public:
-    TFBFDISP(MeasurementState& state, RunController& controller, RunView& view,
-             Prompter& prompter, FinderSettings& settings, QWidget* parent = nullptr);
+    TFBFDISP(MeasurementState& state, RunController& controller, RunView& view, Prompter& prompter,
+             FinderSettings& settings, QWidget* parent = nullptr);
     ~TFBFDISP() override;
 
     FinderModel& model() { return *model_; }

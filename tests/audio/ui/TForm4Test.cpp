@@ -1,5 +1,3 @@
-#include "audio/ui/TForm4.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,6 +9,7 @@
 #include "../LiveRig.h"
 #include "audio/VirtualRoom.h"
 #include "audio/ui/Peakpoin.h"
+#include "audio/ui/TForm4.h"
 #include "shell/Catalog.h"
 
 namespace fim {
@@ -88,8 +87,8 @@ TEST_F(TForm4Test, LayoutOfTheBarsAndButtons) {
 TEST_F(TForm4Test, LampsLightAsTheRoomsGainSaysAndQuietPausesTheNoise) {
     ASSERT_TRUE(window.Start());
     ASSERT_TRUE(Until([&] { return window.atcLamp(7)->lit(); }));
-    EXPECT_TRUE(window.atcLamp(2)->lit());    // −6 dB noise lights −7 dB …
-    EXPECT_FALSE(window.atcLamp(1)->lit());   // … but not −4 dB
+    EXPECT_TRUE(window.atcLamp(2)->lit());   // −6 dB noise lights −7 dB …
+    EXPECT_FALSE(window.atcLamp(1)->lit());  // … but not −4 dB
     EXPECT_FALSE(window.atcLamp(0)->lit());
     EXPECT_TRUE(window.inLamp(7)->lit());
     auto* button2 = window.findChild<QPushButton*>("Button2");

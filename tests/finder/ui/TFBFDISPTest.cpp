@@ -1,5 +1,3 @@
-#include "finder/ui/TFBFDISP.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +12,7 @@
 #include "audio/VirtualRoom.h"
 #include "audio/ui/Peakpoin.h"
 #include "finder/BandTable.h"
+#include "finder/ui/TFBFDISP.h"
 #include "shell/Catalog.h"
 
 namespace fim {
@@ -30,18 +29,6 @@ bool Until(const std::function<bool()>& done) {
 
 QString M(int n) { return QString::fromStdString(Msg(n)); }
 
-// The Virtual Room howling at 1000 Hz, −6 dBFS at the input, after half a second, for a second.
-RoomParameters Howl() {
-    RoomParameters p;
-    p.realTime = false;
-    p.feedback = true;
-    p.feedbackFrequency = 1000;
-    p.feedbackLevel = -6;
-    p.feedbackDelay = 0.5;
-    p.feedbackLength = 1.0;
-    return p;
-}
-
 class TFBFDISPTest : public ::testing::Test {
   protected:
     TFBFDISPTest() {
@@ -49,7 +36,7 @@ class TFBFDISPTest : public ::testing::Test {
         settings.Resolution = 1;
         settings.AutoRestart = 1;
     }
-    VirtualRoom room{Howl()};
+    VirtualRoom room{testing::HowlingRoom()};
     LiveRig rig{&room, kVirtualRoomName};
     FinderSettings settings;
     TFBFDISP window{rig.s, *rig.controller, rig.view, rig.prompter, settings};
@@ -63,8 +50,8 @@ TEST_F(TFBFDISPTest, ControlsOfTheWindow) {
     EXPECT_EQ(window.label1()->font().pixelSize(), 96);
     // The tool bar in order, with the hints of the Part.
     QStringList names, hints;
-    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")->findChildren<QToolButton*>(
-             QString(), Qt::FindDirectChildrenOnly)) {
+    for (QToolButton* b : window.findChild<QToolBar*>("ToolBar1")
+                              ->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly)) {
         if (b->objectName().startsWith(QStringLiteral("ToolButton"))) {
             names << b->objectName();
             hints << b->toolTip();
