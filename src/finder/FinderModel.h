@@ -42,6 +42,8 @@ struct FinderCapture {
     uint32_t sampleRate = 0;    // samples/s
     int32_t displayMode = 0;    // the display mode the reading was made in
     FinderReading reading;      // strongest bin, frequency, label, deviation, lamps
+    double peakDb = 0.0;        // largest sample of the capture, dB re full scale
+    int32_t thresholdDb = 0;    // the trigger threshold in force, dB re full scale
 };
 
 class FinderModel {

@@ -31,6 +31,7 @@
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
 #include "audio/ui/TForm4.h"
+#include "finder/ui/RingOutWindow.h"
 #include "finder/ui/TFBFDISP.h"
 #include "audio/platform/PortAudioSoundPlayer.h"
 #include "auxwindows/ui/TForm6.h"
@@ -1106,13 +1107,20 @@ void TForm1::DOFBF() {
         finder_ = std::make_unique<TFBFDISP>(meas_, *controller_, *this, *prompter_,
                                              program_.Finder, this);
         finder_->openSettings = [this] { FEATURES1Click(FeaturesTab::Finder); };
+        ringOut_ = new RingOutWindow(*settings_, *prompter_, this);
+        connect(finder_.get(), &TFBFDISP::captureAnalysed, ringOut_,
+                [this](const FinderCapture& c) { ringOut_->AddCapture(c); });
     }
     if (finder_->isVisible()) {
         finder_->raise();
         return;
     }
     if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
-    finder_->Start();
+    if (finder_->Start() && !ringOut_->isVisible()) {
+        // The list opens beside the finder, below it.
+        ringOut_->move(finder_->frameGeometry().bottomLeft() + QPoint(0, 8));
+        ringOut_->show();
+    }
 }
 
 void TForm1::queueSoundSettings() {

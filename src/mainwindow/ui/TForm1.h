@@ -45,6 +45,7 @@ class TFFTDISPLAY;
 class TFEATURES;
 class TForm4;
 class TFBFDISP;
+class RingOutWindow;
 class TTFL;
 class ClockPanel;
 class RoomAcousticsWindow;
@@ -113,6 +114,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // window, created on first use.
     void DOFBF();
     TFBFDISP* finderWindow() const { return finder_.get(); }
+    // The ring-out list beside the finder, fed with its captures (created with the finder).
+    RingOutWindow* ringOutWindow() const { return ringOut_; }
     // PROCESS > Time Level Diagram: the diagram window (created on first use) brought forward.
     void TIMELEVEL1Click();
     // PROCESS > ROOM ACOUSTICS (Ctrl+R): decay times and clarity of the response per band.
@@ -214,6 +217,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     std::unique_ptr<TFEATURES> features_;
     std::unique_ptr<TForm4> levelSetup_;
     std::unique_ptr<TFBFDISP> finder_;
+    RingOutWindow* ringOut_ = nullptr;
     TTFL* tfl_ = nullptr;  // child windows, created on first use
     RoomAcousticsWindow* acoustics_ = nullptr;
     TForm6* form6_ = nullptr;
