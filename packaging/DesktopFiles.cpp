@@ -7,8 +7,8 @@
 #include <QString>
 #include <cstdio>
 
+#include "base/Catalog.h"
 #include "settings/platform/FirstStart.h"
-#include "shell/Catalog.h"
 
 namespace {
 
