@@ -361,6 +361,7 @@ bool RunController::QueueSet(bool setA, bool first) {
 void RunController::StartRun() {
     MeasurementState& s = state_;
     s.AveragesDone = 0;
+    drift_.Prepare(s.MlsOrder);
     view_.SetStatusPanel(1, "1/" + std::to_string(s.AveragesTarget));
     view_.SetControlVisible(RunControl::AGAIN1, true);
     view_.SetAgainCaption(Msg(184));
@@ -587,6 +588,7 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
     if (s.FirstSamplePending && s.IgnoreFirst && !periodInFlight_) RestartPeriod();
     if (StopRequested.load(std::memory_order_acquire)) return;
 
+    TrackDrift();
     if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) {
         // A period dropped by peak synchronisation can be the last one the run was waiting for;
         // without another period the run would wait forever.
@@ -687,8 +689,18 @@ void RunController::ProcessContinuousPeriod() {
         }
         return;
     }
+    TrackDrift();
     if (!ProcessPeriod(s, view_, host_.PeakQuestioner())) return;
     FinishRun(lock);
+}
+
+void RunController::TrackDrift() {
+    MeasurementState& s = state_;
+    // A period that is thrown away says nothing about the run's clocks.
+    if (s.FirstSamplePending && s.IgnoreFirst) return;
+    if (!drift_.Process(s.buffers.SampleresultI(), s.AtcMode >= 1, DriftCorrection)) return;
+    const double ppm = *drift_.Tracker().Ppm();
+    view_.SetDriftReport(DriftText(ppm, DriftWarningPpm), std::abs(ppm) > DriftWarningPpm);
 }
 
 void RunController::OnDeviceLost(int result) {

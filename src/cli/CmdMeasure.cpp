@@ -79,7 +79,7 @@ int RunMeasure(const Args& all) {
     ArgReader a(args,
                 {"--device", "--input-device", "--output-device", "--order", "--averages",
                  "--level", "--rate", "--out"},
-                {"--atc", "--peaksync", "--pink", "--fast", "--continuous"});
+                {"--atc", "--peaksync", "--pink", "--fast", "--continuous", "--drift-correction"});
     const int order = a.Int("--order", 12, kMinMlsOrder, kMaxBufferedMlsOrder);
     const int averages = a.Int("--averages", 1, 1, 128);
     const int level = a.Int("--level", -6, -60, 0);
@@ -129,6 +129,7 @@ int RunMeasure(const Args& all) {
     ToolHost host;
     SemaphoreWakeup wake;
     RunController controller(state, devices, settings, prompter, view, host, &wake);
+    controller.DriftCorrection = a.Has("--drift-correction");
 
     if (!controller.SetupSound()) {
         if (host.unknownDevice) {
@@ -160,6 +161,10 @@ int RunMeasure(const Args& all) {
     json.Add("averages", averages);
     json.Add("peak_index", state.ImpulsePeakIndex);
     json.Add("peak_value", state.ImpulsePeakValue);
+    if (const auto ppm = controller.Drift().Ppm()) {
+        json.Add("clock_drift_ppm", *ppm);
+        json.Add("clock_drift_warning", std::abs(*ppm) > controller.DriftWarningPpm ? 1 : 0);
+    }
     json.Add("status", view.seen);
     json.Add("file", out);
     json.Print();

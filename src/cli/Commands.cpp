@@ -12,7 +12,7 @@ const std::vector<Command>& AllCommands() {
         {"measure", RunMeasure,
          "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
          "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
-         "[--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf"},
+         "[--room KEY=VALUE ...] [--fast] [--continuous] [--drift-correction] --out IR.mtf"},
         {"band", RunBand, "--series S --freq F"},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]"},
         {"tld", RunTld, "--in IR.mtf [--start S] --png OUT.png"},

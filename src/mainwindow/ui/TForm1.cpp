@@ -141,6 +141,10 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     wakeup_ = std::make_unique<Wakeup>(this);
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
                                                   *this, *this, wakeup_.get());
+    controller_->DriftCorrection = settings_->ReadBool("Measure DriftCorrection").value_or(false);
+    if (auto v = settings_->ReadFloat("Measure DriftWarning"); v && *v > 0 && *v <= 1000) {
+        controller_->DriftWarningPpm = *v;
+    }
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
 
@@ -417,7 +421,17 @@ void TForm1::buildStatusBar() {
         panels_[static_cast<std::size_t>(i)] = l;
         l->installEventFilter(this);  // a click opens the system information screen
     }
+    driftPanel_ = new QLabel(this);
+    driftPanel_->setObjectName(QStringLiteral("DriftPanel"));
+    driftPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(driftPanel_);
     statusBar()->installEventFilter(this);
+}
+
+void TForm1::SetDriftReport(const std::string& text, bool warn) {
+    driftPanel_->setText(Q(text));
+    driftPanel_->setStyleSheet(warn ? QStringLiteral("color: #c00000; font-weight: bold")
+                                    : QString());
 }
 
 QAction* TForm1::action(const QString& name) const {
