@@ -362,6 +362,7 @@ void RunController::StartRun() {
     MeasurementState& s = state_;
     s.AveragesDone = 0;
     drift_.Prepare(s.MlsOrder);
+    s.Noise.Prepare((std::size_t{1} << s.MlsOrder) - 1);
     view_.SetStatusPanel(1, "1/" + std::to_string(s.AveragesTarget));
     view_.SetControlVisible(RunControl::AGAIN1, true);
     view_.SetAgainCaption(Msg(184));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "audio/DeviceSet.h"
@@ -21,6 +22,7 @@
 #include "cli/ResponseFile.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
+#include "core/NoiseFloor.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "settings/MemorySettingsTree.h"
@@ -164,6 +166,25 @@ int RunMeasure(const Args& all) {
     if (const auto ppm = controller.Drift().Ppm()) {
         json.Add("clock_drift_ppm", *ppm);
         json.Add("clock_drift_warning", std::abs(*ppm) > controller.DriftWarningPpm ? 1 : 0);
+    }
+    // Signal-to-noise ratio per octave band over the response from 1 ms before its peak (up to
+    // 16384 samples), from the spread between the periods.
+    if (const auto noise = state.Noise.Noise(); !noise.empty() && state.ImpulsePeakIndex > 0) {
+        const std::size_t before = static_cast<std::size_t>(std::nearbyint(rate / 1000.0));
+        const std::size_t peak = static_cast<std::size_t>(state.ImpulsePeakIndex - 1);
+        const std::size_t start = peak > before ? peak - before : 0;
+        const std::size_t count = std::min<std::size_t>(16384, noise.size() - start);
+        std::vector<JsonObject> bands;
+        for (const auto& b : OctaveSnr(state.buffers.RLPd(), noise.data(), start, count, rate)) {
+            if (!b.valid) continue;
+            JsonObject band;
+            band.Add("centre_hz", b.centre);
+            band.Add("snr_db", b.snrDb);
+            bands.push_back(band);
+        }
+        json.Add("snr_start", static_cast<int>(start + 1));
+        json.Add("snr_end", static_cast<int>(start + count));
+        json.Add("snr_octaves", bands);
     }
     json.Add("status", view.seen);
     json.Add("file", out);

@@ -4,21 +4,53 @@
 #include <complex>
 #include <numbers>
 
+#include "core/Recovery.h"
+
 namespace fim {
 
 void NoiseTracker::Prepare(std::size_t length) {
     if (difference_.size() < length) difference_.assign(length, 0.0);
+    if (recovered_.size() < length) recovered_.assign(length, 0.0);
     periods_ = 0;
 }
+
+namespace {
+template <class T>
+void Difference(const T* period, const double* sumBefore, int countBefore, std::size_t length,
+                double* out, std::size_t stride = 1) {
+    const double scale = 1.0 / countBefore;
+    for (std::size_t k = 0; k < length; ++k) {
+        out[k] = double(period[k * stride]) - sumBefore[k] * scale;
+    }
+}
+}  // namespace
 
 void NoiseTracker::Add(const double* period, const double* sumBefore, int countBefore,
                        std::size_t length) {
     if (length > difference_.size()) return;
     length_ = length;
     periods_ = countBefore + 1;
-    if (countBefore < 1) return;
-    const double scale = 1.0 / countBefore;
-    for (std::size_t k = 0; k < length; ++k) difference_[k] = period[k] - sumBefore[k] * scale;
+    sampleDomain_ = false;
+    if (countBefore >= 1) Difference(period, sumBefore, countBefore, length, difference_.data());
+}
+
+void NoiseTracker::Add(const int32_t* period, const double* sumBefore, int countBefore,
+                       std::size_t length, std::size_t stride) {
+    if (length > difference_.size()) return;
+    length_ = length;
+    periods_ = countBefore + 1;
+    sampleDomain_ = true;
+    if (countBefore >= 1) {
+        Difference(period, sumBefore, countBefore, length, difference_.data(), stride);
+    }
+}
+
+void NoiseTracker::ToResponse(int order) {
+    if (!sampleDomain_ || periods_ < 2 || length_ != (std::size_t{1} << order) - 1) return;
+    if (recovered_.size() < length_) return;
+    RecoverImpulseFloat(order, difference_.data(), recovered_.data());
+    std::swap(difference_, recovered_);
+    sampleDomain_ = false;
 }
 
 bool NoiseTracker::Noise(double* out, std::size_t length) const {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace fim {
@@ -22,6 +23,15 @@ class NoiseTracker {
     // One period of `length` values joins `sumBefore`, the sum of the `countBefore` periods
     // before it (unchanged here). Periods longer than prepared are not tracked.
     void Add(const double* period, const double* sumBefore, int countBefore, std::size_t length);
+    // The same for recorded samples (the run averages samples and recovers the mean at its end).
+    // `stride` elements apart.
+    void Add(const int32_t* period, const double* sumBefore, int countBefore, std::size_t length,
+             std::size_t stride = 1);
+    // Turns a difference of recorded samples into one of responses (by the recovery of an MLS of
+    // `order`), so Noise() lies beside the averaged response. Uses the buffers of Prepare.
+    void ToResponse(int order);
+    // Whether the difference was taken of recorded samples rather than of responses.
+    bool SampleDomain() const { return sampleDomain_; }
 
     // Periods seen in the last Add (0 before the second period: no estimate).
     int Periods() const { return periods_; }
@@ -32,9 +42,10 @@ class NoiseTracker {
     bool Noise(double* out, std::size_t length) const;
 
   private:
-    std::vector<double> difference_;
+    std::vector<double> difference_, recovered_;
     std::size_t length_ = 0;
     int periods_ = 0;
+    bool sampleDomain_ = false;
 };
 
 // Octave bands 31.5 Hz … 16 kHz (nominal centres; edges at centre·2^(±1/2)).

@@ -314,6 +314,9 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
 
     if (state.AtcMode < 1) {
         count();
+        if (!ignoreThis) {
+            state.Noise.Add(recording + 2 * n + 1, avl, state.AveragesDone - 1, length, 2);
+        }
         TakeSamples(recording, n, length, avl, state.AveragesDone > 1);
     } else {
         // Coarse timing from the reference channel; the period is read from 210 samples before
@@ -325,6 +328,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
         int32_t* period = PeriodScratch(length);
         SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
         if (!state.PeakSync) {
+            if (!ignoreThis) state.Noise.Add(period, avl, state.AveragesDone, length);
             if (state.AveragesDone != 0) {
                 for (std::size_t k = 0; k < length; ++k) avl[k] += period[k];
             } else {
@@ -341,11 +345,13 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                     view.SetStatusPanel(kSyncPanel, "First Sample ignored");
                 } else {
                     count();
+                    state.Noise.Add(rlp, rlp, 0, length);
                     view.SetStatusPanel(kSyncPanel, "Referenz Sample");
                 }
                 redraw();
             } else if (q == state.ReferencePeak) {
                 count();
+                state.Noise.Add(avl, rlp, state.AveragesDone - 1, length);
                 addToSum();
                 view.SetStatusPanel(kSyncPanel, "Sample valid");
                 redraw();
@@ -368,6 +374,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
                     SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
                     RecoverInt(order, 1, period, avl);
                     ++state.AveragesDone;
+                    state.Noise.Add(avl, rlp, state.AveragesDone - 1, length);
                     addToSum();
                     redraw();
                     view.SetStatusPanel(kSyncPanel, "Corrected : " + std::to_string(d));
@@ -389,6 +396,7 @@ bool ProcessPeriod(MeasurementState& state, RunView& view, PeakQuestion* questio
         } else {
             for (std::size_t k = 0; k < length; ++k) avl[k] /= divisor;
             RecoverImpulseFloat(order, avl, rlp);
+            state.Noise.ToResponse(order);
         }
         return true;
     }

@@ -37,9 +37,11 @@ std::vector<std::pair<std::string, std::string>> Provenance::Fields() const {
     add("Date", date);
     add("Sample rate", std::to_string(sampleRate) + " Hz");
     add("MLS order", std::to_string(mlsOrder));
-    add("Averages", std::to_string(averages));
-    add("ATC", atc ? "on" : "off");
-    add("Pink", pink ? "on" : "off");
+    if (runKnown) {
+        add("Averages", std::to_string(averages));
+        add("ATC", atc ? "on" : "off");
+        add("Pink", pink ? "on" : "off");
+    }
     if (sampleRate > 0) {
         add("Window", std::to_string(windowSamples) + " samples, " +
                           Number(windowSamples * 1000.0 / sampleRate, 1) + " ms");

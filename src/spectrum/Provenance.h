@@ -15,6 +15,7 @@ struct Provenance {
     std::string date;          // ISO 8601, local time
     int sampleRate = 0;
     int mlsOrder = 0;
+    bool runKnown = false;     // averages, ATC and pink describe the run (not known of a loaded file)
     int averages = 0;
     bool atc = false;
     bool pink = false;

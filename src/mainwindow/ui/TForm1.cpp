@@ -141,10 +141,7 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     wakeup_ = std::make_unique<Wakeup>(this);
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
                                                   *this, *this, wakeup_.get());
-    controller_->DriftCorrection = settings_->ReadBool("Measure DriftCorrection").value_or(false);
-    if (auto v = settings_->ReadFloat("Measure DriftWarning"); v && *v > 0 && *v <= 1000) {
-        controller_->DriftWarningPpm = *v;
-    }
+
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
 
@@ -311,7 +308,10 @@ void TForm1::buildMenus() {
     runMenu_ = bar->addMenu(M(235));
     runMenu_->menuAction()->setObjectName(QStringLiteral("RUN1"));
     QAction* mlsOnly = addItem(runMenu_, "MLSONLY1", M(65));
-    connect(mlsOnly, &QAction::triggered, this, [this] { controller_->NORMALClick(); });
+    connect(mlsOnly, &QAction::triggered, this, [this] {
+        takeDriftSettings();
+        controller_->NORMALClick();
+    });
     QAction* direct = addItem(runMenu_, "DIRECT1", M(66));
     connect(direct, &QAction::triggered, this, [this] { controller_->DIRECT1Click(); });
     QAction* rta = addItem(runMenu_, "RTA1", M(233));
@@ -349,7 +349,10 @@ void TForm1::buildMenus() {
     again_ = bar->addAction(M(185));
     again_->setObjectName(QStringLiteral("AGAIN1"));
     again_->setVisible(false);
-    connect(again_, &QAction::triggered, this, [this] { controller_->AGAIN1Click(); });
+    connect(again_, &QAction::triggered, this, [this] {
+        takeDriftSettings();
+        controller_->AGAIN1Click();
+    });
 
     // FFT &WINDOW: brings the frequency-response window forward (computing the spectrum when
     // there is none yet).
@@ -426,6 +429,11 @@ void TForm1::buildStatusBar() {
     driftPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(driftPanel_);
     statusBar()->installEventFilter(this);
+}
+
+void TForm1::takeDriftSettings() {
+    controller_->DriftCorrection = program_.DriftCorrection;
+    controller_->DriftWarningPpm = program_.DriftWarningPpm;
 }
 
 void TForm1::SetDriftReport(const std::string& text, bool warn) {

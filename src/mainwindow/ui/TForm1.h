@@ -127,6 +127,8 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     void RedrawImpulse() override;
     void SetLevelGlyph(LevelGlyph glyph) override;
     void SetDriftReport(const std::string& text, bool warn) override;
+    // The run's drift settings from the program settings (the features dialog may change them).
+    void takeDriftSettings();
     void SetControlEnabled(RunControl control, bool enabled) override;
     void SetControlVisible(RunControl control, bool visible) override;
     void SetControlChecked(RunControl control, bool checked) override;

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QFont>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -32,6 +33,9 @@
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
 #include "spectrum/AsciiExport.h"
+#include "spectrum/Provenance.h"
+#include "auxwindows/InfoScreens.h"
+#include "core/MeasurementState.h"
 #include "spectrum/ui/FrequencyPainter.h"
 #include "traces/TraceSet.h"
 #include "traces/ui/TForm7.h"
@@ -933,6 +937,33 @@ void TFFTDISPLAY::SETCOLOR1Click() {
     Repaint();
 }
 
+Provenance TFFTDISPLAY::provenance() const {
+    const MeasurementState& m = Meas();
+    Provenance p;
+    p.program = std::string("MIV V") + kProgramVersion;
+    p.date = NowText();
+    p.sampleRate = static_cast<int>(computer_.SampleRate());
+    for (int order = 2; order <= 24; ++order) {
+        if ((int32_t{1} << order) == m.MlsSize) p.mlsOrder = order;
+    }
+    p.windowSamples = static_cast<int>(computer_.ViewEnd() - computer_.ViewStart());
+    p.fftSize = computer_.FftSize();
+    const bool smooth = computer_.Mode() == AnalysisMode::Smooth;
+    p.mode = smooth ? "SMOOTH" : "FFT";
+    if (smooth) p.smoothing = "width " + std::to_string(2 * program_.Smoothing + 1);
+    const AnalysisMode mode = computer_.Mode();
+    if (store_.CalibrationInUse(mode)) {
+        p.calibrationFile = store_.CalibrationPath(mode);
+        p.calibrationHash = FileHash(p.calibrationFile);
+    }
+    if (smooth && store_.MicCorrectionApplies(computer_.SampleRate())) {
+        p.micFile = store_.MicPath();
+        p.micHash = FileHash(p.micFile);
+    }
+    p.soundSpeed = m.SoundSpeed;
+    return p;
+}
+
 void TFFTDISPLAY::SASCII1Click() {
     if (!computer_.DataValid()) return;
     FileDialogRequest r;
@@ -947,13 +978,14 @@ void TFFTDISPLAY::SASCII1Click() {
         FrdLevelOffset(program_.AsciiOffset, program_.AsciiUseGain, view_.gain);
     const bool micApplies = store_.MicCorrectionApplies(computer_.SampleRate());
     const std::string text =
-        computer_.Mode() == AnalysisMode::Fft
+        (program_.StampExports ? ProvenanceComments(provenance()) : std::string()) +
+        (computer_.Mode() == AnalysisMode::Fft
             ? BuildFrdFft(computer_.DisplaySpectrum().data(), computer_.FftSize(),
                           computer_.SampleRate(), computer_.LowestValidFrequency(),
                           computer_.LevelReference(), offset)
             : BuildFrdSmooth(computer_.SmoothDisplay().data(), computer_.LowestValidFrequency(),
                              computer_.LevelReference(), offset,
-                             micApplies ? &store_.Mic() : nullptr);
+                             micApplies ? &store_.Mic() : nullptr));
     AtomicFile file;
     if (!file.Open(*path) || !file.Write(text) || !file.Commit())
         prompter_.Inform(Msg(39), *path + "\r" + file.Error(), PromptIcon::Stop);
@@ -1131,7 +1163,19 @@ void TFFTDISPLAY::PrintTo(QPrinter& printer, bool inColour) {
         prompter_.Inform(Msg(154), Msg(31), PromptIcon::Warning);
         return;
     }
-    const QRect page(0, 0, p.device()->width(), p.device()->height());
+    QRect page(0, 0, p.device()->width(), p.device()->height());
+    if (program_.StampExports && computer_.DataValid()) {
+        // Footer: what produced the curve, in small type under the plot.
+        QFont small = p.font();
+        small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.75));
+        p.setFont(small);
+        const int footer = 3 * p.fontMetrics().height();
+        const QRect strip(page.left(), page.bottom() - footer, page.width(), footer);
+        p.setPen(Qt::black);
+        p.drawText(strip, Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap,
+                   Q(ProvenanceLine(provenance())));
+        page.setBottom(strip.top() - 1);
+    }
     PaintTo(p, page, true, inColour, PrintHeader());
     p.end();
     if (printer.printerState() == QPrinter::Error)

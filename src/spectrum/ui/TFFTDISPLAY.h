@@ -36,6 +36,7 @@ namespace fim {
 class Prompter;
 class SettingsTree;
 struct ProgramSettings;
+struct Provenance;
 class FrequencyPlotWidget;
 class TForm7;
 class TraceSet;
@@ -109,6 +110,8 @@ class TFFTDISPLAY : public QMainWindow {
     // --- commands (menu handlers) ---
     void SAVE1Click();
     void SASCII1Click();
+    // What produced the displayed curve, for the stamp on exports.
+    Provenance provenance() const;
     void QuickSave(int slot);
     void OverlayQuickSave(int slot);
     void PresetSave(const std::string& name);
