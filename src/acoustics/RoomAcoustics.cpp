@@ -253,8 +253,12 @@ AcousticsResult AnalyseRoom(const double* response, std::size_t count, double sa
                             const AcousticsOptions& options) {
     AcousticsResult result;
     result.sampleRate = sampleRate;
-    result.samples = count;
     if (count == 0 || !(sampleRate > 0)) return result;
+    if (!std::all_of(response, response + count, [](double v) { return std::isfinite(v); })) {
+        result.nonFinite = true;
+        return result;
+    }
+    result.samples = count;
     const std::size_t onset = FindOnset(response, count);
     for (const BandSpec& band : Bands(options.bands, sampleRate)) {
         const BandFilter filter(band, sampleRate);

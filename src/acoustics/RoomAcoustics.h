@@ -67,6 +67,8 @@ struct AcousticsResult {
     BandAcoustics broadband;
     // True when any band's decay is longer than the response.
     bool longerThanResponse = false;
+    // The response holds infinite or not-a-number samples: nothing was analysed.
+    bool nonFinite = false;
 };
 
 // Analyses `count` samples of an impulse response recorded at `sampleRate`.
@@ -87,6 +89,10 @@ inline constexpr const char* kNotEnoughDynamicRange = "not enough dynamic range"
 // The note on a result whose decay outlasts the response.
 inline constexpr const char* kLongerThanResponse =
     "The decay lasts longer than the response: measure again with a longer MLS.";
+
+// The note on a response that cannot be analysed.
+inline constexpr const char* kNonFiniteResponse =
+    "The response holds samples that are not finite numbers: nothing to analyse.";
 
 // The values as text: a header line and one line per band, then the broadband line; fields
 // separated by `separator` ("\t" for the clipboard, "," for CSV); numbers with a decimal point

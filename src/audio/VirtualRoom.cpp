@@ -79,7 +79,16 @@ constexpr Range kRanges[] = {
     {"latency", "VirtualRoom Latency", 0.0, 500.0, &RoomParameters::latencyMs},
     {"temperature", "VirtualRoom Temperature", -40.0, 60.0, &RoomParameters::temperature},
     {"ppm", "VirtualRoom ClockPpm", -1000.0, 1000.0, &RoomParameters::clockPpm},
+    {"feedback_frequency", "VirtualRoom Feedback Frequency", 20.0, 20000.0,
+     &RoomParameters::feedbackFrequency},
+    {"feedback_level", "VirtualRoom Feedback Level", -100.0, 0.0, &RoomParameters::feedbackLevel},
+    {"feedback_delay", "VirtualRoom Feedback Delay", 0.0, 600.0, &RoomParameters::feedbackDelay},
+    {"feedback_length", "VirtualRoom Feedback Length", 0.0, 3600.0,
+     &RoomParameters::feedbackLength},
 };
+
+// The tone starts this far below full scale: under one step of 16 bits, i.e. silence.
+constexpr double kFeedbackFloorDb = -100.0;
 
 constexpr double kDirectAtOneMetre = 0.35;
 
@@ -134,6 +143,11 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
         seed = static_cast<uint32_t>(v);
         return std::nullopt;
     }
+    if (key == "feedback") {
+        if (v != 0 && v != 1) return std::string("room parameter feedback must be 0 or 1");
+        feedback = v == 1;
+        return std::nullopt;
+    }
     for (const auto& r : kRanges) {
         if (key != r.key) continue;
         if (v < r.low || v > r.high) {
@@ -146,7 +160,8 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
         return std::nullopt;
     }
     return "unknown room parameter \"" + key +
-           "\" (distance, reverb, noise, gain, latency, temperature, ppm, seed)";
+           "\" (distance, reverb, noise, gain, latency, temperature, ppm, seed, feedback, "
+           "feedback_frequency, feedback_level, feedback_delay, feedback_length)";
 }
 
 void RoomParameters::Load(const SettingsTree& tree) {
@@ -156,11 +171,23 @@ void RoomParameters::Load(const SettingsTree& tree) {
         }
     }
     if (auto v = tree.ReadInteger("VirtualRoom Seed")) seed = static_cast<uint32_t>(*v);
+    if (auto v = tree.ReadBool("VirtualRoom Feedback")) feedback = *v;
 }
 
 void RoomParameters::Store(SettingsTree& tree) const {
     for (const auto& r : kRanges) tree.WriteFloat(r.settingsName, this->*r.field);
     tree.WriteInteger("VirtualRoom Seed", static_cast<int32_t>(seed));
+    tree.WriteBool("VirtualRoom Feedback", feedback);
+}
+
+double RoomParameters::FeedbackAmplitude(double seconds) const {
+    if (!feedback || seconds < 0) return 0.0;
+    if (feedbackLength > 0 && seconds >= feedbackDelay + feedbackLength) return 0.0;
+    double db = feedbackLevel;
+    if (seconds < feedbackDelay) {
+        db = kFeedbackFloorDb + (feedbackLevel - kFeedbackFloorDb) * seconds / feedbackDelay;
+    }
+    return std::pow(10.0, db / 20.0) * 32767.0;
 }
 
 std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate) {
@@ -206,7 +233,8 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate, double cloc
       gain_(std::pow(10.0, p.gainDb / 20.0)),
       noiseAmplitude_(std::pow(10.0, p.noiseDb / 20.0) * 32767.0 * std::sqrt(3.0)),
       noiseState_(0xA0015Eull ^ (static_cast<uint64_t>(p.seed) << 17)),
-      convolver_(1024) {
+      convolver_(1024),
+      params_(p) {
     std::vector<double> h = BuildRoomResponse(p, rate);
     h.insert(h.begin(), static_cast<std::size_t>(latency_), 0.0);
     convolver_.SetResponse(h);
@@ -254,6 +282,15 @@ void RoomSimulator::ReadDrifted(double left, double right, double& outLeft, doub
 
 double RoomSimulator::NextNoise() { return noiseAmplitude_ * NextUniform(noiseState_); }
 
+double RoomSimulator::NextFeedback() {
+    if (!params_.feedback) return 0.0;
+    const double a = params_.FeedbackAmplitude(static_cast<double>(ticks_) / rate_);
+    const double v = a * std::sin(feedbackPhase_);
+    feedbackPhase_ += 2.0 * std::numbers::pi * params_.feedbackFrequency / rate_;
+    if (feedbackPhase_ >= 2.0 * std::numbers::pi) feedbackPhase_ -= 2.0 * std::numbers::pi;
+    return v;
+}
+
 void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* input,
                             int inChannels, std::size_t frames) {
     auto clip = [](double v) {
@@ -280,7 +317,8 @@ void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* inp
             double right = gain_ * y_[i];
             if (clockStep_ != 0.0) ReadDrifted(left, right, left, right);
             left += NextNoise();
-            right += NextNoise();
+            right += NextNoise() + NextFeedback();
+            ++ticks_;
             if (input == nullptr) continue;
             if (inChannels == 2) {
                 input[2 * i] = clip(left);
@@ -292,7 +330,6 @@ void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* inp
         if (output != nullptr) output += n * static_cast<std::size_t>(outChannels);
         if (input != nullptr) input += n * static_cast<std::size_t>(inChannels);
         frames -= n;
-        ticks_ += n;
     }
 }
 
@@ -380,13 +417,11 @@ bool VirtualRoom::OutputOpen() const {
 }
 
 uint64_t VirtualRoom::InputFramesDropped() const {
-    std::lock_guard lock(mutex_);
-    return inDropped_;
+    return inDropped_.load(std::memory_order_acquire);
 }
 
 uint64_t VirtualRoom::OutputFramesStarved() const {
-    std::lock_guard lock(mutex_);
-    return outStarved_;
+    return outStarved_.load(std::memory_order_acquire);
 }
 
 int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback) {
@@ -553,26 +588,24 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
 
     const bool playing = out_.open && !paused_;
     std::size_t frames = maxFrames;
+    // Frames still to go in a direction's queued headers.
+    auto queuedFrames = [](const Direction& d) {
+        std::size_t bytes = 0;
+        for (int i = 0; i < d.queue.count; ++i) {
+            bytes += d.queue.items[(d.queue.head + i) % kQueueSize]->bufferLength;
+        }
+        return (bytes - d.queue.position) / d.format.blockAlign;
+    };
     if (!params_.realTime && out_.open) {
-        // Fast mode: the clock runs only as far as the queued output reaches.
-        std::size_t queued = 0;
-        for (int i = 0; i < out_.queue.count; ++i) {
-            const WaveHeader* h = out_.queue.items[(out_.queue.head + i) % kQueueSize];
-            queued += h->bufferLength / out_.format.blockAlign;
-        }
-        queued -= out_.queue.position / out_.format.blockAlign;
-        frames = std::min(frames, playing ? queued : 0);
-        if (in_.open && recording_) {
-            // Nor further than a queued input header reaches: nothing is lost while the consumer
-            // takes its recordings.
-            std::size_t room = 0;
-            for (int i = 0; i < in_.queue.count; ++i) {
-                const WaveHeader* h = in_.queue.items[(in_.queue.head + i) % kQueueSize];
-                room += h->bufferLength / in_.format.blockAlign;
-            }
-            room -= in_.queue.position / in_.format.blockAlign;
-            frames = std::min(frames, room);
-        }
+        // Fast mode: the clock runs only as far as the queued output reaches, and no further
+        // than a queued input header reaches: nothing is lost while the consumer takes its
+        // recordings.
+        frames = std::min(frames, playing ? queuedFrames(out_) : 0);
+        if (in_.open && recording_) frames = std::min(frames, queuedFrames(in_));
+    } else if (!params_.realTime && in_.open) {
+        // Fast mode with only an input: as far as the queued headers reach, so the recording
+        // stays continuous however slowly the consumer queues them.
+        frames = std::min(frames, queuedFrames(in_));
     }
     if (frames == 0) return 0;
 
@@ -584,7 +617,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = out_.queue.Front();
             if (h == nullptr) {
-                outStarved_ += frames - i;
+                outStarved_.fetch_add(frames - i, std::memory_order_release);
                 break;
             }
             CopyFrameIn(play + i * outChannels, h->data + out_.queue.position, outChannels,
@@ -610,7 +643,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
         for (std::size_t i = 0; i < frames; ++i) {
             WaveHeader* h = in_.queue.Front();
             if (h == nullptr) {  // nothing queued: the frames are lost, as on a sound card
-                inDropped_ += frames - i;
+                inDropped_.fetch_add(frames - i, std::memory_order_release);
                 break;
             }
             CopyFrameOut(h->data + in_.queue.position, rec + i * inChannels, inChannels, inAlign);

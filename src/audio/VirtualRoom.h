@@ -11,6 +11,7 @@
 // only while the output has queued data and a recording input has a header to fill (or, with no
 // output open, while the input records), as fast as the consumer queues headers.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -38,18 +39,33 @@ struct RoomParameters {
     double clockPpm = 0.0;       // input clock against the output clock, ppm (fast when > 0)
     uint32_t seed = 1;
     bool realTime = true;
+    // A feedback howl at the microphone input (right channel; the mono input), on top of the
+    // room's noise: a tone that swells from silence (−100 dBFS, steadily in dB) from the moment
+    // the devices open until it reaches its level after the delay, holds that level for the
+    // length (0: until the devices close) and then stops.
+    bool feedback = false;
+    double feedbackFrequency = 1000.0;  // Hz
+    double feedbackLevel = -6.0;        // peak level at the input, dB re full scale
+    double feedbackDelay = 2.0;         // s
+    double feedbackLength = 0.0;        // s
 
     double SoundSpeed() const { return 0.6 * temperature + 331.3; }
+    // The feedback tone's peak amplitude (16-bit sample units) `seconds` after the devices opened;
+    // 0 when the feedback option is off or the tone has stopped.
+    double FeedbackAmplitude(double seconds) const;
     // Latency in samples: Round(latencyMs · rate / 1000).
     int LatencySamples(uint32_t rate) const;
     // Delay of the direct sound behind the reference, in (fractional) samples.
     double DirectDelaySamples(uint32_t rate) const { return distance / SoundSpeed() * rate; }
 
     // Sets one parameter from "key=value" (keys: distance, reverb, noise, gain, latency,
-    // temperature, ppm, seed). Returns an error text, or nullopt when taken.
+    // temperature, ppm, seed, feedback (0 or 1), feedback_frequency, feedback_level,
+    // feedback_delay, feedback_length). Returns an error text, or nullopt when taken.
     std::optional<std::string> Set(const std::string& keyValue);
     // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
-    // "… Noise", "… Gain", "… Latency", "… Temperature", "… ClockPpm", "… Seed"); values out of range are ignored.
+    // "… Noise", "… Gain", "… Latency", "… Temperature", "… ClockPpm", "… Seed", "… Feedback",
+    // "… Feedback Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length");
+    // values out of range are ignored.
     void Load(const SettingsTree& tree);
     // Writes every parameter under the names Load reads.
     void Store(SettingsTree& tree) const;
@@ -88,6 +104,7 @@ private:
     // The two input channels before the noise, as the input clock reads them.
     void ReadDrifted(double left, double right, double& outLeft, double& outRight);
     double NextNoise();
+    double NextFeedback();
 
     uint32_t rate_;
     int latency_;
@@ -104,6 +121,8 @@ private:
     std::vector<double> history_;  // last kHistory (left, right) pairs on the output clock
     std::size_t historyPos_ = 0;
     FractionalReader readerLeft_, readerRight_;
+    RoomParameters params_;
+    double feedbackPhase_ = 0.0;  // radians, kept within one turn
 };
 
 // The device pair. Index 0 is the only input and the only output, named kVirtualRoomName.
@@ -185,7 +204,8 @@ private:
     bool paused_ = false;
     bool disconnected_ = false;
     bool lostReported_ = false;
-    uint64_t inDropped_ = 0, outStarved_ = 0;
+    // Written by the render thread under the lock; read without it.
+    std::atomic<uint64_t> inDropped_{0}, outStarved_{0};
     bool quit_ = false;
     std::unique_ptr<RoomSimulator> room_;
     double clockDelay_ = -1.0;  // input clock delay at the last close; < 0 before the first open

@@ -85,6 +85,7 @@ int RunAcoustics(const Args& args) {
     options.bands = bands == "third" ? BandSet::Third : BandSet::Octave;
     options.broadband = weighting == "a" ? Weighting::A : Weighting::Z;
     const AcousticsResult r = AnalyseRoom(state.buffers.RLPd(), count, state.SampleRate, options);
+    if (r.nonFinite) return Refuse(in + ": " + kNonFiniteResponse);
 
     if (!a.Has("--json")) {
         std::printf("%s", AcousticsTable(r, '\t').c_str());

@@ -63,7 +63,9 @@ std::string CurrentDeviceName(const SettingsTree& tree, const WaveDevices& devic
 bool SameRoom(const RoomParameters& a, const RoomParameters& b) {
     return a.distance == b.distance && a.reverbTime == b.reverbTime && a.noiseDb == b.noiseDb &&
            a.gainDb == b.gainDb && a.latencyMs == b.latencyMs && a.temperature == b.temperature &&
-           a.seed == b.seed;
+           a.seed == b.seed && a.feedback == b.feedback &&
+           a.feedbackFrequency == b.feedbackFrequency && a.feedbackLevel == b.feedbackLevel &&
+           a.feedbackDelay == b.feedbackDelay && a.feedbackLength == b.feedbackLength;
 }
 
 }  // namespace

@@ -152,29 +152,6 @@ double NowAsDays() {
     return 25569.0 + static_cast<double>(asUtc) / 86400.0;
 }
 
-std::vector<uint8_t> EncodeFinderSettings(const FinderSettings& f) {
-    LeBlock b(FinderSettings::kBytes);
-    b.PutI32(0, f.DisplayMode);
-    b.PutI32(4, f.TriggerThreshold);
-    b.PutI32(8, f.Resolution);
-    b.PutU8(12, f.AutoRestart);
-    b.PutI32(16, f.RestartStep);
-    return b.bytes();
-}
-
-FinderSettings DecodeFinderSettings(const std::vector<uint8_t>& block) {
-    const LeBlock b = Sized(block, FinderSettings::kBytes);
-    FinderSettings f;
-    // Fields that select a table entry are range-checked; the threshold is accepted as stored
-    // (the finder's dialog shows an unknown value as −20 dB).
-    if (b.I32(0) >= 0 && b.I32(0) <= 3) f.DisplayMode = b.I32(0);
-    f.TriggerThreshold = b.I32(4);
-    if (b.I32(8) >= 0 && b.I32(8) <= 2) f.Resolution = b.I32(8);
-    f.AutoRestart = b.U8(12) != 0 ? 1 : 0;
-    if (b.I32(16) == 0 || b.I32(16) == 1) f.RestartStep = b.I32(16);
-    return f;
-}
-
 std::vector<uint8_t> EncodeTflSettings(const TflSettings& t) {
     LeBlock b(TflSettings::kBytes);
     b.PutU8(0, t.WindowType);

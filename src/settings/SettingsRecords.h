@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "finder/FinderSettings.h"
 #include "spectrum/TimeWindow.h"
 
 namespace fim {
@@ -81,20 +82,7 @@ ClockSettings DefaultClockSettings(double now);
 // The current local date and time as days since 1899-12-30 (the clock's reference unit).
 double NowAsDays();
 
-// ---- Feedback finder ("FBF"): 20 bytes.
-
-struct FinderSettings {
-    static constexpr std::size_t kBytes = 20;
-    int32_t DisplayMode = 1;         // 0 EQ 31, 1 EQ 15, 2 EQ 10, 3 FREQUENCY
-    int32_t TriggerThreshold = -10;  // dB re full scale: −3, −6, −10, −15, −20
-    int32_t Resolution = 1;          // 0 HIGH, 1 NORMAL, 2 LOW
-    uint8_t AutoRestart = 1;
-    int32_t RestartStep = 1;  // 0: 10 dB below the trigger, 1: 20 dB below
-
-    bool operator==(const FinderSettings&) const = default;
-};
-std::vector<uint8_t> EncodeFinderSettings(const FinderSettings& f);
-FinderSettings DecodeFinderSettings(const std::vector<uint8_t>& block);
+// ---- Feedback finder ("FBF"): finder/FinderSettings.h.
 
 // ---- Time-level diagram ("TFL"): 16 bytes.
 

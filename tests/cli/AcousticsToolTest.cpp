@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -109,6 +110,10 @@ TEST_F(AcousticsTool, ShortResponseSaysSoAndBadInputIsRefused) {
     EXPECT_NE(err.find("missing.mtf"), std::string::npos) << err;
     EXPECT_NE(Tool("--in \"" + dir.File("short.mtf") + "\" --bands sixth"), 0);
     EXPECT_NE(err.find("--bands sixth"), std::string::npos) << err;
+    ir[100] = std::numeric_limits<double>::infinity();
+    ASSERT_TRUE(WriteTimeFile(dir.File("bad.mtf"), 48000, ir.data(), ir.size()));
+    EXPECT_NE(Tool("--in \"" + dir.File("bad.mtf") + "\""), 0);
+    EXPECT_NE(err.find(kNonFiniteResponse), std::string::npos) << err;
     EXPECT_NE(Tool("--bands octave"), 0);
     EXPECT_TRUE(out.empty());
 }

@@ -489,6 +489,17 @@ TEST_F(FeaturesModelTest, VirtualRoomParametersAreStoredWhenChanged) {
     EXPECT_DOUBLE_EQ(loaded.distance, 12.5);
     EXPECT_EQ(loaded.seed, 77u);
     EXPECT_EQ(reopened, 1);
+
+    // The feedback tone alone is a change too.
+    Open();
+    model.v.room.feedback = true;
+    model.v.room.feedbackLevel = -12;
+    EXPECT_TRUE(model.Ok());
+    ASSERT_EQ(rooms.size(), 2u);
+    EXPECT_TRUE(rooms[1].feedback);
+    loaded.Load(tree);
+    EXPECT_TRUE(loaded.feedback);
+    EXPECT_DOUBLE_EQ(loaded.feedbackLevel, -12);
 }
 
 }  // namespace

@@ -142,9 +142,9 @@ void RoomAcousticsWindow::FormActivate() {
         }
     }
     fillTable();
-    note_->setText(model_.Result().longerThanResponse ? QString::fromLatin1(kLongerThanResponse)
-                                                      : QString());
-    note_->setVisible(model_.Result().longerThanResponse);
+    const AcousticsResult& r = model_.Result();
+    note_->setText(QString::fromLatin1(r.nonFinite ? kNonFiniteResponse : kLongerThanResponse));
+    note_->setVisible(r.nonFinite || r.longerThanResponse);
     plot_->update();
 }
 

@@ -30,6 +30,9 @@
 #include "audio/DeviceSet.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/platform/PortAudioDevices.h"
+#include "audio/ui/TForm4.h"
+#include "finder/ui/RingOutWindow.h"
+#include "finder/ui/TFBFDISP.h"
 #include "audio/platform/PortAudioSoundPlayer.h"
 #include "auxwindows/ui/TForm6.h"
 #include "auxwindows/ui/TSMALLINFO.h"
@@ -177,6 +180,9 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 }
 
 TForm1::~TForm1() {
+    // The live windows hold the controller's devices; they let go of them first.
+    levelSetup_.reset();
+    finder_.reset();
     if (controller_ && meas_.RunActive) controller_->StopRun();
     // The controller talks to the devices; it goes before them.
     controller_.reset();
@@ -317,7 +323,7 @@ void TForm1::buildMenus() {
     QAction* rta = addItem(runMenu_, "RTA1", M(233));
     rta->setVisible(false);
     QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
-    finder->setEnabled(false);  // the feedback finder window is not part of this program yet
+    connect(finder, &QAction::triggered, this, &TForm1::DOFBF);
     // SPEAKER IN ROOM, DIRECT ELECTRIC, USER 1 … USER 4 on F5 … F10, then USER 5 … USER 10;
     // their captions are the macros' names (refreshMacroCaptions).
     for (int i = 0; i < kUserMacroCount; ++i) {
@@ -335,7 +341,7 @@ void TForm1::buildMenus() {
         if (meas_.RunActive) controller_->StopRun();
     });
     QAction* level = addItem(setupMenu_, "LEVELSETUP1", M(68));
-    level->setEnabled(false);  // the level monitor is not part of this program yet
+    connect(level, &QAction::triggered, this, &TForm1::LEVELSETUP1Click);
     QAction* features = addItem(setupMenu_, "FEATURES1", M(69));
     connect(features, &QAction::triggered, this, [this] { FEATURES1Click(); });
     QAction* repeat = addItem(setupMenu_, "REPEAT1", M(70));
@@ -638,6 +644,7 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.help = [this] { openHelp(); };
     hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
+    hooks.finder = [this] { DOFBF(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
     countdown_->SetSecondLabel(fftWindow_->clockLabel());
     return *fftWindow_;
@@ -845,6 +852,8 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (levelSetup_ && levelSetup_->isVisible()) levelSetup_->close();
+    if (finder_ && finder_->isVisible()) finder_->close();
     // The frequency window writes its values (and its recent lists) before the main window's.
     if (fftWindow_ && fftWindow_->isVisible()) fftWindow_->close();
     saveSettings();
@@ -921,8 +930,14 @@ void TForm1::SetLevelGlyph(LevelGlyph glyph) {
 
 void TForm1::SetControlEnabled(RunControl control, bool enabled) {
     switch (control) {
-        case RunControl::RUN1: runMenu_->menuAction()->setEnabled(enabled); break;
-        case RunControl::SETUP1: setupMenu_->menuAction()->setEnabled(enabled); break;
+        case RunControl::RUN1:
+            runMenu_->menuAction()->setEnabled(enabled);
+            view_->model().runMenuEnabled = enabled;  // the keys of the run menu follow it
+            break;
+        case RunControl::SETUP1:
+            setupMenu_->menuAction()->setEnabled(enabled);
+            view_->model().setupMenuEnabled = enabled;
+            break;
         case RunControl::AGAIN1: again_->setEnabled(enabled); break;
         case RunControl::REPEAT1: action(QStringLiteral("REPEAT1"))->setEnabled(enabled); break;
         case RunControl::AUTORESET1:
@@ -1033,6 +1048,8 @@ void TForm1::createFeatures() {
     };
     h.applied = [this] { featuresApplied(); };
     h.refreshMacros = [this] { refreshMacroCaptions(); };
+    view_->model().host.openLevelSetup = [this] { LEVELSETUP1Click(); };
+    view_->model().host.openFeedbackFinder = [this] { DOFBF(); };
     view_->model().host.openFeatures = [this](FeaturesPage page) {
         switch (page) {
             case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;
@@ -1050,8 +1067,10 @@ void TForm1::FEATURES1Click(std::optional<FeaturesTab> tab) {
         return;
     }
     // A run in progress stops first, measured or not: OK may change the MLS size and the sample
-    // format under it.
+    // format under it. So does a live tool that holds the devices.
     if (meas_.RunActive) controller_->StopRun();
+    if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
+    if (finder_ && finder_->model().IsOpen()) finder_->close();
     if (measured()) {
         meas_.DevicesClosed = true;
         controller_->MIR1Click();
@@ -1079,6 +1098,45 @@ void TForm1::featuresApplied() {
     m.windows[kUserWindow2] = program_.User2;
     view_->refresh();
     showReadouts();
+}
+
+// --- live tools --------------------------------------------------------------------------------
+
+void TForm1::LEVELSETUP1Click() {
+    if (!levelSetup_) {
+        levelSetup_ = std::make_unique<TForm4>(meas_, *controller_, *this, *prompter_, this);
+        levelSetup_->openSettings = [this] { FEATURES1Click(); };
+    }
+    if (levelSetup_->isVisible()) {
+        levelSetup_->raise();
+        levelSetup_->activateWindow();
+        return;
+    }
+    // One live tool at a time: they take the same devices.
+    if (finder_ && finder_->model().IsOpen()) finder_->close();
+    levelSetup_->move(geometry().topLeft());
+    levelSetup_->Start();
+}
+
+void TForm1::DOFBF() {
+    if (!finder_) {
+        finder_ = std::make_unique<TFBFDISP>(meas_, *controller_, *this, *prompter_,
+                                             program_.Finder, this);
+        finder_->openSettings = [this] { FEATURES1Click(FeaturesTab::Finder); };
+        ringOut_ = new RingOutWindow(*settings_, *prompter_, this);
+        connect(finder_.get(), &TFBFDISP::captureAnalysed, ringOut_,
+                [this](const FinderCapture& c) { ringOut_->AddCapture(c); });
+    }
+    if (finder_->isVisible()) {
+        finder_->raise();
+        return;
+    }
+    if (levelSetup_ && levelSetup_->model().IsOpen()) levelSetup_->close();
+    if (finder_->Start() && !ringOut_->isVisible()) {
+        // The list opens beside the finder, below it.
+        ringOut_->move(finder_->frameGeometry().bottomLeft() + QPoint(0, 8));
+        ringOut_->show();
+    }
 }
 
 void TForm1::queueSoundSettings() {

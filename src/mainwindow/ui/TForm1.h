@@ -42,6 +42,9 @@ class PeakQuestionDialog;
 class SpectrumComputer;
 class TFFTDISPLAY;
 class TFEATURES;
+class TForm4;
+class TFBFDISP;
+class RingOutWindow;
 class TTFL;
 class ClockPanel;
 class RoomAcousticsWindow;
@@ -100,6 +103,15 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     // none is named), with the devices closed around it when a measurement was made.
     void FEATURES1Click(std::optional<FeaturesTab> tab = std::nullopt);
     TFEATURES* featuresDialog() const { return features_.get(); }
+    // LEVEL SETUP (SETUP menu, key L): the level setup window, created on first use.
+    void LEVELSETUP1Click();
+    TForm4* levelSetupWindow() const { return levelSetup_.get(); }
+    // FEEDBACKFINDER (RUN menu, key F here and in the frequency window): a finder run in its
+    // window, created on first use.
+    void DOFBF();
+    TFBFDISP* finderWindow() const { return finder_.get(); }
+    // The ring-out list beside the finder, fed with its captures (created with the finder).
+    RingOutWindow* ringOutWindow() const { return ringOut_; }
     // PROCESS > Time Level Diagram: the diagram window (created on first use) brought forward.
     void TIMELEVEL1Click();
     // PROCESS > ROOM ACOUSTICS (Ctrl+R): decay times and clarity of the response per band.
@@ -202,6 +214,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     AnalysisMode lastAnalysis_ = AnalysisMode::Fft;
     bool resumeRepeat_ = false;  // a repeating run was stopped for a frequency-window dialog
     std::unique_ptr<TFEATURES> features_;
+    std::unique_ptr<TForm4> levelSetup_;
+    std::unique_ptr<TFBFDISP> finder_;
+    RingOutWindow* ringOut_ = nullptr;
     TTFL* tfl_ = nullptr;  // child windows, created on first use
     RoomAcousticsWindow* acoustics_ = nullptr;
     TForm6* form6_ = nullptr;

@@ -328,6 +328,23 @@ void TFEATURES::buildSoundTab() {
         model_->Edited();
     });
     f->addRow(L("Noise seed", "Rauschstartwert"), roomSeed_);
+    // The feedback tone, for trying the feedback finder without a PA system.
+    roomFeedback_ = new QCheckBox(L("Feedback tone", "Rückkopplungston"), roomGroup_);
+    roomFeedback_->setObjectName(QStringLiteral("RoomFeedback"));
+    connect(roomFeedback_, &QCheckBox::toggled, this, [this](bool on) {
+        if (loading_) return;
+        model_->v.room.feedback = on;
+        model_->Edited();
+    });
+    f->addRow(roomFeedback_);
+    number("RoomFeedbackFrequency", L("Feedback frequency", "Rückkopplungsfrequenz"),
+           &r.feedbackFrequency, 20.0, 20000.0, 1, QStringLiteral(" Hz"));
+    number("RoomFeedbackLevel", L("Feedback level", "Rückkopplungspegel"), &r.feedbackLevel,
+           -100.0, 0.0, 1, QStringLiteral(" dB"));
+    number("RoomFeedbackDelay", L("Feedback swells for", "Rückkopplung schwillt an über"),
+           &r.feedbackDelay, 0.0, 600.0, 1, QStringLiteral(" s"));
+    number("RoomFeedbackLength", L("Feedback lasts (0: on)", "Rückkopplung dauert (0: an)"),
+           &r.feedbackLength, 0.0, 3600.0, 1, QStringLiteral(" s"));
     l->addWidget(roomGroup_);
     l->addStretch();
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
@@ -616,6 +633,7 @@ void TFEATURES::pushAll() {
     for (auto& [spin, field] : spins_) spin->setValue(*field);
     for (auto& [spin, field] : roomSpins_) spin->setValue(*field);
     roomSeed_->setValue(int(std::min<uint32_t>(v.room.seed, INT_MAX)));
+    roomFeedback_->setChecked(v.room.feedback);
     name1_->setText(Q(v.name1));
     name2_->setText(Q(v.name2));
     finderDisplay_->setCurrentIndex(v.displayMode);

@@ -104,6 +104,7 @@ class TFEATURES : public QDialog {
     std::map<QSpinBox*, int*> spins_;
     std::map<QDoubleSpinBox*, double*> roomSpins_;
     QSpinBox* roomSeed_ = nullptr;
+    QCheckBox* roomFeedback_ = nullptr;
 };
 
 }  // namespace fim

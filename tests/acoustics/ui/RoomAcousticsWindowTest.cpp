@@ -142,6 +142,10 @@ TEST_F(RoomAcousticsWindowTest, PeriodShorterThanTheDecayIsFlagged) {
     RoomAcousticsWindow& w = Open(Decay(1.0, 96000, 16383));
     EXPECT_TRUE(w.note()->isVisibleTo(&w));
     EXPECT_EQ(w.note()->text(), QString::fromLatin1(kLongerThanResponse));
+    response[500] = std::nan("");  // a damaged response: no values, a note why
+    w.FormActivate();
+    EXPECT_EQ(w.table()->rowCount(), 0);
+    EXPECT_EQ(w.note()->text(), QString::fromLatin1(kNonFiniteResponse));
     response.clear();  // the response is gone: an empty table, no note
     w.FormActivate();
     EXPECT_EQ(w.table()->rowCount(), 0);

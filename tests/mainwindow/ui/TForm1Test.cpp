@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -84,7 +85,12 @@ class RecordingForm : public TForm1 {
   public:
     using TForm1::TForm1;
     void ShowFrequencyResponse(int kind) override { shown.push_back(kind); }
+    void SetStatusPanel(int panel, const std::string& text) override {
+        if (panel == 1) counter.push_back(text);
+        TForm1::SetStatusPanel(panel, text);
+    }
     std::vector<int> shown;
+    std::vector<std::string> counter;  // status panel 1, in order
 };
 
 class TForm1Test : public ::testing::Test {
@@ -438,6 +444,27 @@ TEST_F(TForm1Test, MacroCaptionsSummaryAndKeys) {
     ASSERT_TRUE(meas.RunActive);
     Close();
     EXPECT_EQ(tree.ReadBool("PMLS"), true);
+}
+
+TEST_F(TForm1Test, ContinuousSpeakerInRoomCountsEachPeriodOnce) {
+    tree.WriteBool("Continuous", true);
+    recording = true;
+    Open();
+    EXPECT_TRUE(meas.ContinuousAveraging);  // taken from the settings at start
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    WaitForRun();
+    auto* f = static_cast<RecordingForm*>(form.get());
+    EXPECT_EQ(f->shown, std::vector<int>{11});
+    EXPECT_TRUE(form->controller().ContinuousRun());
+    // Eight averages from nine periods of one stream (the first fills the room); the counter
+    // moves on with each averaged period.
+    EXPECT_EQ(form->controller().Feeder().PeriodsTaken(), 9);
+    const auto from = std::find(f->counter.rbegin(), f->counter.rend(), "1/8").base();
+    const std::vector<std::string> after(from, f->counter.end());
+    const std::vector<std::string> want = {"2/8", "3/8", "4/8", "5/8", "6/8", "7/8", "8/8", "DONE"};
+    EXPECT_EQ(after, want);
 }
 
 TEST(PeakQuestionDialogTest, ButtonsDecideThePeriod) {
