@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds, and runs every test through ctest; then runs the
-# engine tests once more in a build with the address and undefined-behaviour sanitizers.
+# Installs what the build needs, builds, runs every test through ctest and checks the Debian
+# package; then runs the engine tests once more in a build with the address and
+# undefined-behaviour sanitizers.
 # A private PulseAudio loopback runs meanwhile, so the real-device test measures through it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,9 +13,12 @@ trap fim_sound_server_stop EXIT
 fim_sound_server_start || echo "test.sh: no sound server; the loopback test will say why it skips" >&2
 ctest --test-dir "$top/build" --output-on-failure --parallel "$(nproc)" --timeout 600
 
+# The Debian package, built and inspected (installed and removed again only when CI=true).
+"$top/scripts/package-check.sh"
+
 cmake -S "$top" -B "$top/build-sanitize" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DFIM_SANITIZE=ON -DFIM_BUILD_UI=OFF -DFIM_BUILD_BENCH=OFF
-cmake --build "$top/build-sanitize" --parallel "$(nproc)" --target fim_engine_tests
+cmake --build "$top/build-sanitize" --parallel "$(nproc)" --target fim_engine_tests fim_fuzz_replay
 ctest --test-dir "$top/build-sanitize" --output-on-failure --parallel "$(nproc)" --timeout 900 -L engine
 
 # The file readers under libFuzzer (needs clang).

@@ -74,7 +74,7 @@ struct Range {
 constexpr Range kRanges[] = {
     {"distance", "VirtualRoom Distance", 0.1, 100.0, &RoomParameters::distance},
     {"reverb", "VirtualRoom Reverb", 0.05, 3.0, &RoomParameters::reverbTime},
-    {"noise", "VirtualRoom Noise", -140.0, 0.0, &RoomParameters::noiseDb},
+    {"noise", "VirtualRoom Noise", kRoomNoiseOffDb, 0.0, &RoomParameters::noiseDb},
     {"gain", "VirtualRoom Gain", -100.0, 60.0, &RoomParameters::gainDb},
     {"latency", "VirtualRoom Latency", 0.0, 500.0, &RoomParameters::latencyMs},
     {"temperature", "VirtualRoom Temperature", -40.0, 60.0, &RoomParameters::temperature},
@@ -231,7 +231,10 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate, double cloc
     : rate_(rate),
       latency_(p.LatencySamples(rate)),
       gain_(std::pow(10.0, p.gainDb / 20.0)),
-      noiseAmplitude_(std::pow(10.0, p.noiseDb / 20.0) * 32767.0 * std::sqrt(3.0)),
+      // The lowest setting is no noise at all: the room then records the same period every time.
+      noiseAmplitude_(p.noiseDb <= kRoomNoiseOffDb
+                          ? 0.0
+                          : std::pow(10.0, p.noiseDb / 20.0) * 32767.0 * std::sqrt(3.0)),
       noiseState_(0xA0015Eull ^ (static_cast<uint64_t>(p.seed) << 17)),
       convolver_(1024),
       params_(p) {
@@ -378,6 +381,11 @@ void VirtualRoom::Disconnect() {
     disconnected_ = true;
     lostReported_ = false;
     wake_.notify_all();
+}
+
+void VirtualRoom::DisconnectAfterBuffers(int buffers) {
+    std::lock_guard lock(mutex_);
+    disconnectAfter_ = std::max(buffers, 0);
 }
 
 void VirtualRoom::Reconnect() {
@@ -655,6 +663,12 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
                 in_.queue.PopFront();
                 if (in_.callback != nullptr && eventCount < kMaxEvents) {
                     events[eventCount++] = {in_.callback, WaveEventKind::InputDone, h};
+                }
+                if (disconnectAfter_ > 0 && --disconnectAfter_ == 0) {
+                    // The device fails right after this buffer; the thread reports it next.
+                    disconnected_ = true;
+                    lostReported_ = false;
+                    break;
                 }
             }
         }

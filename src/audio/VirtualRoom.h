@@ -29,10 +29,13 @@ namespace fim {
 
 class SettingsTree;
 
+// The lowest noise floor the room offers; at this setting it adds no noise at all.
+inline constexpr double kRoomNoiseOffDb = -140.0;
+
 struct RoomParameters {
     double distance = 3.0;       // m, loudspeaker to microphone
     double reverbTime = 0.4;     // s, decay time (−60 dB) of the diffuse tail; also the room length
-    double noiseDb = -70.0;      // RMS noise floor, dB re full scale
+    double noiseDb = -70.0;      // RMS noise floor, dB re full scale (kRoomNoiseOffDb: none)
     double gainDb = 0.0;         // input gain, dB
     double latencyMs = 30.0;     // converter latency, output to input
     double temperature = 20.0;   // air temperature, °C
@@ -139,6 +142,9 @@ public:
     // with kWaveNoDriver until Reconnect.
     void Disconnect();
     void Reconnect();
+    // A fault switch for tests: the cable is pulled (as by Disconnect) once `buffers` more
+    // recorded buffers have completed. 0 turns the switch off. Any thread.
+    void DisconnectAfterBuffers(int buffers);
 
     int InputCount() const override { return 1; }
     std::string InputName(int index) const override;
@@ -204,6 +210,7 @@ private:
     bool paused_ = false;
     bool disconnected_ = false;
     bool lostReported_ = false;
+    int disconnectAfter_ = 0;  // recorded buffers left before the fault switch pulls the cable
     // Written by the render thread under the lock; read without it.
     std::atomic<uint64_t> inDropped_{0}, outStarved_{0};
     bool quit_ = false;

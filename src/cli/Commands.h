@@ -13,6 +13,7 @@ struct Command {
     const char* name;
     int (*run)(const Args& args);
     const char* usage;
+    const char* summary;  // what the command does, one sentence
 };
 
 int RunMls(const Args& args);

@@ -552,6 +552,54 @@ TEST_F(RunControllerTest, LostDeviceStopsTheRunAndKeepsTheLastResult) {
     EXPECT_EQ(host.terminated, 1);
 }
 
+// The Virtual Room's fault switch pulls its cable after a set number of recorded buffers: a
+// sound device that disappears mid-run.
+TEST_F(RunControllerTest, DeviceThatDisappearsMidRunKeepsTheLastResponseAndWorksWhenBack) {
+    RoomParameters quiet;
+    quiet.realTime = false;
+    quiet.noiseDb = kRoomNoiseOffDb;  // every run of the room gives the same response
+    VirtualRoom room(quiet);
+    Use(room, kVirtualRoomName);
+    s.AveragesTarget = 4;
+    controller->NORMALClick();
+    Pump();
+    ASSERT_TRUE(s.ImpulseValid);
+    ASSERT_TRUE(prompter.shown.empty());
+    const std::vector<double> first(s.buffers.RLPd(), s.buffers.RLPd() + 4096);
+    const int peak = s.ImpulsePeakIndex;
+
+    for (const bool repeat : {false, true}) {
+        SCOPED_TRACE(repeat ? "REPEAT" : "MLS ONLY");
+        controller->Repeat = repeat;
+        room.DisconnectAfterBuffers(3);  // in the middle of the run's second period
+        prompter.answers = {PromptAnswer::Retry};
+        controller->NORMALClick();
+        Pump();
+        EXPECT_FALSE(s.RunActive);
+        ASSERT_EQ(prompter.shown.size(), 1u);
+        EXPECT_EQ(prompter.shown[0].caption, kVirtualRoomName);
+        EXPECT_EQ(prompter.shown[0].buttons, PromptButtons::RetryCancel);
+        EXPECT_EQ(host.terminated, 0);
+        EXPECT_TRUE(s.ImpulseValid);
+        EXPECT_EQ(s.ImpulsePeakIndex, peak);
+        EXPECT_EQ(std::vector<double>(s.buffers.RLPd(), s.buffers.RLPd() + 4096), first);
+        EXPECT_TRUE(s.DevicesClosed);
+        EXPECT_FALSE(room.InputOpen());
+        EXPECT_FALSE(room.OutputOpen());
+
+        // The device is back: the next run opens it again and measures as before.
+        room.Reconnect();
+        prompter.shown.clear();
+        controller->Repeat = false;
+        const int completions = view.completions;
+        controller->NORMALClick();
+        Pump();
+        EXPECT_TRUE(prompter.shown.empty()) << prompter.shown[0].text;
+        EXPECT_EQ(view.completions, completions + 1);
+        EXPECT_EQ(std::vector<double>(s.buffers.RLPd(), s.buffers.RLPd() + 4096), first);
+    }
+}
+
 TEST_F(RunControllerTest, DeviceLookupByName) {
     ScriptedCard first("Twin"), second("Twin");
     DeviceSet set({&first, &second});

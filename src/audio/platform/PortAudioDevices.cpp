@@ -7,6 +7,7 @@
 #include <future>
 #include <mutex>
 
+#include "audio/platform/SoundSystemLog.h"
 #include "core/MeasurementState.h"
 
 namespace fim {
@@ -143,6 +144,12 @@ namespace {
 std::mutex startUpMutex;
 std::future<PaError> startUp;  // PortAudio's start, begun by BeginStartUp and not yet taken
 
+// PortAudio's start probes every host API and card: their libraries' complaints go to the log.
+PaError StartPortAudio() {
+    RouteSoundSystemMessages();
+    return Pa_Initialize();
+}
+
 // Pa_Initialize, or the result of the start BeginStartUp began.
 PaError Initialise() {
     std::unique_lock lock(startUpMutex);
@@ -152,14 +159,14 @@ PaError Initialise() {
         return started.get();
     }
     lock.unlock();
-    return Pa_Initialize();
+    return StartPortAudio();
 }
 
 }  // namespace
 
 void PortAudioDevices::BeginStartUp() {
     std::lock_guard lock(startUpMutex);
-    if (!startUp.valid()) startUp = std::async(std::launch::async, [] { return Pa_Initialize(); });
+    if (!startUp.valid()) startUp = std::async(std::launch::async, StartPortAudio);
 }
 
 PortAudioDevices::PortAudioDevices() {

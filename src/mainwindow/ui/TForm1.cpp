@@ -46,6 +46,7 @@
 #include "mainwindow/ui/TMakroinfo.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/MemorySettingsTree.h"
+#include "settings/platform/FirstStart.h"
 #include "settings/ui/TFEATURES.h"
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
@@ -108,7 +109,8 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     : QMainWindow(parent),
       meas_(meas),
       prompter_(std::move(prompter)),
-      settings_(std::move(options.settings)) {
+      settings_(std::move(options.settings)),
+      fileTypes_(std::move(options.fileTypes)) {
     InitMainWindowResources();
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     setMinimumSize(800, 470);
@@ -469,6 +471,10 @@ void TForm1::loadSettings() {
         return QFileInfo(QString::fromStdString(path)).isFile();
     };
     env.currentDir = QDir::currentPath().toStdString();
+    // The file types are registered first; a missing registration also marks a first start.
+    if (fileTypes_ != nullptr && RegisterFileTypesIfMissing(*fileTypes_, loadNotices_)) {
+        firstStart_ = lastingSettings_;
+    }
     const SettingsLoadReport report =
         LoadMainSettings(*settings_, program_, meas_, env);
     if (report.firstStart) firstStart_ = firstStart_ || lastingSettings_;

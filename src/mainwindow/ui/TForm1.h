@@ -37,6 +37,7 @@ struct MeasurementState;
 class Prompter;
 class TimeTraceView;
 class DeviceSet;
+class FileTypeRegistrar;
 class ImpulseFiles;
 class PeakQuestionDialog;
 class SpectrumComputer;
@@ -61,6 +62,9 @@ struct TForm1Options {
     RoomParameters room;
     // The command line (program name first): one argument naming a file loads it.
     QStringList arguments;
+    // Registers the program's file types when they are missing (a program not installed);
+    // null: nothing is registered.
+    std::shared_ptr<const FileTypeRegistrar> fileTypes;
     // The countdown clock's time (days since 1899-12-30, local); empty: the system's clock.
     std::function<double()> clockSource;
     // Plays the clock's alarm sound; null: the system's default output through PortAudio.
@@ -246,6 +250,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost {
     QTimer* watchdog_ = nullptr;
     ProgramSettings program_;
     ScriptedPrompter loadNotices_;
+    std::shared_ptr<const FileTypeRegistrar> fileTypes_;
     bool lastingSettings_ = false;
     bool firstStart_ = false;
     bool activated_ = false;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSaveFile>
@@ -11,34 +12,47 @@
 #include "shell/Catalog.h"
 #include "shell/Prompter.h"
 
+// The resource initialiser is declared at global scope, so it is called from there.
+static void InitAppResources() { Q_INIT_RESOURCE(app); }
+
 namespace fim {
 
-const FileTypeInfo kRegisteredFileTypes[5] = {
+// None of the formats carries a signature: the time file is bare doubles, and the version field of
+// the calibration and spectrum layouts is the same in two types each. They are known by extension.
+const FileTypeInfo kRegisteredFileTypes[6] = {
     {"MTF", "application/x-fim-impulse-response", 238},
     {"CAL", "application/x-fim-fft-calibration", 239},
     {"CSM", "application/x-fim-smooth-calibration", 240},
     {"MFR", "application/x-fim-fft-response", 241},
     {"SMR", "application/x-fim-smooth-response", 242},
+    {"SMC", "application/x-fim-mic-correction", 202},
 };
+
+const char* const kOpenedForeignTypes[1] = {"audio/x-wav"};
 
 namespace {
 
-const char* const kPackageName = "field-impulse-meter.xml";
-const char* const kDesktopName = "field-impulse-meter.desktop";
-
 QString FromUtf8(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-// Quotes a program path for the Exec key of a desktop entry: inside double quotes, `"`, `` ` ``,
-// `$` and `\` are escaped with a backslash; a literal `%` is doubled.
-QString QuoteExec(const QString& path) {
-    QString out = QStringLiteral("\"");
+QString EnglishText(int message) { return FromUtf8(CatalogText(Language::English, message)); }
+QString GermanText(int message) { return FromUtf8(CatalogText(Language::German, message)); }
+
+// The program path as the Exec key's first argument. A path with a reserved character is quoted,
+// `"`, `` ` ``, `$` and `\` escaped inside the quotes; then, as for every string value, each
+// backslash is written twice. A literal `%` is doubled in either case.
+QString ExecArgument(const QString& path) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool quote = path.isEmpty();
+    for (const QChar c : path) quote = quote || reserved.contains(c);
+    QString arg;
     for (const QChar c : path) {
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') out += u'\\';
-        if (c == u'%') out += u'%';
-        out += c;
+        if (quote && (c == u'"' || c == u'`' || c == u'$' || c == u'\\')) arg += u'\\';
+        if (c == u'%') arg += u'%';
+        arg += c;
     }
-    out += u'"';
-    return out;
+    if (quote) arg = u'"' + arg + u'"';
+    arg.replace(u'\\', QStringLiteral("\\\\"));
+    return arg;
 }
 
 bool WriteWhole(const QString& path, const QByteArray& data) {
@@ -67,18 +81,36 @@ QString UserDataHome() {
     return QDir::homePath() + QStringLiteral("/.local/share");
 }
 
-FileTypeRegistrar::FileTypeRegistrar(QString dataHome, QString program)
-    : dataHome_(std::move(dataHome)), program_(std::move(program)) {}
+bool IsInstalledProgram(const QString& programDir) {
+    return QFileInfo::exists(programDir + QStringLiteral("/../share/applications/") +
+                             QLatin1String(kDesktopId) + QStringLiteral(".desktop"));
+}
+
+FileTypeRegistrar::FileTypeRegistrar(QString dataHome, QString program, bool refreshCaches)
+    : dataHome_(std::move(dataHome)), program_(std::move(program)), refreshCaches_(refreshCaches) {}
 
 FileTypeRegistrar::FileTypeRegistrar()
     : FileTypeRegistrar(UserDataHome(), QCoreApplication::applicationFilePath()) {}
 
 QString FileTypeRegistrar::MimePackagePath() const {
-    return dataHome_ + QStringLiteral("/mime/packages/") + QLatin1String(kPackageName);
+    return dataHome_ + QStringLiteral("/mime/packages/") + QLatin1String(kDesktopId) +
+           QStringLiteral(".xml");
 }
 
 QString FileTypeRegistrar::DesktopEntryPath() const {
-    return dataHome_ + QStringLiteral("/applications/") + QLatin1String(kDesktopName);
+    return dataHome_ + QStringLiteral("/applications/") + QLatin1String(kDesktopId) +
+           QStringLiteral(".desktop");
+}
+
+QString FileTypeRegistrar::IconPath() const {
+    return dataHome_ + QStringLiteral("/icons/hicolor/scalable/apps/") + QLatin1String(kDesktopId) +
+           QStringLiteral(".svg");
+}
+
+QByteArray FileTypeRegistrar::Icon() {
+    InitAppResources();
+    QFile f(QStringLiteral(":/app/") + QLatin1String(kDesktopId) + QStringLiteral(".svg"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool FileTypeRegistrar::Missing() const {
@@ -96,7 +128,11 @@ QString FileTypeRegistrar::MimePackage() const {
     for (const FileTypeInfo& t : kRegisteredFileTypes) {
         w.writeStartElement(QStringLiteral("mime-type"));
         w.writeAttribute(QStringLiteral("type"), QLatin1String(t.mimeType));
-        w.writeTextElement(QStringLiteral("comment"), FromUtf8(Msg(t.message)));
+        w.writeTextElement(QStringLiteral("comment"), EnglishText(t.message));
+        w.writeStartElement(QStringLiteral("comment"));
+        w.writeAttribute(QStringLiteral("xml:lang"), QStringLiteral("de"));
+        w.writeCharacters(GermanText(t.message));
+        w.writeEndElement();
         // Globs match without regard to case unless marked otherwise.
         w.writeEmptyElement(QStringLiteral("glob"));
         w.writeAttribute(QStringLiteral("pattern"),
@@ -111,27 +147,35 @@ QString FileTypeRegistrar::MimePackage() const {
 QString FileTypeRegistrar::DesktopEntry() const {
     QStringList types;
     for (const FileTypeInfo& t : kRegisteredFileTypes) types << QLatin1String(t.mimeType);
+    for (const char* t : kOpenedForeignTypes) types << QLatin1String(t);
     QString e;
     e += QStringLiteral("[Desktop Entry]\n");
     e += QStringLiteral("Type=Application\n");
     e += QStringLiteral("Name=Field Impulse Meter\n");
-    e += QStringLiteral("Comment=") + FromUtf8(Msg(0)) + u'\n';
-    e += QStringLiteral("Exec=") + QuoteExec(program_) + QStringLiteral(" %f\n");
+    e += QStringLiteral("Comment=") + EnglishText(0) + u'\n';
+    e += QStringLiteral("Comment[de]=") + GermanText(0) + u'\n';
+    // The program opens one file named on its command line.
+    e += QStringLiteral("Exec=") + ExecArgument(program_) + QStringLiteral(" %f\n");
+    e += QStringLiteral("Icon=") + QLatin1String(kDesktopId) + u'\n';
     e += QStringLiteral("Terminal=false\n");
     e += QStringLiteral("Categories=AudioVideo;Audio;\n");
+    e += QStringLiteral("Keywords=MLS;impulse response;frequency response;loudspeaker;PA;\n");
     e += QStringLiteral("MimeType=") + types.join(u';') + QStringLiteral(";\n");
     return e;
 }
 
 bool FileTypeRegistrar::Register(Prompter& prompter) const {
     const bool ok = WriteWhole(MimePackagePath(), MimePackage().toUtf8()) &&
-                    WriteWhole(DesktopEntryPath(), DesktopEntry().toUtf8());
+                    WriteWhole(DesktopEntryPath(), DesktopEntry().toUtf8()) &&
+                    WriteWhole(IconPath(), Icon());
     if (!ok) {
         prompter.Ask(Msg(244), Msg(4), PromptButtons::Ok, PromptIcon::Stop);
         return false;
     }
-    RefreshCache("update-mime-database", dataHome_ + QStringLiteral("/mime"));
-    RefreshCache("update-desktop-database", dataHome_ + QStringLiteral("/applications"));
+    if (refreshCaches_) {
+        RefreshCache("update-mime-database", dataHome_ + QStringLiteral("/mime"));
+        RefreshCache("update-desktop-database", dataHome_ + QStringLiteral("/applications"));
+    }
     prompter.Ask(Msg(244), Msg(243), PromptButtons::Ok, PromptIcon::Information);
     return true;
 }

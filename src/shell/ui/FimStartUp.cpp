@@ -1,13 +1,18 @@
 #include "shell/ui/FimStartUp.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QScreen>
+#include <QSvgRenderer>
 #include <QTimer>
 #include <QWidget>
 
 #include "audio/platform/PortAudioDevices.h"
 #include "auxwindows/ui/TForm3.h"
 #include "core/MeasurementState.h"
+#include "settings/platform/FirstStart.h"
 #include "shell/Catalog.h"
 #include "shell/FatalMemory.h"
 #include "shell/ui/InputLanguage.h"
@@ -46,6 +51,17 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     InitFft();
 
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+    // The desktop ties the windows to the program's desktop entry and shows its icon.
+    QGuiApplication::setDesktopFileName(QLatin1String(kDesktopId));
+    QSvgRenderer svg(FileTypeRegistrar::Icon());
+    if (svg.isValid()) {
+        QPixmap icon(256, 256);
+        icon.fill(Qt::transparent);
+        QPainter painter(&icon);
+        svg.render(&painter);
+        painter.end();
+        QApplication::setWindowIcon(QIcon(icon));
+    }
 
     // The start-up window shows while the main window is created and goes once that shows.
     auto* startUp = new TForm3;

@@ -1,10 +1,14 @@
 #include "shell/ui/SingleInstance.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QWidget>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace fim {
 
@@ -14,11 +18,31 @@ namespace {
 constexpr char kRaiseRequest[] = "RAISE\n";
 constexpr char kRaisedReply[] = "RAISED\n";
 
-QString LockFilePath(const QString& name) {
-    return QDir(QDir::tempPath()).filePath(name + QStringLiteral(".lock"));
+// The socket file of a server name: a path as it is, a plain name in the temporary folder.
+QString SocketPath(const QString& name) {
+    return QDir::isAbsolutePath(name) ? name : QDir(QDir::tempPath()).filePath(name);
+}
+
+QString LockFilePath(const QString& name) { return SocketPath(name) + QStringLiteral(".lock"); }
+
+// A socket file that another user made (in a shared folder) is not this user's instance.
+bool SocketIsAnotherUsers(const QString& name) {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(SocketPath(name));
+    return ::lstat(path.constData(), &st) == 0 && st.st_uid != ::getuid();
 }
 
 }  // namespace
+
+QString SingleInstance::UserServerName() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    if (!runtime.isEmpty() && runtime.startsWith('/') && ::stat(runtime.constData(), &st) == 0 &&
+        S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0) {
+        return QDir(QFile::decodeName(runtime)).filePath(QLatin1String(kServerName));
+    }
+    return QLatin1String(kServerName) + u'-' + QString::number(::getuid());
+}
 
 SingleInstance::SingleInstance(QString name, QObject* parent)
     : QObject(parent), name_(std::move(name)) {}
@@ -47,6 +71,7 @@ SingleInstance::Role SingleInstance::Start(int timeoutMs) {
 }
 
 bool SingleInstance::AskRunningInstance(int timeoutMs) {
+    if (SocketIsAnotherUsers(name_)) return false;
     QLocalSocket socket;
     socket.connectToServer(name_);
     // Refused or missing: no instance runs (a dead one may have left its socket file).

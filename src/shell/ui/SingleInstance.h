@@ -1,7 +1,9 @@
 #pragma once
-// One running fim at a time. The first instance listens on the local server "MIVRUNS"; a second
-// start connects, asks it to restore and raise its main window, and ends without opening any
-// device. A name left behind by an instance that died (nobody answers) is removed and taken over.
+// One running fim per user at a time. The first instance listens on the local server "MIVRUNS" in
+// the user's runtime folder (or "MIVRUNS-<user id>" in the temporary folder when there is none);
+// a second start connects, asks it to restore and raise its main window, and ends without opening
+// any device. A name left behind by an instance that died (nobody answers) is removed and taken
+// over. Whatever another user runs, under the old shared name or any other, never stops a start.
 
 #include <QObject>
 #include <QPointer>
@@ -18,13 +20,16 @@ class SingleInstance : public QObject {
   public:
     static constexpr const char* kServerName = "MIVRUNS";
 
+    // This user's server name: a path in $XDG_RUNTIME_DIR when that is a folder only the user
+    // can enter, else kServerName followed by "-" and the user id (in the temporary folder).
+    static QString UserServerName();
+
     enum class Role {
         First,      // this process runs; it now holds the name
         Activated,  // another instance answered and raises its window: end this process
     };
 
-    explicit SingleInstance(QString name = QString::fromLatin1(kServerName),
-                            QObject* parent = nullptr);
+    explicit SingleInstance(QString name = UserServerName(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // Asks a running instance to come to the front, or takes the name when none answers.

@@ -24,6 +24,8 @@
 #include <cmath>
 #include <vector>
 
+#include <unistd.h>
+
 #include "audio/ImpulseFiles.h"
 #include "audio/TimeFile.h"
 #include "audio/VirtualRoom.h"
@@ -37,6 +39,7 @@
 #include "settings/ui/TFEATURES.h"
 #include "settings/MemorySettingsTree.h"
 #include "settings/ProgramSettings.h"
+#include "settings/platform/FirstStart.h"
 #include "settings/platform/QSettingsTree.h"
 #include "shell/Catalog.h"
 #include "shell/ScriptedPrompter.h"
@@ -119,6 +122,7 @@ class TForm1Test : public ::testing::Test {
         o.room.realTime = false;
         o.room.seed = 5;
         o.arguments = std::move(arguments);
+        o.fileTypes = fileTypes;
         if (recording) {
             form = std::make_unique<RecordingForm>(meas, std::move(p), std::move(o));
         } else {
@@ -154,6 +158,7 @@ class TForm1Test : public ::testing::Test {
     QTemporaryDir dir;
     QString iniPath;  // set: the window keeps its settings in this file
     bool recording = false;  // open a RecordingForm
+    std::shared_ptr<const FileTypeRegistrar> fileTypes;  // set: registers missing file types
     MeasurementState meas;
     MemorySettingsTree tree;
     ScriptedPrompter* prompter = nullptr;
@@ -391,6 +396,32 @@ TEST_F(TForm1Test, FirstStartAsksForShortcutsOnce) {
         EXPECT_NE(shown.text, Msg(297));
         EXPECT_NE(shown.text, Msg(298));
     }
+}
+
+TEST_F(TForm1Test, MissingFileTypesAreRegisteredOnceAndOfferTheShortcuts) {
+    // Stored settings, but the file types are not registered yet (a program not installed).
+    const QString dataHome = dir.filePath(QStringLiteral("share"));
+    fileTypes =
+        std::make_shared<FileTypeRegistrar>(dataHome, QStringLiteral("/opt/fim/fim"), false);
+    Open();
+    prompter->answers = {PromptAnswer::Ok, PromptAnswer::No, PromptAnswer::No};
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    ASSERT_EQ(prompter->shown.size(), 3u);
+    EXPECT_EQ(prompter->shown[0].text, Msg(243));
+    EXPECT_EQ(prompter->shown[0].caption, Msg(244));
+    EXPECT_EQ(prompter->shown[1].text, Msg(297));
+    EXPECT_EQ(prompter->shown[2].text, Msg(298));
+    EXPECT_FALSE(fileTypes->Missing());
+    Close();
+
+    // Registered: the next start says nothing.
+    Open();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QApplication::processEvents();
+    EXPECT_TRUE(prompter->shown.empty());
 }
 
 TEST_F(TForm1Test, MacroCaptionsSummaryAndKeys) {
@@ -638,6 +669,51 @@ TEST_F(TForm1Test, RunStateReachesTheWindow) {
     EXPECT_EQ(form->statusBar()->palette().color(QPalette::Window), QColor(0xFF, 0x00, 0xFF));
     form->SetPinkIndicator(false);
     EXPECT_NE(form->statusBar()->palette().color(QPalette::Window), QColor(0xFF, 0x00, 0xFF));
+}
+
+// A real settings file the user made read-only, and a read-only settings folder: the window
+// starts with what is stored, says once at close that it cannot save, and the file stays as it
+// was. (The folder case needs a user whose permissions count: root may write anywhere.)
+TEST_F(TForm1Test, ReadOnlySettingsFileOrFolderStartsWithTheStoredValuesAndSaysOnce) {
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "read-only folder" : "read-only file");
+        if (folder && ::geteuid() == 0) continue;
+        QTemporaryDir home;
+        const QString ini = home.filePath(QStringLiteral("settings/fim.ini"));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("settings"))));
+        {
+            QSettingsTree stored(ini);
+            stored.WriteInteger("VERSION", kSettingsVersion);
+            stored.WriteInteger("MLSVOL", -12);
+            stored.WriteFloat("Temperatur", 31.5);
+            ASSERT_TRUE(stored.Flush());
+        }
+        QFile file(ini);
+        const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        const QString locked = folder ? home.filePath(QStringLiteral("settings")) : ini;
+        ASSERT_TRUE(QFile::setPermissions(locked, readOnly));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        iniPath = ini;
+        Open();
+        EXPECT_EQ(meas.Temperature, 31.5);
+        EXPECT_EQ(meas.OutputLevelDb, -12);
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QApplication::processEvents();
+        EXPECT_TRUE(prompter->shown.empty());
+        form->close();
+        ASSERT_EQ(prompter->shown.size(), 1u);
+        EXPECT_EQ(prompter->shown[0].caption, Msg(39));
+        form.reset();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), before);
+        file.close();
+        QFile::setPermissions(locked, readOnly | QFileDevice::WriteOwner);
+        iniPath.clear();
+    }
 }
 
 TEST_F(TForm1Test, SettingsThatCannotBeSavedAreReportedOnceWithTheirPlace) {

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,6 +12,8 @@
 #include <QWidget>
 #include <atomic>
 #include <thread>
+
+#include <unistd.h>
 
 #include "shell/ui/SingleInstance.h"
 
@@ -81,6 +84,12 @@ class FimProcesses : public ::testing::Test {
         env_ = QProcessEnvironment::systemEnvironment();
         // Settings, shortcuts and the instance name all stay inside the test's folder.
         env_.insert("TMPDIR", tmp_.path());
+        // The user's runtime folder: private to the user, as the session manager makes it.
+        ASSERT_TRUE(QDir(tmp_.path()).mkdir("run"));
+        ASSERT_TRUE(QFile::setPermissions(tmp_.filePath("run"), QFileDevice::ReadOwner |
+                                                                  QFileDevice::WriteOwner |
+                                                                  QFileDevice::ExeOwner));
+        env_.insert("XDG_RUNTIME_DIR", tmp_.filePath("run"));
         env_.insert("HOME", tmp_.path());
         env_.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));
         env_.insert("XDG_DATA_HOME", tmp_.filePath("data"));
@@ -104,7 +113,11 @@ class FimProcesses : public ::testing::Test {
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
-    QString SocketPath() const { return QDir(tmp_.path()).filePath("MIVRUNS"); }
+    QString SocketPath() const {
+        return env_.contains("XDG_RUNTIME_DIR")
+                   ? QDir(env_.value("XDG_RUNTIME_DIR")).filePath("MIVRUNS")
+                   : QDir(tmp_.path()).filePath("MIVRUNS-" + QString::number(::getuid()));
+    }
     // True when an instance listens on the name (a leftover socket file refuses connections).
     bool NameAnswers() const {
         QLocalSocket probe;
@@ -161,6 +174,49 @@ TEST_F(FimProcesses, InstanceThatDiedDoesNotBlockTheNextStart) {
     ASSERT_TRUE(third->waitForFinished(20000));
     EXPECT_EQ(third->exitCode(), 0);
     EXPECT_EQ(next->state(), QProcess::Running);
+}
+
+TEST_F(FimProcesses, ListenerOnTheOldSharedNameDoesNotStopTheStart) {
+    // Someone else's program listens under the name every user's instance once shared, in the
+    // shared temporary folder, and answers whatever it is asked.
+    QLocalServer foreign;
+    foreign.setSocketOptions(QLocalServer::WorldAccessOption);
+    ASSERT_TRUE(foreign.listen(QDir(tmp_.path()).filePath("MIVRUNS")));
+    int connections = 0;
+    QObject::connect(&foreign, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* s = foreign.nextPendingConnection()) {
+            ++connections;
+            s->write("RAISED\n");
+            s->flush();
+        }
+    });
+    for (const bool runtimeFolder : {true, false}) {
+        SCOPED_TRACE(runtimeFolder ? "runtime folder" : "no runtime folder");
+        if (!runtimeFolder) env_.remove("XDG_RUNTIME_DIR");
+        QProcess* fim = StartFim();
+        ASSERT_TRUE(WaitForName(fim)) << "fim gave way to the foreign listener";
+        fim->terminate();
+        ASSERT_TRUE(fim->waitForFinished(20000));
+    }
+    EXPECT_EQ(connections, 0);
+}
+
+TEST(SingleInstanceName, PrivateRuntimeFolderOrTheUserIdInTheName) {
+    QTemporaryDir tmp;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const QString run = tmp.filePath("run");
+    ASSERT_TRUE(QDir().mkdir(run));
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    QFile::setPermissions(run, owner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
+    EXPECT_EQ(SingleInstance::UserServerName(), QDir(run).filePath("MIVRUNS"));
+    // A runtime folder others may enter is no place for the name.
+    QFile::setPermissions(run, owner | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
+    const QString fallback = "MIVRUNS-" + QString::number(::getuid());
+    EXPECT_EQ(SingleInstance::UserServerName(), fallback);
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(SingleInstance::UserServerName(), fallback);
+    if (!saved.isEmpty()) qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 }  // namespace
