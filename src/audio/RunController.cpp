@@ -158,6 +158,8 @@ bool RunController::QueueSet(bool setA, bool first) {
 void RunController::StartRun() {
     MeasurementState& s = state_;
     s.AveragesDone = 0;
+    drift_.Prepare(s.MlsOrder);
+    s.Noise.Prepare((std::size_t{1} << s.MlsOrder) - 1);
     view_.SetStatusPanel(1, "1/" + std::to_string(s.AveragesTarget));
     view_.SetControlVisible(RunControl::AGAIN1, true);
     view_.SetAgainCaption(Msg(kMsgStop));
@@ -405,6 +407,7 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
     if (s.FirstSamplePending && s.IgnoreFirst && !periodInFlight_) RestartPeriod();
     if (StopRequested.load(std::memory_order_acquire)) return;
 
+    TrackDrift();
     const PeriodOutcome outcome = ProcessPeriod(s, host_.PeakQuestioner());
     ShowPeriodOutcome(outcome, view_);
     if (!outcome.complete) {
@@ -511,10 +514,20 @@ void RunController::ProcessContinuousPeriod() {
         }
         return;
     }
+    TrackDrift();
     const PeriodOutcome outcome = ProcessPeriod(s, host_.PeakQuestioner());
     ShowPeriodOutcome(outcome, view_);
     if (!outcome.complete) return;
     FinishRun(lock);
+}
+
+void RunController::TrackDrift() {
+    MeasurementState& s = state_;
+    // A period that is thrown away says nothing about the run's clocks.
+    if (s.FirstSamplePending && s.IgnoreFirst) return;
+    if (!drift_.Process(s.buffers.SampleresultI(), s.AtcMode >= 1, DriftCorrection)) return;
+    const double ppm = *drift_.Tracker().Ppm();
+    view_.SetDriftReport(DriftText(ppm, DriftWarningPpm), std::abs(ppm) > DriftWarningPpm);
 }
 
 void RunController::OnDeviceLost(int result) {

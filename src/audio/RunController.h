@@ -20,6 +20,7 @@
 #include "audio/DeviceNotifier.h"
 #include "audio/RunView.h"
 #include "audio/WaveDevices.h"
+#include "core/ClockDrift.h"
 #include "core/Recovery.h"
 #include "core/SpectrumTypes.h"
 
@@ -186,6 +187,12 @@ public:
     const ContinuousFeeder& Feeder() const { return feeder_; }
     // Whether the current or last run plays the MLS without a gap.
     bool ContinuousRun() const { return continuousRun_; }
+    // Clock drift between the input and the output, measured on every recorded period (on the
+    // reference channel with ATC, else on the room's). With DriftCorrection each recording is
+    // resampled onto the run's time base before recovery; off, the recordings are untouched.
+    bool DriftCorrection = false;
+    double DriftWarningPpm = 5.0;
+    const DriftTracker& Drift() const { return drift_.Tracker(); }
     // Names of the devices in use.
     std::string InputDeviceName() const;
     std::string OutputDeviceName() const;
@@ -233,6 +240,9 @@ private:
     uint32_t pendingUser_ = 0;
     std::chrono::steady_clock::time_point pendingSince_{};
     void ProcessPeriodDone(uint32_t headerUser);
+    // Measures (and with DriftCorrection corrects) the recorded period before its recovery.
+    void TrackDrift();
+    DriftCorrector drift_;
     // The end of a run whose last period ProcessPeriod completed (the lock is held).
     void FinishRun(InputLock& lock);
     // Continuous runs: start (or start again) the gapless stream, and take one recorded period.

@@ -33,6 +33,8 @@ public:
 
     // The current text of a status panel (a run keeps panel 0 and restores it afterwards).
     virtual std::string StatusPanel(int /*panel*/) const { return {}; }
+    // The clock drift measured so far in the run, and whether it passes the warning threshold.
+    virtual void SetDriftReport(const std::string& /*text*/, bool /*warn*/) {}
     // The level indicator after each recorded period.
     virtual void SetLevelGlyph(LevelGlyph /*glyph*/) {}
     // The feedback finder's level button (images 18 ok, 19 clipping, 20 low), when that window

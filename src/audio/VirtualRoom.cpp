@@ -79,6 +79,7 @@ constexpr Range kRanges[] = {
     {"gain", "VirtualRoom Gain", -100.0, 60.0, &RoomParameters::gainDb},
     {"latency", "VirtualRoom Latency", 0.0, 500.0, &RoomParameters::latencyMs},
     {"temperature", "VirtualRoom Temperature", -40.0, 60.0, &RoomParameters::temperature},
+    {"ppm", "VirtualRoom ClockPpm", -1000.0, 1000.0, &RoomParameters::clockPpm},
     {"feedback_frequency", "VirtualRoom Feedback Frequency", 20.0, 20000.0,
      &RoomParameters::feedbackFrequency},
     {"feedback_level", "VirtualRoom Feedback Level", -100.0, 0.0, &RoomParameters::feedbackLevel},
@@ -160,7 +161,7 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
         return std::nullopt;
     }
     return "unknown room parameter \"" + key +
-           "\" (distance, reverb, noise, gain, latency, temperature, seed, feedback, "
+           "\" (distance, reverb, noise, gain, latency, temperature, ppm, seed, feedback, "
            "feedback_frequency, feedback_level, feedback_delay, feedback_length)";
 }
 
@@ -227,7 +228,7 @@ std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate) {
     return h;
 }
 
-RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate)
+RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate, double clockDelay)
     : rate_(rate),
       latency_(p.LatencySamples(rate)),
       gain_(std::pow(10.0, p.gainDb / 20.0)),
@@ -244,6 +245,43 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate)
     delayLine_.assign(static_cast<std::size_t>(latency_) + 1, 0.0);
     x_.assign(kChunk, 0.0);
     y_.assign(kChunk, 0.0);
+    if (p.clockPpm != 0.0) {
+        clockStep_ = p.clockPpm * 1e-6;
+        // A fresh pair of clocks starts at the end of the range it drifts away from.
+        const double start = clockStep_ > 0 ? kMinClockDelay : kMinClockDelay + kClockSlip;
+        clockDelay_ = clockDelay >= kMinClockDelay && clockDelay <= kMinClockDelay + kClockSlip
+                          ? clockDelay
+                          : start;
+        history_.assign(2 * kHistory, 0.0);
+    }
+}
+
+void RoomSimulator::ReadDrifted(double left, double right, double& outLeft, double& outRight) {
+    history_[2 * historyPos_] = left;
+    history_[2 * historyPos_ + 1] = right;
+    // Read position measured back from the newest sample: `clockDelay_` samples ago.
+    const double back = clockDelay_;
+    const double base = std::floor(back);
+    const double frac = back - base;
+    const auto nearest = static_cast<std::size_t>(base);
+    // Gather the 32 samples around the position oldest first into a small frame for the kernel.
+    constexpr int kTaps = 2 * FractionalReader::kHalf;
+    double l[kTaps + 1], r[kTaps + 1];
+    for (int i = 0; i <= kTaps; ++i) {
+        // Element i lies nearest + kHalf − i samples back.
+        const std::size_t age = nearest + FractionalReader::kHalf - static_cast<std::size_t>(i);
+        const std::size_t at = (historyPos_ + kHistory - age) & (kHistory - 1);
+        l[i] = history_[2 * at];
+        r[i] = history_[2 * at + 1];
+    }
+    // In that frame the newest-but-`back` instant sits at kHalf − frac.
+    const double pos = double(FractionalReader::kHalf) - frac;
+    outLeft = readerLeft_.At(l, kTaps + 1, 1, pos);
+    outRight = readerRight_.At(r, kTaps + 1, 1, pos);
+    historyPos_ = (historyPos_ + 1) & (kHistory - 1);
+    clockDelay_ += clockStep_;
+    if (clockDelay_ > kMinClockDelay + kClockSlip) clockDelay_ -= kClockSlip;
+    if (clockDelay_ < kMinClockDelay) clockDelay_ += kClockSlip;
 }
 
 double RoomSimulator::NextNoise() { return noiseAmplitude_ * NextUniform(noiseState_); }
@@ -279,8 +317,11 @@ void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* inp
             const std::size_t size = delayLine_.size();
             const double reference = delayLine_[(delayPos_ + 1) % size];
             delayPos_ = (delayPos_ + 1) % size;
-            const double left = gain_ * reference + NextNoise();
-            const double right = gain_ * y_[i] + NextNoise() + NextFeedback();
+            double left = gain_ * reference;
+            double right = gain_ * y_[i];
+            if (clockStep_ != 0.0) ReadDrifted(left, right, left, right);
+            left += NextNoise();
+            right += NextNoise() + NextFeedback();
             ++ticks_;
             if (input == nullptr) continue;
             if (inChannels == 2) {
@@ -400,7 +441,7 @@ int VirtualRoom::Open(Direction& d, int index, const DeviceFormat& format, WaveC
     const Direction& other = (&d == &in_) ? out_ : in_;
     if (other.open && other.format.samplesPerSec != format.samplesPerSec) return kWaveBadFormat;
     if (!room_) {
-        room_ = std::make_unique<RoomSimulator>(params_, format.samplesPerSec);
+        room_ = std::make_unique<RoomSimulator>(params_, format.samplesPerSec, clockDelay_);
         playBuffer_.assign(2 * kFastChunk, 0);
         recordBuffer_.assign(2 * kFastChunk, 0);
     }
@@ -483,8 +524,13 @@ int VirtualRoom::CloseInput() {
     in_.open = false;
     in_.callback = nullptr;
     recording_ = false;
-    if (!out_.open) room_.reset();
+    if (!out_.open) CloseRoom();
     return kWaveOk;
+}
+
+void VirtualRoom::CloseRoom() {
+    if (room_ && params_.clockPpm != 0.0) clockDelay_ = room_->ClockDelay();
+    room_.reset();
 }
 
 int VirtualRoom::WriteOutput(WaveHeader& header) {
@@ -528,7 +574,7 @@ int VirtualRoom::CloseOutput() {
     ResetQueue(out_.queue);
     out_.open = false;
     out_.callback = nullptr;
-    if (!in_.open) room_.reset();
+    if (!in_.open) CloseRoom();
     return kWaveOk;
 }
 

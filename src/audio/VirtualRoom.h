@@ -23,6 +23,7 @@
 
 #include "audio/PartitionedConvolver.h"
 #include "audio/WaveDevices.h"
+#include "core/Resampler.h"
 
 namespace fim {
 
@@ -38,6 +39,7 @@ struct RoomParameters {
     double gainDb = 0.0;         // input gain, dB
     double latencyMs = 30.0;     // converter latency, output to input
     double temperature = 20.0;   // air temperature, °C
+    double clockPpm = 0.0;       // input clock against the output clock, ppm (fast when > 0)
     uint32_t seed = 1;
     bool realTime = true;
     // A feedback howl at the microphone input (right channel; the mono input), on top of the
@@ -60,13 +62,13 @@ struct RoomParameters {
     double DirectDelaySamples(uint32_t rate) const { return distance / SoundSpeed() * rate; }
 
     // Sets one parameter from "key=value" (keys: distance, reverb, noise, gain, latency,
-    // temperature, seed, feedback (0 or 1), feedback_frequency, feedback_level, feedback_delay,
-    // feedback_length). Returns an error text, or nullopt when taken.
+    // temperature, ppm, seed, feedback (0 or 1), feedback_frequency, feedback_level,
+    // feedback_delay, feedback_length). Returns an error text, or nullopt when taken.
     std::optional<std::string> Set(const std::string& keyValue);
     // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
-    // "… Noise", "… Gain", "… Latency", "… Temperature", "… Seed", "… Feedback", "… Feedback
-    // Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length"); values out of range
-    // are ignored.
+    // "… Noise", "… Gain", "… Latency", "… Temperature", "… ClockPpm", "… Seed", "… Feedback",
+    // "… Feedback Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length");
+    // values out of range are ignored.
     void Load(const SettingsTree& tree);
     // Writes every parameter under the names Load reads.
     void Store(SettingsTree& tree) const;
@@ -78,9 +80,13 @@ struct RoomParameters {
 std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate);
 
 // The arithmetic of the room: output frames in, input frames out, one frame per sample clock tick.
+// With a clock offset the input is the room's sound read at the input clock's instants: input
+// tick j reads the output-clock signal at j − delay, the delay growing by ppm·10⁻⁶ per tick and
+// slipping by whole blocks, as a device's buffer does, when it leaves its range.
 class RoomSimulator {
 public:
-    RoomSimulator(const RoomParameters& p, uint32_t rate);
+    // `clockDelay` is the delay of the input clock reached before (kept across device restarts).
+    RoomSimulator(const RoomParameters& p, uint32_t rate, double clockDelay = -1.0);
 
     // Renders `frames` ticks. `output` holds the played frames (outChannels interleaved, may be
     // null for silence); `input` receives inChannels interleaved 16-bit samples (may be null when
@@ -89,9 +95,17 @@ public:
                  std::size_t frames);
 
     std::size_t Ticks() const { return ticks_; }
+    // The input clock's current delay behind the output clock, in samples.
+    double ClockDelay() const { return clockDelay_; }
+
+    static constexpr double kMinClockDelay = 20.0;
+    static constexpr double kClockSlip = 4096.0;
 
 private:
     static constexpr std::size_t kChunk = 1024;
+    static constexpr std::size_t kHistory = 8192;  // power of two, > kMinClockDelay + kClockSlip + 16
+    // The two input channels before the noise, as the input clock reads them.
+    void ReadDrifted(double left, double right, double& outLeft, double& outRight);
     double NextNoise();
     double NextFeedback();
 
@@ -105,6 +119,11 @@ private:
     std::size_t delayPos_ = 0;
     std::vector<double> x_, y_;
     std::size_t ticks_ = 0;
+    double clockStep_ = 0.0;  // delay growth per tick
+    double clockDelay_ = 0.0;
+    std::vector<double> history_;  // last kHistory (left, right) pairs on the output clock
+    std::size_t historyPos_ = 0;
+    FractionalReader readerLeft_, readerRight_;
     RoomParameters params_;
     double feedbackPhase_ = 0.0;  // radians, kept within one turn
 };
@@ -176,6 +195,8 @@ private:
     bool Supports(const DeviceFormat& format) const;
     int Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback);
     void ResetQueue(Queue& q);
+    // Drops the room when both directions are closed, keeping its input clock's delay.
+    void CloseRoom();
     void Run();
     bool HasWork() const;
     // Renders up to `maxFrames`; returns the frames rendered. Called with the lock held.
@@ -194,6 +215,7 @@ private:
     std::atomic<uint64_t> inDropped_{0}, outStarved_{0};
     bool quit_ = false;
     std::unique_ptr<RoomSimulator> room_;
+    double clockDelay_ = -1.0;  // input clock delay at the last close; < 0 before the first open
     std::vector<int16_t> playBuffer_, recordBuffer_;
     std::thread thread_;
 };

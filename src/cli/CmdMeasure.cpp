@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 #include "audio/DeviceSet.h"
@@ -19,12 +20,13 @@
 #include "base/MemorySettingsTree.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "cli/SignalState.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
 #include "cli/ResponseFile.h"
+#include "cli/SignalState.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
+#include "core/NoiseFloor.h"
 
 namespace fim::cli {
 
@@ -78,6 +80,7 @@ int RunMeasure(const Args& args) {
         .Repeated("--room", "KEY=VALUE", "a Virtual Room parameter; may be given several times")
         .Switch("--fast", "run the Virtual Room as fast as possible")
         .Switch("--continuous", "continuous averaging")
+        .Switch("--drift-correction", "correct the clock drift between input and output")
         .Option("--out", "IR.mtf", "the impulse response: a .mtf time file or a .wav file");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, a.Error(), 2);
     RoomParameters room;
@@ -131,6 +134,7 @@ int RunMeasure(const Args& args) {
     ToolHost host;
     SemaphoreWakeup wake;
     RunController controller(state, devices, settings, prompter, view, host, &wake);
+    controller.DriftCorrection = a.Has("--drift-correction");
 
     if (!controller.SetupSound()) {
         if (host.unknownDevice) {
@@ -162,6 +166,29 @@ int RunMeasure(const Args& args) {
     json.Add("averages", averages);
     json.Add("peak_index", state.ImpulsePeakIndex);
     json.Add("peak_value", state.ImpulsePeakValue);
+    if (const auto ppm = controller.Drift().Ppm()) {
+        json.Add("clock_drift_ppm", *ppm);
+        json.Add("clock_drift_warning", std::abs(*ppm) > controller.DriftWarningPpm ? 1 : 0);
+    }
+    // Signal-to-noise ratio per octave band over the response from 1 ms before its peak (up to
+    // 16384 samples), from the spread between the periods.
+    if (const auto noise = state.Noise.Noise(); !noise.empty() && state.ImpulsePeakIndex > 0) {
+        const std::size_t before = static_cast<std::size_t>(std::nearbyint(rate / 1000.0));
+        const std::size_t peak = static_cast<std::size_t>(state.ImpulsePeakIndex - 1);
+        const std::size_t start = peak > before ? peak - before : 0;
+        const std::size_t count = std::min<std::size_t>(16384, noise.size() - start);
+        std::vector<JsonObject> bands;
+        for (const auto& b : OctaveSnr(state.buffers.RLPd(), noise.data(), start, count, rate)) {
+            if (!b.valid) continue;
+            JsonObject band;
+            band.Add("centre_hz", b.centre);
+            band.Add("snr_db", b.snrDb);
+            bands.push_back(band);
+        }
+        json.Add("snr_start", static_cast<int>(start + 1));
+        json.Add("snr_end", static_cast<int>(start + count));
+        json.Add("snr_octaves", bands);
+    }
     json.Add("status", view.seen);
     json.Add("file", out);
     json.Print();

@@ -15,6 +15,7 @@
 
 #include "app/FatalMemory.h"
 #include "audio/ImpulseFiles.h"
+#include "auxwindows/InfoScreens.h"
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
 #include "base/MessageIds.h"
@@ -26,6 +27,7 @@
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/MicCalText.h"
+#include "spectrum/Provenance.h"
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
 #include "spectrum/TimeWindow.h"
@@ -69,6 +71,7 @@ int RunSpectrum(const Args& args) {
         .Option("--spectrum", "OUT.mfr|OUT.smr", "the spectrum as a spectrum file")
         .Option("--ascii-offset", "DB", "level offset of the text export (default 80)")
         .Switch("--use-gain", "the text export includes the gain offset")
+        .Switch("--no-stamp", "no provenance comments in the exported files")
         .Option("--gain", "DB", "gain offset (default 0)")
         .Option("--png", "OUT.png", "the plot as the window paints it")
         .Option("--width", "PX", "width of the PNG (default 1000)")
@@ -229,15 +232,38 @@ int RunSpectrum(const Args& args) {
         PaintFrequencyPlot(painter, image.rect(), view, paint);
     }
 
+    // What produced the exports, unless asked for the plain files.
+    const bool stamp = !a.Has("--no-stamp");
+    Provenance origin;
+    origin.program = std::string("fimtool ") + kProgramVersion;
+    origin.date = NowText();
+    origin.sampleRate = static_cast<int>(rate);
+    for (int order = 2; order <= 24; ++order) {
+        if ((int64_t{1} << order) == state.MlsSize) origin.mlsOrder = order;
+    }
+    origin.windowSamples = static_cast<int>(computer.ViewEnd() - computer.ViewStart());
+    origin.fftSize = computer.FftSize();
+    origin.mode = mode == AnalysisMode::Fft ? "FFT" : "SMOOTH";
+    if (mode == AnalysisMode::Smooth) origin.smoothing = "width " + std::to_string(2 * smoothing + 1);
+    if (!cal.empty()) origin.calibrationFile = cal, origin.calibrationHash = FileHash(cal);
+    if (haveMic) origin.micFile = micPath, origin.micHash = FileHash(micPath);
+    origin.soundSpeed = state.SoundSpeed;
+    if (stamp && !image.isNull()) {
+        for (const auto& [key, value] : origin.Fields()) {
+            image.setText(QString::fromStdString(key), QString::fromStdString(value));
+        }
+    }
+
     const double offset = FrdLevelOffset(asciiOffset, a.Has("--use-gain"),
                                          a.Has("--gain") ? gain : computer.GainOffset());
     if (!frd.empty()) {
         const std::string text =
-            mode == AnalysisMode::Fft
+            (stamp ? ProvenanceComments(origin) : std::string()) +
+            (mode == AnalysisMode::Fft
                 ? BuildFrdFft(computer.DisplaySpectrum().data(), computer.FftSize(), rate,
                               computer.LowestValidFrequency(), computer.LevelReference(), offset)
                 : BuildFrdSmooth(computer.SmoothDisplay().data(), computer.LowestValidFrequency(),
-                                 computer.LevelReference(), offset, haveMic ? &mic : nullptr);
+                                 computer.LevelReference(), offset, haveMic ? &mic : nullptr));
         AtomicFile file;
         if (!file.Open(frd) || !file.Write(text) || !file.Commit()) {
             return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + frd + " " + file.Error());
@@ -278,6 +304,11 @@ int RunSpectrum(const Args& args) {
     if (!frd.empty()) json.Add("frd", frd);
     if (!specOut.empty()) json.Add("spectrum", specOut);
     if (!png.empty()) json.Add("png", png);
+    if (stamp) {
+        JsonObject fields;
+        for (const auto& [key, value] : origin.Fields()) fields.Add(key, value);
+        json.Add("provenance", fields);
+    }
     json.Print();
     return 0;
 }

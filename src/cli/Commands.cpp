@@ -31,10 +31,12 @@ const std::vector<Command>& AllCommands() {
         {"measure", RunMeasure,
          "[--device NAME | --input-device NAME --output-device NAME] [--order N] "
          "[--averages K] [--atc] [--peaksync] [--pink] [--level DB] [--rate HZ] "
-         "[--ignore-first] [--room KEY=VALUE ...] [--fast] [--continuous] --out IR.mtf",
+         "[--ignore-first] [--room KEY=VALUE ...] [--fast] [--continuous] [--drift-correction] "
+         "--out IR.mtf",
          "Measures through the run controller on the named devices (the Virtual Room by "
          "default; --fast runs it as fast as possible; --continuous averages every period of an "
-         "MLS played without a gap), saves the response and prints a JSON summary."},
+         "MLS played without a gap; --drift-correction resamples each period for the measured "
+         "clock drift), saves the response and prints a JSON summary."},
         {"band", RunBand, "--series S --freq F",
          "Prints the equaliser band of a frequency as displayed, and its deviation."},
         {"finder", RunFinder, "--in CAPTURE.wav [--resolution high|normal|low] [--display 0..3]",
@@ -47,7 +49,7 @@ const std::vector<Command>& AllCommands() {
         {"spectrum", RunSpectrum,
          "--in IR.mtf|IR.wav [--start S --end E] [--mode fft|smooth] [--fft-size N] "
          "[--smoothing V] [--cal FILE] [--mic FILE] [--frd OUT.frd] [--spectrum OUT.mfr|OUT.smr] "
-         "[--ascii-offset DB] [--use-gain] [--gain DB]",
+         "[--ascii-offset DB] [--use-gain] [--gain DB] [--no-stamp]",
          "Computes the spectrum of an analysis window and writes it as a text table, a "
          "spectrum file or a picture."},
         {"info", RunInfo, "FILE", "Describes any file the program reads, as JSON."},

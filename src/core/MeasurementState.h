@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "core/NoiseFloor.h"
 #include "core/SampleFormat.h"
 
 namespace fim {
@@ -121,6 +122,10 @@ struct MeasurementState {
     double ImpulsePeakValue = 0.0;
     int32_t ImpulsePeakIndex = 0;  // 1-based
     bool ImpulseValid = false;
+
+    // The spread between the periods of the run (prepared by the run controller); after a run
+    // of two or more periods NoiseImpulse() holds the averaged response's noise.
+    NoiseTracker Noise;
 
     // Serialises the processing of a recorded period against stopping a run.
     std::mutex InputMutex;

@@ -314,6 +314,9 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
 
     if (state.AtcMode < 1) {
         count();
+        if (!ignoreThis) {
+            state.Noise.Add(recording + 2 * n + 1, avl, state.AveragesDone - 1, length, 2);
+        }
         TakeSamples(recording, n, length, avl, state.AveragesDone > 1);
     } else {
         // Coarse timing from the reference channel; the period is read from 210 samples before
@@ -325,6 +328,7 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
         int32_t* period = PeriodScratch(length);
         SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
         if (!state.PeakSync) {
+            if (!ignoreThis) state.Noise.Add(period, avl, state.AveragesDone, length);
             if (state.AveragesDone != 0) {
                 for (std::size_t k = 0; k < length; ++k) avl[k] += period[k];
             } else {
@@ -341,11 +345,13 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
                     out.sync = Sync::FirstIgnored;
                 } else {
                     count();
+                    state.Noise.Add(rlp, rlp, 0, length);
                     out.sync = Sync::Reference;
                 }
                 redraw();
             } else if (q == state.ReferencePeak) {
                 count();
+                state.Noise.Add(avl, rlp, state.AveragesDone - 1, length);
                 addToSum();
                 out.sync = Sync::Valid;
                 redraw();
@@ -369,6 +375,7 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
                     SteadyStateSamples(recording, order, static_cast<std::size_t>(start), period);
                     RecoverInt(order, 1, period, avl);
                     ++state.AveragesDone;
+                    state.Noise.Add(avl, rlp, state.AveragesDone - 1, length);
                     addToSum();
                     redraw();
                     out.sync = Sync::Corrected;
@@ -392,6 +399,7 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
         } else {
             for (std::size_t k = 0; k < length; ++k) avl[k] /= divisor;
             RecoverImpulseFloat(order, avl, rlp);
+            state.Noise.ToResponse(order);
         }
         return out;
     }

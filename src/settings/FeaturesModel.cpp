@@ -165,6 +165,8 @@ void FeaturesModel::LoadControls() {
     v.overlayIndex = widthIndex(s.OverlayPenWidth);
     v.asciiOffset = Clamp(s.AsciiOffset, kAsciiRange);
     v.useGain = s.AsciiUseGain;
+    v.stampExports = s.StampExports;
+    v.driftCorrection = s.DriftCorrection;
     v.overwritePrompt = s.OverwritePrompt;
     // USER MACRO
     v.macroNumber = Clamp(v.macroNumber, 1, kUserMacroCount);
@@ -401,6 +403,8 @@ bool FeaturesModel::Ok() {
     s.OverlayPenWidth = int16_t(1 << Clamp(v.overlayIndex, 0, 3));
     s.AsciiOffset = Clamp(v.asciiOffset, kAsciiRange);
     s.AsciiUseGain = v.useGain;
+    s.StampExports = v.stampExports;
+    s.DriftCorrection = v.driftCorrection;
     s.OverwritePrompt = v.overwritePrompt;
     auto setWindow = [&m](TimeWindow& w, const std::string& name, int32_t pre, int32_t post) {
         w.name = name.substr(0, TimeWindow::kMaxName);

@@ -106,6 +106,9 @@ struct FeaturesValues {
     int traceIndex = 1, overlayIndex = 0;  // width 2^index
     int asciiOffset = 80;
     bool useGain = false, overwritePrompt = true;
+    bool stampExports = true;
+    // MEASUREMENT
+    bool driftCorrection = false;
     // USER MACRO
     int macroNumber = 1;  // UpDown1, 1 … 12
     MacroFields macro;

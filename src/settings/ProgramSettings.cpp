@@ -174,6 +174,11 @@ SettingsLoadReport LoadMainSettings(SettingsTree& tree, ProgramSettings& s, Meas
     if (state.AtcMode > 1) state.AtcMode = 1;
     s.Lme = Int(t, "LME", 3);
     s.AsciiUseGain = Bool(t, "ASCII 2", false);
+    s.StampExports = Bool(t, "STAMP EXPORTS", true);
+    s.DriftCorrection = Bool(t, "DRIFT CORRECTION", false);
+    if (const auto w = t.ReadFloat("DRIFT WARNING"); w && *w > 0.0 && *w <= 1000.0) {
+        s.DriftWarningPpm = *w;
+    }
     state.PeakSync = Bool(t, "Peaksync", true);
     state.SyncMode = IntIn(t, "Syncmode", 0, 0, 2);
     state.IgnoreFirst = Bool(t, "Ignorefirst", true);
@@ -307,6 +312,9 @@ bool SaveProgramSettings(SettingsTree& t, const ProgramSettings& s, const Measur
     t.WriteBool("QUICKDRAW", s.QuickDraw);
     t.WriteBool("QDELAY", s.QuickDelay);
     t.WriteBool("ASCII 2", s.AsciiUseGain);
+    t.WriteBool("STAMP EXPORTS", s.StampExports);
+    t.WriteBool("DRIFT CORRECTION", s.DriftCorrection);
+    t.WriteFloat("DRIFT WARNING", s.DriftWarningPpm);
 
     t.WriteInteger("STIFTBREITE", s.PenWidth);
     t.WriteInteger("STIFTBREITE Overlay", s.OverlayPenWidth);

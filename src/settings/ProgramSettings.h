@@ -50,6 +50,9 @@ struct ProgramSettings {
     UserMacroBlock Macros = FactoryUserMacros();  // "Nusermakro1"
     int32_t Lme = 3;                              // "LME": measurement-run setting
     bool AsciiUseGain = false;                    // "ASCII 2"
+    bool StampExports = true;                     // "STAMP EXPORTS": what produced an export
+    bool DriftCorrection = false;                 // "DRIFT CORRECTION": resample for clock drift
+    double DriftWarningPpm = 5.0;                 // "DRIFT WARNING": warn above this drift, ppm
     bool OverwritePrompt = true;                  // "OPromt": ask before overwriting a time file
     bool AutoMinimize = false;                    // "AUTOMIN"
     int32_t Version = 0;      // "VERSION" as found (kSettingsVersion after an update)

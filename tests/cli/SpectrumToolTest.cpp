@@ -15,6 +15,7 @@
 
 #include "audio/TimeFile.h"
 #include "settings/SettingsRecords.h"
+#include "spectrum/Provenance.h"
 #include "spectrum/SpectrumFiles.h"
 
 namespace fim {
@@ -71,6 +72,7 @@ TEST_F(SpectrumTool, FlatImpulseReadsZeroDbInTheTenMillisecondWindow) {
     while (std::getline(lines, line)) {
         ASSERT_FALSE(line.empty());
         EXPECT_EQ(line.back(), '\r');
+        if (line[0] == '*') continue;  // what produced the file
         EXPECT_EQ(line.substr(9, 5), "80.00") << line;
         ++count;
     }
@@ -89,6 +91,57 @@ TEST_F(SpectrumTool, SmoothModeAndCalibrationWithTheSameMeasurement) {
     ASSERT_EQ(Run("--mode smooth --cal \"" + dir.File("s.smr") + "\""), 0) << err;
     EXPECT_NE(out.find("\"level_reference\": 1,"), std::string::npos) << out;
     EXPECT_NEAR(Number("peak_level"), 0.0, 0.01) << out;
+}
+
+// The reader a loudspeaker designer's tool uses: "*" lines skipped, every other line exactly
+// three numbers. Returns the comment lines; fails the test on any other line.
+std::vector<std::string> StrictFrdComments(const std::string& text, int& points) {
+    std::vector<std::string> comments;
+    std::istringstream lines(text);
+    std::string line;
+    points = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line[0] == '*') {
+            comments.push_back(line);
+            continue;
+        }
+        std::istringstream fields(line);
+        double f = 0, level = 0, phase = 0;
+        std::string rest;
+        EXPECT_TRUE(fields >> f >> level >> phase) << line;
+        EXPECT_FALSE(fields >> rest) << line;
+        ++points;
+    }
+    return comments;
+}
+
+TEST_F(SpectrumTool, StampedFrdNamesCalibrationAndMicrophoneWithTheirHashes) {
+    ASSERT_EQ(Run("--mode smooth --spectrum \"" + dir.File("cal.smr") + "\""), 0) << err;
+    const std::string mic = std::string(FIM_TEST_DATA_DIR) + "/miccal/star_sens_normalised.txt";
+    ASSERT_EQ(Run("--mode smooth --cal \"" + dir.File("cal.smr") + "\" --mic \"" + mic +
+                  "\" --frd \"" + dir.File("s.frd") + "\""),
+              0)
+        << err;
+    int points = 0;
+    const auto comments = StrictFrdComments(Slurp(dir.File("s.frd")), points);
+    EXPECT_GT(points, 100);
+    std::string all;
+    for (const auto& c : comments) all += c + "\n";
+    EXPECT_NE(all.find("* Calibration: cal.smr #" + FileHash(dir.File("cal.smr"))), std::string::npos) << all;
+    EXPECT_NE(all.find("* Microphone: star_sens_normalised.txt #" + FileHash(mic)), std::string::npos) << all;
+    EXPECT_NE(all.find("* Sample rate: 48000 Hz"), std::string::npos) << all;
+    EXPECT_NE(all.find("* Mode: SMOOTH"), std::string::npos) << all;
+    EXPECT_NE(out.find("\"provenance\": {"), std::string::npos) << out;
+
+    // Unstamped, the file is the plain export: the same points and no comment at all.
+    ASSERT_EQ(Run("--mode smooth --cal \"" + dir.File("cal.smr") + "\" --mic \"" + mic +
+                  "\" --no-stamp --frd \"" + dir.File("plain.frd") + "\""),
+              0)
+        << err;
+    int plainPoints = 0;
+    EXPECT_TRUE(StrictFrdComments(Slurp(dir.File("plain.frd")), plainPoints).empty());
+    EXPECT_EQ(plainPoints, points);
 }
 
 TEST_F(SpectrumTool, RefusedInputWritesNothing) {

@@ -179,9 +179,13 @@ TEST(ProgramSettingsSave, WritesEveryValueOnceAndFillsEmptySlots) {
     EXPECT_EQ(tree.ReadString("Overfile8"), "**");
     EXPECT_EQ(tree.ReadInteger("Samplerate"), 32000);  // written as "SAMPLERATE"
     EXPECT_EQ(LeBlock(*tree.ReadBinary("ABSWIN")).I32(4), 900);
-    // 16 list slots, 8 blocks, 19 booleans, 1 float, 20 integers, 6 strings; no VERSION, and
+    // 16 list slots, 8 blocks, 21 booleans, 2 floats, 20 integers, 6 strings; no VERSION, and
     // no device names while none is chosen.
-    EXPECT_EQ(tree.Count(), 70u);
+    EXPECT_EQ(tree.Count(), 73u);
+    // Exports are stamped and drift is only reported unless the user chooses otherwise.
+    EXPECT_EQ(tree.ReadBool("STAMP EXPORTS"), true);
+    EXPECT_EQ(tree.ReadBool("DRIFT CORRECTION"), false);
+    EXPECT_EQ(tree.ReadFloat("DRIFT WARNING"), 5.0);
     EXPECT_FALSE(tree.HasValue("VERSION"));
     EXPECT_FALSE(tree.HasValue("INCARD"));
 

@@ -200,7 +200,10 @@ void TForm1::buildMenus() {
     runMenu_ = bar->addMenu(M(235));
     runMenu_->menuAction()->setObjectName(QStringLiteral("RUN1"));
     QAction* mlsOnly = addItem(runMenu_, "MLSONLY1", M(65));
-    connect(mlsOnly, &QAction::triggered, this, [this] { controller_->NORMALClick(); });
+    connect(mlsOnly, &QAction::triggered, this, [this] {
+        takeDriftSettings();
+        controller_->NORMALClick();
+    });
     QAction* direct = addItem(runMenu_, "DIRECT1", M(66));
     connect(direct, &QAction::triggered, this, [this] { controller_->DIRECT1Click(); });
     QAction* rta = addItem(runMenu_, "RTA1", M(233));
@@ -238,7 +241,10 @@ void TForm1::buildMenus() {
     again_ = bar->addAction(M(185));
     again_->setObjectName(QStringLiteral("AGAIN1"));
     again_->setVisible(false);
-    connect(again_, &QAction::triggered, this, [this] { controller_->AGAIN1Click(); });
+    connect(again_, &QAction::triggered, this, [this] {
+        takeDriftSettings();
+        controller_->AGAIN1Click();
+    });
 
     // FFT &WINDOW: brings the frequency-response window forward (computing the spectrum when
     // there is none yet).
@@ -310,7 +316,22 @@ void TForm1::buildStatusBar() {
         panels_[static_cast<std::size_t>(i)] = l;
         l->installEventFilter(this);  // a click opens the system information screen
     }
+    driftPanel_ = new QLabel(this);
+    driftPanel_->setObjectName(QStringLiteral("DriftPanel"));
+    driftPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusBar()->addWidget(driftPanel_);
     statusBar()->installEventFilter(this);
+}
+
+void TForm1::takeDriftSettings() {
+    controller_->DriftCorrection = program_.DriftCorrection;
+    controller_->DriftWarningPpm = program_.DriftWarningPpm;
+}
+
+void TForm1::SetDriftReport(const std::string& text, bool warn) {
+    driftPanel_->setText(Q(text));
+    driftPanel_->setStyleSheet(warn ? QStringLiteral("color: #c00000; font-weight: bold")
+                                    : QString());
 }
 
 QAction* TForm1::action(const QString& name) const {

@@ -147,6 +147,9 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     std::string StatusPanel(int panel) const override;
     void RedrawImpulse() override;
     void SetLevelGlyph(LevelGlyph glyph) override;
+    void SetDriftReport(const std::string& text, bool warn) override;
+    // The run's drift settings from the program settings (the features dialog may change them).
+    void takeDriftSettings();
     void SetControlEnabled(RunControl control, bool enabled) override;
     void SetControlVisible(RunControl control, bool visible) override;
     void SetControlChecked(RunControl control, bool checked) override;
@@ -242,6 +245,7 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     QLabel* pleaseWait_ = nullptr;
     LevelGlyph glyph_ = LevelGlyph::Ok;
     std::array<QLabel*, 7> panels_{};
+    QLabel* driftPanel_ = nullptr;  // clock drift of the last run, red above the threshold
     QMenu* runMenu_ = nullptr;
     QMenu* setupMenu_ = nullptr;
     QMenu* averagingMenu_ = nullptr;

@@ -201,6 +201,8 @@ void TFEATURES::buildDataTab() {
     bl->addWidget(addCheck(box, "CheckBox9", QStringLiteral("ATC MODE"), &v.atc));
     bl->addWidget(addCheck(box, "CheckBox18", L("Continuous averaging", "Fortlaufende Mittelung"), &v.continuous));
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
+    bl->addWidget(addCheck(box, "DriftCorrectionBox", L("Correct clock drift", "Taktdrift korrigieren"),
+                           &v.driftCorrection));
     bl->addStretch();
     l->addWidget(box, 1, 1);
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
@@ -314,6 +316,8 @@ void TFEATURES::buildSoundTab() {
            QStringLiteral(" ms"));
     number("RoomTemperature", L("Air temperature", "Lufttemperatur"), &r.temperature, -40.0, 60.0, 1,
            QStringLiteral(" °C"));
+    number("RoomClockPpm", L("Clock offset", "Taktabweichung"), &r.clockPpm, -1000.0, 1000.0, 1,
+           QStringLiteral(" ppm"));
     roomSeed_ = new QSpinBox(roomGroup_);
     roomSeed_->setObjectName(QStringLiteral("RoomSeed"));
     roomSeed_->setRange(0, INT_MAX);
@@ -424,6 +428,8 @@ void TFEATURES::buildOtherTab() {
     auto* files = new QWidget(page);
     auto* fl = new QVBoxLayout(files);
     fl->addWidget(addCheck(files, "CheckBox14", M(247), &v.overwritePrompt));
+    fl->addWidget(addCheck(files, "StampExportsBox", L("Stamp exports", "Exporte kennzeichnen"),
+                           &v.stampExports));
     fl->addStretch();
     l->addWidget(files, 1, 2);
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {

@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QFont>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -26,15 +27,19 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "auxwindows/InfoScreens.h"
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 #include "base/paint/QtBoundary.h"
+#include "core/MeasurementState.h"
 #include "macros/MacroSnapshot.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/AsciiExport.h"
+#include "spectrum/Provenance.h"
 #include "spectrum/paint/FrequencyPainter.h"
+#include "spectrum/ui/FrequencyPainter.h"
 #include "traces/TraceSet.h"
 #include "traces/ui/TForm7.h"
 
@@ -469,6 +474,33 @@ void TFFTDISPLAY::SETCOLOR1Click() {
     Repaint();
 }
 
+Provenance TFFTDISPLAY::provenance() const {
+    const MeasurementState& m = Meas();
+    Provenance p;
+    p.program = std::string("MIV V") + kProgramVersion;
+    p.date = NowText();
+    p.sampleRate = static_cast<int>(model_.computer.SampleRate());
+    for (int order = 2; order <= 24; ++order) {
+        if ((int32_t{1} << order) == m.MlsSize) p.mlsOrder = order;
+    }
+    p.windowSamples = static_cast<int>(model_.computer.ViewEnd() - model_.computer.ViewStart());
+    p.fftSize = model_.computer.FftSize();
+    const bool smooth = model_.computer.Mode() == AnalysisMode::Smooth;
+    p.mode = smooth ? "SMOOTH" : "FFT";
+    if (smooth) p.smoothing = "width " + std::to_string(2 * program_.Smoothing + 1);
+    const AnalysisMode mode = model_.computer.Mode();
+    if (model_.store.CalibrationInUse(mode)) {
+        p.calibrationFile = model_.store.CalibrationPath(mode);
+        p.calibrationHash = FileHash(p.calibrationFile);
+    }
+    if (smooth && model_.store.MicCorrectionApplies(model_.computer.SampleRate())) {
+        p.micFile = model_.store.MicPath();
+        p.micHash = FileHash(p.micFile);
+    }
+    p.soundSpeed = m.SoundSpeed;
+    return p;
+}
+
 void TFFTDISPLAY::SASCII1Click() {
     if (!model_.computer.DataValid()) return;
     FileDialogRequest r;
@@ -483,13 +515,14 @@ void TFFTDISPLAY::SASCII1Click() {
         FrdLevelOffset(program_.AsciiOffset, program_.AsciiUseGain, model_.view.gain);
     const bool micApplies = model_.store.MicCorrectionApplies(model_.computer.SampleRate());
     const std::string text =
-        model_.computer.Mode() == AnalysisMode::Fft
+        (program_.StampExports ? ProvenanceComments(provenance()) : std::string()) +
+        (model_.computer.Mode() == AnalysisMode::Fft
             ? BuildFrdFft(model_.computer.DisplaySpectrum().data(), model_.computer.FftSize(),
                           model_.computer.SampleRate(), model_.computer.LowestValidFrequency(),
                           model_.computer.LevelReference(), offset)
             : BuildFrdSmooth(model_.computer.SmoothDisplay().data(), model_.computer.LowestValidFrequency(),
                              model_.computer.LevelReference(), offset,
-                             micApplies ? &model_.store.Mic() : nullptr);
+                             micApplies ? &model_.store.Mic() : nullptr));
     AtomicFile file;
     if (!file.Open(*path) || !file.Write(text) || !file.Commit())
         prompter_.Inform(Msg(39), *path + "\r" + file.Error(), PromptIcon::Stop);
@@ -648,7 +681,19 @@ void TFFTDISPLAY::PrintTo(QPrinter& printer, bool inColour) {
         prompter_.Inform(Msg(154), Msg(31), PromptIcon::Warning);
         return;
     }
-    const QRect page(0, 0, p.device()->width(), p.device()->height());
+    QRect page(0, 0, p.device()->width(), p.device()->height());
+    if (program_.StampExports && model_.computer.DataValid()) {
+        // Footer: what produced the curve, in small type under the plot.
+        QFont small = p.font();
+        small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.75));
+        p.setFont(small);
+        const int footer = 3 * p.fontMetrics().height();
+        const QRect strip(page.left(), page.bottom() - footer, page.width(), footer);
+        p.setPen(Qt::black);
+        p.drawText(strip, Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap,
+                   Q(ProvenanceLine(provenance())));
+        page.setBottom(strip.top() - 1);
+    }
     PaintTo(p, page, true, inColour, PrintHeader());
     p.end();
     if (printer.printerState() == QPrinter::Error)

@@ -38,6 +38,7 @@ namespace fim {
 class Prompter;
 class SettingsTree;
 struct ProgramSettings;
+struct Provenance;
 class FrequencyPlotWidget;
 class TForm7;
 class TraceSet;
@@ -112,6 +113,8 @@ class TFFTDISPLAY : public QMainWindow {
     // --- commands (menu handlers) ---
     void SAVE1Click();
     void SASCII1Click();
+    // What produced the displayed curve, for the stamp on exports.
+    Provenance provenance() const;
     void QuickSave(int slot);
     void OverlayQuickSave(int slot);
     void PresetSave(const std::string& name);

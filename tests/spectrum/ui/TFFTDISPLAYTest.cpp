@@ -19,12 +19,12 @@
 
 #include "../../audio/FileTestUtil.h"
 #include "base/Catalog.h"
+#include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/paint/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
-#include "base/FileTexts.h"
 
 namespace fim {
 namespace {
@@ -314,11 +314,33 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     prompter.files.push_back(frd);
     w->SASCII1Click();
     std::ifstream f(frd);
-    std::string line;
+    std::string line, stamp;
     int lines = 0;
-    while (std::getline(f, line)) ++lines;
+    while (std::getline(f, line)) {
+        if (line.starts_with("* ")) {
+            stamp += line;
+        } else {
+            ++lines;
+        }
+    }
     const SpectrumComputer& c = w->computer();
     EXPECT_EQ(lines, c.BinCount() - c.FirstBin() + 1);
+    EXPECT_NE(stamp.find("* FFT size: 4096"), std::string::npos) << stamp;
+    EXPECT_NE(stamp.find("* Mode: FFT"), std::string::npos) << stamp;
+
+    // Unstamped, the export is the plain list of points.
+    program.StampExports = false;
+    const std::string plain = dir.File("plain.FRD");
+    prompter.files.push_back(plain);
+    w->SASCII1Click();
+    std::ifstream p(plain);
+    int plainLines = 0;
+    while (std::getline(p, line)) {
+        EXPECT_NE(line[0], '*');
+        ++plainLines;
+    }
+    EXPECT_EQ(plainLines, lines);
+    program.StampExports = true;
 
     w->Snap(1);
     const UserMacro& m = program.Macros[2];

@@ -1,0 +1,261 @@
+// Clock drift, its correction and the noise floor, measured on the Virtual Room as a run records
+// it: the sequence played without a gap, recordings of two periods taken back to back.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "audio/RunView.h"
+#include "audio/VirtualRoom.h"
+#include "base/ScriptedPrompter.h"
+#include "core/ClockDrift.h"
+#include "core/MeasurementState.h"
+#include "core/Mls.h"
+#include "core/NoiseFloor.h"
+#include "core/Recovery.h"
+#include "core/Resampler.h"
+
+namespace fim {
+namespace {
+
+constexpr uint32_t kRate = 44100;
+
+class SilentView : public RunView {
+  public:
+    void SetStatusPanel(int, const std::string&) override {}
+    void RedrawImpulse() override {}
+};
+
+// Plays the sequence of `order` continuously into a room and hands out recordings of 2·N frames.
+class RoomRecorder {
+  public:
+    RoomRecorder(int order, const RoomParameters& p) : room_(p, kRate), n_(std::size_t{1} << order) {
+        ScriptedPrompter prompter;
+        std::vector<int8_t> m(n_ - 1);
+        EXPECT_TRUE(GenerateMls(order, m.data(), prompter));
+        mls_.assign(m.begin(), m.end());
+    }
+    // The sequence's phase at the first frame of the next recording.
+    std::size_t Phase() const { return phase_; }
+    // The next 2·N frames as 32-bit stereo samples.
+    std::vector<int32_t> Next() {
+        const std::size_t frames = 2 * n_;
+        std::vector<int16_t> out(2 * frames), in(2 * frames);
+        for (std::size_t f = 0; f < frames; ++f) {
+            const int16_t v = static_cast<int16_t>(16000 * mls_[phase_]);
+            out[2 * f] = out[2 * f + 1] = v;
+            phase_ = (phase_ + 1) % mls_.size();
+        }
+        room_.Process(out.data(), 2, in.data(), 2, frames);
+        return {in.begin(), in.end()};
+    }
+
+  private:
+    RoomSimulator room_;
+    std::size_t n_;
+    std::vector<int> mls_;
+    std::size_t phase_ = 0;
+};
+
+RoomParameters QuietRoom(double ppm) {
+    RoomParameters p;
+    p.clockPpm = ppm;
+    p.noiseDb = -80.0;
+    p.realTime = false;
+    return p;
+}
+
+TEST(ClockDrift, RoomOffsetsAreMeasuredWithinOnePpm) {
+    for (double ppm : {0.0, 10.0, -10.0, 50.0, -50.0}) {
+        RoomRecorder recorder(16, QuietRoom(ppm));
+        DriftTracker tracker;
+        for (int i = 0; i < 8; ++i) {
+            const auto rec = recorder.Next();
+            const auto measured = MeasureRecordingDrift(rec.data(), 16, true);
+            ASSERT_TRUE(measured.has_value()) << ppm;
+            tracker.Add(*measured);
+        }
+        EXPECT_NEAR(*tracker.Ppm(), ppm, 1.0) << ppm;
+    }
+}
+
+TEST(ClockDrift, NoClearReferenceGivesNoFigure) {
+    std::vector<int32_t> noise(4 * 4096);
+    uint32_t r = 7;
+    for (auto& v : noise) v = static_cast<int32_t>((r = r * 1664525u + 1013904223u) >> 20) - 2048;
+    EXPECT_FALSE(MeasureRecordingDrift(noise.data(), 12, true).has_value());
+    std::vector<int32_t> silence(4 * 4096, 0);
+    EXPECT_FALSE(MeasureRecordingDrift(silence.data(), 12, true).has_value());
+}
+
+TEST(ClockDrift, WarningNamesTheDriftAboveTheThreshold) {
+    EXPECT_EQ(DriftText(3.04, 5.0), "Clock drift 3.0 ppm");
+    EXPECT_EQ(DriftText(-12.26, 5.0), "Clock drift -12.3 ppm - check clocks");
+}
+
+// Averages 8 periods of the room through the run's recovery (reference timing and peak sync);
+// returns the averaged response's peak magnitude.
+double AveragedPeak(double ppm, bool correct, MeasurementState& s) {
+    constexpr int kOrder = 16;
+    s.MlsOrder = kOrder;
+    s.RecomputeDerived();
+    s.AveragesTarget = 8;
+    s.AveragesDone = 0;
+    s.AtcMode = 1;
+    s.PeakSync = true;
+    s.SyncMode = 1;
+    s.SyncTime = 20;
+    s.IgnoreFirst = false;
+    s.FirstSamplePending = false;
+    RoomRecorder recorder(kOrder, QuietRoom(ppm));
+    DriftCorrector corrector;
+    corrector.Prepare(kOrder);
+    for (int i = 0; i < 40; ++i) {
+        auto rec = recorder.Next();
+        corrector.Process(rec.data(), true, correct);
+        std::copy(rec.begin(), rec.end(), s.buffers.SampleresultI());
+        if (ProcessPeriod(s).complete) {
+            FindImpulsePeak(s);
+            return s.ImpulsePeakValue;
+        }
+    }
+    ADD_FAILURE() << "run did not complete";
+    return 0.0;
+}
+
+TEST(ClockDrift, CorrectionKeepsTheAveragedPeak) {
+    MeasurementState s;
+    s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+    const double reference = AveragedPeak(0.0, false, s);
+    const double drifting = AveragedPeak(50.0, false, s);
+    const double corrected = AveragedPeak(50.0, true, s);
+    const double lossDb = 20 * std::log10(reference / drifting);
+    const double correctedDb = 20 * std::log10(reference / corrected);
+    RecordProperty("loss_without_correction_db", std::to_string(lossDb));
+    EXPECT_GT(lossDb, 1.0);
+    EXPECT_LT(std::abs(correctedDb), 0.5);
+    // At 0 ppm the correction finds nothing to undo.
+    EXPECT_NEAR(AveragedPeak(0.0, true, s), reference, reference * 0.01);
+}
+
+TEST(Resampler, ReadsBandLimitedSignalsBetweenSamples) {
+    // A sine well below the band edge, read at fractional positions, matches its formula.
+    std::vector<double> x(400);
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] = std::sin(0.3 * double(k));
+    FractionalReader reader;
+    for (double pos : {100.0, 100.25, 150.5, 199.999, 250.75}) {
+        EXPECT_NEAR(reader.At(x.data(), 400, 1, pos), std::sin(0.3 * pos), 1e-4) << pos;
+    }
+    // Outside the samples the signal counts as silence.
+    EXPECT_EQ(reader.At(x.data(), 400, 1, -40.0), 0.0);
+}
+
+TEST(Resampler, RecordingRatioOneIsACopyAndPeriodicTailIsRebuilt) {
+    const std::size_t frames = 1000;
+    std::vector<int32_t> in(2 * frames), out(2 * frames);
+    const double period = 50.0;
+    for (std::size_t k = 0; k < frames; ++k) {
+        in[2 * k] = static_cast<int32_t>(k) - 500;
+        in[2 * k + 1] = static_cast<int32_t>(std::nearbyint(1e5 * std::sin(2 * M_PI * k / period)));
+    }
+    ResampleRecording(in.data(), frames, 1.0, period, 0.0, out.data());
+    EXPECT_EQ(std::vector<int32_t>(out.begin() + 40, out.end() - 40),
+              std::vector<int32_t>(in.begin() + 40, in.end() - 40));
+    // Read 1 % slower, the periodic right channel continues past the end instead of fading out.
+    ResampleRecording(in.data(), frames, 1.01, period, 0.0, out.data());
+    for (std::size_t k = 900; k < frames; ++k) {
+        EXPECT_NEAR(out[2 * k + 1], 1e5 * std::sin(2 * M_PI * 1.01 * double(k) / period), 30) << k;
+    }
+}
+
+TEST(VirtualRoomClock, ZeroOffsetIsTheRoomAsBeforeAndOffsetAccumulatesAcrossRestarts) {
+    RoomParameters p = QuietRoom(0.0);
+    RoomSimulator a(p, kRate), b(p, kRate, 300.0);
+    std::vector<int16_t> out(2 * 2000), inA(2 * 2000), inB(2 * 2000);
+    for (std::size_t k = 0; k < out.size(); ++k) out[k] = static_cast<int16_t>((k * 7919) % 20000) - 10000;
+    a.Process(out.data(), 2, inA.data(), 2, 2000);
+    b.Process(out.data(), 2, inB.data(), 2, 2000);
+    EXPECT_EQ(inA, inB);  // without an offset the stored clock delay plays no part
+
+    p.clockPpm = 100.0;
+    RoomSimulator first(p, kRate);
+    const double start = first.ClockDelay();
+    first.Process(out.data(), 2, inA.data(), 2, 2000);
+    EXPECT_NEAR(first.ClockDelay() - start, 0.2, 1e-9);
+    RoomSimulator second(p, kRate, first.ClockDelay());
+    second.Process(out.data(), 2, inA.data(), 2, 2000);
+    EXPECT_NEAR(second.ClockDelay() - start, 0.4, 1e-9);
+
+    RoomParameters q;
+    EXPECT_FALSE(q.Set("ppm=-20").has_value());
+    EXPECT_EQ(q.clockPpm, -20.0);
+    EXPECT_TRUE(q.Set("ppm=5000").has_value());
+}
+
+// SNR per octave band of the averaged response against what the room's noise level gives.
+TEST(NoiseFloor, OctaveSnrMatchesTheRoomsNoise) {
+    constexpr int kOrder = 15;
+    constexpr std::size_t kL = (std::size_t{1} << kOrder) - 1;
+    constexpr int kPeriods = 8;
+    RoomParameters p = QuietRoom(0.0);
+    p.noiseDb = -45.0;
+    RoomRecorder recorder(kOrder, p);
+    NoiseTracker tracker;
+    tracker.Prepare(kL);
+    std::vector<double> sum(kL, 0.0), period(kL);
+    std::vector<int32_t> samples(kL);
+    recorder.Next();  // the room settles
+    for (int i = 0; i < kPeriods; ++i) {
+        // Read every period from the same phase of the sequence.
+        const std::size_t start = (2 * kL + 1 - (recorder.Phase() + kL + 1) % kL) % kL;
+        const auto rec = recorder.Next();
+        SteadyStateSamples(rec.data(), kOrder, start, samples.data());
+        RecoverImpulseInt(kOrder, 1, samples.data(), period.data());
+        tracker.Add(period.data(), sum.data(), i, kL);
+        for (std::size_t k = 0; k < kL; ++k) sum[k] += period[k];
+    }
+    ASSERT_EQ(tracker.Periods(), kPeriods);
+    std::vector<double> mean(kL);
+    for (std::size_t k = 0; k < kL; ++k) mean[k] = sum[k] / kPeriods;
+    const auto noise = tracker.Noise();
+    ASSERT_EQ(noise.size(), kL);
+
+    // One period's recovered noise per sample: σ²·L/(L+1)² (input noise plus the 16-bit
+    // rounding); n periods divide it by n. Over a window of W samples each bin holds W times it.
+    const double sigma = std::pow(10.0, p.noiseDb / 20.0) * 32767.0;
+    const double perSample = (sigma * sigma + 1.0 / 12.0) * kL / ((kL + 1.0) * (kL + 1.0)) / kPeriods;
+    const std::size_t start = 1000, count = 16384;
+    const auto bands = OctaveSnr(mean.data(), noise.data(), start, count, kRate);
+    std::size_t size = 0;
+    const auto signal = PowerSpectrum(mean.data() + start, count, size);
+    for (const auto& b : bands) {
+        if (b.centre < 125 || b.centre > 8000) continue;
+        double s = 0.0;
+        int bins = 0;
+        for (std::size_t k = 1; k < signal.size(); ++k) {
+            const double hz = double(k) * kRate / double(size);
+            if (hz >= b.centre / std::sqrt(2.0) && hz < b.centre * std::sqrt(2.0)) s += signal[k], ++bins;
+        }
+        const double expected = 10 * std::log10(s / (bins * double(count) * perSample));
+        ASSERT_TRUE(b.valid);
+        EXPECT_NEAR(b.snrDb, expected, 2.0) << b.centre << " Hz";
+    }
+}
+
+TEST(NoiseFloor, NeedsTwoPeriodsAndScalesTheLastDifference) {
+    NoiseTracker t;
+    t.Prepare(3);
+    const double a[] = {1, 2, 3}, b[] = {3, 2, 1}, zero[] = {0, 0, 0};
+    t.Add(a, zero, 0, 3);
+    EXPECT_TRUE(t.Noise().empty());
+    t.Add(b, a, 1, 3);
+    // n = 2: (b − a)·√1/2.
+    EXPECT_EQ(t.Noise(), (std::vector<double>{1, 0, -1}));
+    // A period longer than prepared is not tracked (and never written past the buffer).
+    const double longer[5] = {};
+    t.Add(longer, longer, 2, 5);
+    EXPECT_EQ(t.Periods(), 2);
+}
+
+}  // namespace
+}  // namespace fim
