@@ -20,12 +20,6 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 
-class SilentView : public RunView {
-  public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
 // Plays the sequence of `order` continuously into a room and hands out recordings of 2·N frames.
 class RoomRecorder {
   public:
