@@ -39,7 +39,6 @@
 #include "spectrum/AsciiExport.h"
 #include "spectrum/Provenance.h"
 #include "spectrum/paint/FrequencyPainter.h"
-#include "spectrum/ui/FrequencyPainter.h"
 #include "traces/TraceSet.h"
 #include "traces/ui/TForm7.h"
 
