@@ -116,7 +116,7 @@ BENCHMARK(BM_ContinuousPeriodToProcessed)
     ->UseRealTime();
 
 class CountingView : public NullView {
-public:
+  public:
     void RunComplete() override { ++completed; }
     int completed = 0;
 };
@@ -140,7 +140,7 @@ void BM_RunWallTime(benchmark::State& state, bool continuous) {
     ScriptedPrompter prompter;
     CountingView view;
     class PausingHost : public NullHost {
-    public:
+      public:
         void Pause(int ms) override { RunHost::Pause(ms); }
     } host;
     SemaphoreWakeup wake;

@@ -12,13 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "BenchGui.h"
 #include "base/ScriptedPrompter.h"
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/paint/FrequencyPainter.h"
-
-#include "BenchGui.h"
 
 namespace {
 
@@ -66,8 +65,8 @@ void BM_PaintFrequencyWindow(benchmark::State& state) {
     fim::SharedFft().SmoothAnalysis(ir.data(), smooth.data(), 48000.0);
     std::vector<fim::DrawableCurve> traces;
     for (int t = 0; t < 5; ++t)
-        traces.push_back(fim::SmoothCurve(smooth, 200.0 * (t + 1), 0.0, 30.0, false,
-                                          0x0000FF << (t % 3), 1));
+        traces.push_back(
+            fim::SmoothCurve(smooth, 200.0 * (t + 1), 0.0, 30.0, false, 0x0000FF << (t % 3), 1));
 
     QImage image(1600, 900, QImage::Format_RGB32);
     std::vector<fim::SmoothRecord> scratch;

@@ -10,12 +10,11 @@
 #include <memory>
 #include <vector>
 
+#include "BenchGui.h"
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
 #include "mainwindow/paint/TracePainter.h"
-
-#include "BenchGui.h"
 
 namespace {
 

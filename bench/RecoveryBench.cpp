@@ -86,7 +86,9 @@ void BM_RecoverImpulseInt(benchmark::State& state) {
 class FftwCorrelation {
   public:
     FftwCorrelation(const std::vector<double>& sequence, int size, bool padded)
-        : length_(static_cast<int>(sequence.size())), size_(size), bins_(size / 2 + 1),
+        : length_(static_cast<int>(sequence.size())),
+          size_(size),
+          bins_(size / 2 + 1),
           padded_(padded) {
         in_ = fftw_alloc_real(size_);
         out_ = fftw_alloc_real(size_);

@@ -2,19 +2,17 @@
 // 517 × 247 image), against FFTW doing the same 100 transforms with the same level arithmetic as
 // the baseline.
 #include <benchmark/benchmark.h>
-
 #include <fftw3.h>
 
 #include <QImage>
 #include <cmath>
 #include <vector>
 
+#include "BenchGui.h"
 #include "auxwindows/TimeLevelDiagram.h"
 #include "auxwindows/paint/TimeLevelPainter.h"
 #include "core/FftEngine.h"
 #include "finder/WindowTable.h"
-
-#include "BenchGui.h"
 
 namespace {
 

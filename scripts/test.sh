@@ -8,6 +8,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 # Includes follow the folders' dependency order (fails fast, before the build).
 "$top/scripts/check-includes.sh"
+# The house style (clang-format) holds everywhere.
+"$top/scripts/check-style.sh"
 "$top/scripts/build.sh"
 export QT_QPA_PLATFORM=offscreen
 . "$top/scripts/sound-server.sh"

@@ -22,11 +22,13 @@ int ContinuousFeeder::Start(const MeasurementState& s, const std::function<void(
                                      s.buffers.ILP2b(), s.buffers.ILP2b() + n_ * blockAlign_};
     int r = kWaveOk;
     for (int i = 0; i < kInputSlots; ++i) {
-        in_[i].Setup(slots[i], static_cast<uint32_t>(n_ * blockAlign_), static_cast<uint32_t>(i + 1));
+        in_[i].Setup(slots[i], static_cast<uint32_t>(n_ * blockAlign_),
+                     static_cast<uint32_t>(i + 1));
         devices_.PrepareInput(in_[i]);
     }
     if (r == kWaveOk) r = QueueSlot(0, static_cast<uint32_t>(n_));
-    for (int i = 1; i < kInputSlots && r == kWaveOk; ++i) r = QueueSlot(i, static_cast<uint32_t>(l));
+    for (int i = 1; i < kInputSlots && r == kWaveOk; ++i)
+        r = QueueSlot(i, static_cast<uint32_t>(l));
 
     // About a second of output queued ahead (at least four periods): a sound server reports a
     // header played only when its end has left the converter and come back through the input.

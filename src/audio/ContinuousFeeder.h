@@ -23,9 +23,9 @@ namespace fim {
 struct MeasurementState;
 
 class ContinuousFeeder {
-public:
-    static constexpr int kInputSlots = 4;        // ILP1 and ILP2 hold two slots of N frames each
-    static constexpr int kMaxOutputHeaders = 12; // the back ends queue up to 16 headers
+  public:
+    static constexpr int kInputSlots = 4;         // ILP1 and ILP2 hold two slots of N frames each
+    static constexpr int kMaxOutputHeaders = 12;  // the back ends queue up to 16 headers
 
     explicit ContinuousFeeder(WaveDevices& devices) : devices_(devices) {}
     ContinuousFeeder(const ContinuousFeeder&) = delete;
@@ -56,7 +56,7 @@ public:
     int PeriodsTaken() const { return taken_; }
     int OutputHeaders() const { return outputs_; }
 
-private:
+  private:
     int QueueSlot(int slot, uint32_t frames);
 
     WaveDevices& devices_;

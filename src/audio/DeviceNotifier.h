@@ -15,7 +15,7 @@ namespace fim {
 
 // Wakes the UI thread so that it drains the event rings.
 class UiWakeup {
-public:
+  public:
     virtual ~UiWakeup() = default;
     // Thread: any audio thread. Must not block or allocate; wake-ups may be coalesced.
     virtual void Wake() noexcept = 0;
@@ -23,12 +23,12 @@ public:
 
 // A wake-up that a plain loop waits on (fimtool, tests).
 class SemaphoreWakeup : public UiWakeup {
-public:
+  public:
     void Wake() noexcept override;
     // UI thread: waits until woken or the timeout passes; true when woken.
     bool WaitFor(std::chrono::milliseconds timeout);
 
-private:
+  private:
     std::atomic<bool> pending_{false};
     std::counting_semaphore<1> semaphore_{0};
 };
@@ -46,7 +46,7 @@ using DeviceEventRing = SpscRing<DeviceEvent, 64>;
 // Forwards every notification of one device direction to the UI thread: the level setup and the
 // feedback finder receive their input and output notifications this way.
 class QueuedWaveCallback : public WaveCallback {
-public:
+  public:
     explicit QueuedWaveCallback(UiWakeup* wakeup) : wakeup_(wakeup) {}
     // Thread: audio thread. Copies the event and wakes the UI thread; drops it when the ring is
     // full (64 unconsumed events mean the UI thread is not draining anyway).
@@ -55,7 +55,7 @@ public:
     bool Next(DeviceEvent& event) noexcept { return ring_.Pop(event); }
     void Discard() noexcept;
 
-private:
+  private:
     UiWakeup* wakeup_;
     DeviceEventRing ring_;
 };
@@ -64,7 +64,7 @@ private:
 // second one, posts one "period done" event carrying the second header, unless a stop is pending.
 // A lost device is always posted.
 class OutputDone : public WaveCallback {
-public:
+  public:
     OutputDone(UiWakeup* wakeup, const std::atomic<bool>* stopRequested)
         : wakeup_(wakeup), stopRequested_(stopRequested) {}
 
@@ -83,7 +83,7 @@ public:
 
     std::atomic<int> OutDoneCount{0};
 
-private:
+  private:
     UiWakeup* wakeup_;
     const std::atomic<bool>* stopRequested_;
     DeviceEventRing ring_;

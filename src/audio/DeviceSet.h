@@ -10,7 +10,7 @@
 namespace fim {
 
 class DeviceSet : public WaveDevices {
-public:
+  public:
     // The back ends in list order; they must outlive the set.
     explicit DeviceSet(std::vector<WaveDevices*> backEnds) : backEnds_(std::move(backEnds)) {}
 
@@ -25,14 +25,18 @@ public:
     bool OutputSupports(int index, const DeviceFormat& format) const override;
 
     int OpenInput(int index, const DeviceFormat& format, WaveCallback* callback) override;
-    int AddInputBuffer(WaveHeader& header) override { return In() ? In()->AddInputBuffer(header) : kWaveInvalidHandle; }
+    int AddInputBuffer(WaveHeader& header) override {
+        return In() ? In()->AddInputBuffer(header) : kWaveInvalidHandle;
+    }
     int StartInput() override { return In() ? In()->StartInput() : kWaveInvalidHandle; }
     int StopInput() override { return In() ? In()->StopInput() : kWaveInvalidHandle; }
     int ResetInput() override { return In() ? In()->ResetInput() : kWaveInvalidHandle; }
     int CloseInput() override;
 
     int OpenOutput(int index, const DeviceFormat& format, WaveCallback* callback) override;
-    int WriteOutput(WaveHeader& header) override { return Out() ? Out()->WriteOutput(header) : kWaveInvalidHandle; }
+    int WriteOutput(WaveHeader& header) override {
+        return Out() ? Out()->WriteOutput(header) : kWaveInvalidHandle;
+    }
     int PauseOutput() override { return Out() ? Out()->PauseOutput() : kWaveInvalidHandle; }
     int RestartOutput() override { return Out() ? Out()->RestartOutput() : kWaveInvalidHandle; }
     int ResetOutput() override { return Out() ? Out()->ResetOutput() : kWaveInvalidHandle; }
@@ -41,10 +45,12 @@ public:
     bool InputOpen() const override { return In() != nullptr && In()->InputOpen(); }
     bool OutputOpen() const override { return Out() != nullptr && Out()->OutputOpen(); }
     uint64_t InputFramesDropped() const override { return In() ? In()->InputFramesDropped() : 0; }
-    uint64_t OutputFramesStarved() const override { return Out() ? Out()->OutputFramesStarved() : 0; }
+    uint64_t OutputFramesStarved() const override {
+        return Out() ? Out()->OutputFramesStarved() : 0;
+    }
     std::string ErrorText(int result) const override;
 
-private:
+  private:
     // Back end and local index of a list index; null when out of range.
     WaveDevices* Locate(int index, bool input, int& local) const;
     WaveDevices* In() const { return inOwner_; }

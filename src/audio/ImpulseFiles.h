@@ -24,8 +24,8 @@ class ImpulseFiles {
         : state_(state), prompter_(prompter) {}
 
     // Writes the response: time file (filter 1) or WAVE (filter 2). The MlsSize samples are
-    // written as they are (a measurement's last one is already 0; a loaded file's is data). A WAVE is
-    // normalised so that the peak becomes ±32766; with a peak of 0 there is nothing to normalise
+    // written as they are (a measurement's last one is already 0; a loaded file's is data). A WAVE
+    // is normalised so that the peak becomes ±32766; with a peak of 0 there is nothing to normalise
     // and the export is refused. False when refused or the write failed (both shown).
     bool SaveImpulse(const std::string& path, int filterIndex);
 

@@ -68,7 +68,8 @@ void PartitionedConvolver::ComputeTail() {
 }
 
 // Transforms [previous block, current block (zero beyond fill_)] and produces the output of the
-// current block's samples from..to into y. Also leaves the block's spectrum in the delay line slot newest_.
+// current block's samples from..to into y. Also leaves the block's spectrum in the delay line slot
+// newest_.
 void PartitionedConvolver::ComputeOutput(std::size_t from, std::size_t to, double* y) {
     for (std::size_t k = 0; k < block_; ++k) re_[k] = previousBlock_[k];
     for (std::size_t k = 0; k < block_; ++k) re_[block_ + k] = k < fill_ ? currentBlock_[k] : 0.0;

@@ -15,7 +15,7 @@
 namespace fim {
 
 class PartitionedConvolver {
-public:
+  public:
     // blockSize: a power of two, 16 … 32768.
     explicit PartitionedConvolver(std::size_t blockSize = 1024);
 
@@ -30,7 +30,7 @@ public:
     std::size_t BlockSize() const { return block_; }
     std::size_t Partitions() const { return partitions_; }
 
-private:
+  private:
     using cd = std::complex<double>;
 
     // In-place transform of re_/im_ with the program's FFT engine.
@@ -53,7 +53,7 @@ private:
     std::size_t fill_ = 0;               // samples in currentBlock_
     std::size_t emitted_ = 0;            // outputs of the current block already given out
 
-    std::vector<cd> tail_;     // Σ over partitions ≥ 1 for the current block
+    std::vector<cd> tail_;         // Σ over partitions ≥ 1 for the current block
     std::vector<double> re_, im_;  // fftSize_ work arrays
 };
 

@@ -57,7 +57,7 @@ int32_t SecondPeriodPeak(const MeasurementState& s) {
 // Holds the input mutex unless this thread already does: a stop from inside the processing of a
 // period (a rejected level) must not wait for itself.
 class RunController::InputLock {
-public:
+  public:
     explicit InputLock(RunController& c) : c_(c), owns_(!c.mutexHeld_) {
         if (owns_) {
             c_.state_.InputMutex.lock();
@@ -73,7 +73,7 @@ public:
         }
     }
 
-private:
+  private:
     RunController& c_;
     bool owns_;
 };
@@ -221,8 +221,8 @@ void RunController::RestartPeriod() {
     // A continuous run's stream never stops between periods or runs.
     if (StopRequested.load(std::memory_order_acquire) || continuousRun_) return;
     const bool setA = state_.BufferSetToggle;
-    for (HeaderId id : setA ? std::array{InA1, InA2, OutA1, OutA2}
-                            : std::array{InB1, InB2, OutB1, OutB2}) {
+    for (HeaderId id :
+         setA ? std::array{InA1, InA2, OutA1, OutA2} : std::array{InB1, InB2, OutB1, OutB2}) {
         headers_[id].flags.store(0, std::memory_order_release);
     }
     headers_[setA ? InA1 : InB1].bytesRecorded.store(0);
@@ -271,13 +271,20 @@ void RunController::StopRunHeld() {
 std::string SyncStatusText(const PeriodOutcome& o) {
     using Sync = PeriodOutcome::Sync;
     switch (o.sync) {
-        case Sync::None: return {};
-        case Sync::FirstIgnored: return "First Sample ignored";
-        case Sync::Reference: return "Referenz Sample";
-        case Sync::Valid: return "Sample valid";
-        case Sync::Ignored: return "Sample ignored";
-        case Sync::OutOfLimit: return "Out of limit: " + std::to_string(o.offset);
-        case Sync::Corrected: return "Corrected : " + std::to_string(o.offset);
+        case Sync::None:
+            return {};
+        case Sync::FirstIgnored:
+            return "First Sample ignored";
+        case Sync::Reference:
+            return "Referenz Sample";
+        case Sync::Valid:
+            return "Sample valid";
+        case Sync::Ignored:
+            return "Sample ignored";
+        case Sync::OutOfLimit:
+            return "Out of limit: " + std::to_string(o.offset);
+        case Sync::Corrected:
+            return "Corrected : " + std::to_string(o.offset);
     }
     return {};
 }
@@ -285,8 +292,9 @@ std::string SyncStatusText(const PeriodOutcome& o) {
 void ShowPeriodOutcome(const PeriodOutcome& o, RunView& view) {
     if (o.intermediate) view.RedrawImpulse();
     if (o.sync != PeriodOutcome::Sync::None) view.SetStatusPanel(6, SyncStatusText(o));
-    view.SetStatusPanel(1, o.complete ? std::string("DONE")
-                                      : std::to_string(o.done + 1) + "/" + std::to_string(o.target));
+    view.SetStatusPanel(1, o.complete
+                               ? std::string("DONE")
+                               : std::to_string(o.done + 1) + "/" + std::to_string(o.target));
 }
 
 bool RunController::CheckLevels(int32_t peak, bool complete) {
@@ -295,18 +303,19 @@ bool RunController::CheckLevels(int32_t peak, bool complete) {
     if (!Repeat || SingleShot) {
         if (v.clipping) {
             StopRunHeld();
-            const auto a = prompter_.Ask("MIV INPUT MONITOR", Msg(kMsgInputClipping) + std::to_string(peak),
-                                         PromptButtons::RetryCancel, PromptIcon::Information);
+            const auto a =
+                prompter_.Ask("MIV INPUT MONITOR", Msg(kMsgInputClipping) + std::to_string(peak),
+                              PromptButtons::RetryCancel, PromptIcon::Information);
             retryRequested_ = a == PromptAnswer::Retry;
             return false;
         }
         if (v.low) {
             StopRunHeld();
-            const auto a = prompter_.Ask(
-                "MIV INPUT MONITOR",
-                Msg(kMsgInputTooLow) + std::to_string(peak) + "\rMIN LEVEL:  " +
-                    std::to_string(state_.LowLevelThreshold),
-                PromptButtons::RetryCancel, PromptIcon::Information);
+            const auto a =
+                prompter_.Ask("MIV INPUT MONITOR",
+                              Msg(kMsgInputTooLow) + std::to_string(peak) +
+                                  "\rMIN LEVEL:  " + std::to_string(state_.LowLevelThreshold),
+                              PromptButtons::RetryCancel, PromptIcon::Information);
             retryRequested_ = a == PromptAnswer::Retry;
             return false;
         }
@@ -490,7 +499,8 @@ void RunController::ProcessContinuousPeriod() {
     if (StopRequested.load(std::memory_order_acquire)) return;
     bool complete = false;
     switch (feeder_.TakeNext(s, complete)) {
-        case ContinuousFeeder::Take::None: return;
+        case ContinuousFeeder::Take::None:
+            return;
         case ContinuousFeeder::Take::Broken:
             // Frames were lost: the stream starts again and the room settles once more; the
             // periods averaged so far stay.
@@ -501,7 +511,8 @@ void RunController::ProcessContinuousPeriod() {
             if (s.IgnoreFirst) s.FirstSamplePending = false;
             periodStart_ = std::chrono::steady_clock::now();
             return;
-        case ContinuousFeeder::Take::Period: break;
+        case ContinuousFeeder::Take::Period:
+            break;
     }
     periodStart_ = std::chrono::steady_clock::now();
     if (!s.QualityCheck) complete = true;
@@ -678,8 +689,8 @@ void RunController::SelectAveraging(int count) {
 }
 
 void RunController::ChangeMlsOrder(int order, bool warn) {
-    if (warn && prompter_.Ask(Msg(kMsgChangingMlsSize), Msg(kMsgMlsSizeVoidsData), PromptButtons::YesNo, PromptIcon::Question) !=
-                    PromptAnswer::Yes) {
+    if (warn && prompter_.Ask(Msg(kMsgChangingMlsSize), Msg(kMsgMlsSizeVoidsData),
+                              PromptButtons::YesNo, PromptIcon::Question) != PromptAnswer::Yes) {
         return;
     }
     state_.SetMlsOrder(order);

@@ -47,7 +47,7 @@ struct SpectrumRequest {
 // A higher layer's runs (kinds above 10: macro replays): what AGAIN repeats and which spectrum a
 // completed run shows. The controller only hands these runs back to their replay.
 class RunReplay {
-public:
+  public:
     virtual ~RunReplay() = default;
     // AGAIN (or Retry in a level box) after a run of `runKind`.
     virtual void Again(int runKind) = 0;
@@ -57,7 +57,7 @@ public:
 
 // What the controller needs from the program around it.
 class RunHost {
-public:
+  public:
     virtual ~RunHost() = default;
     // A stored device name matches no device (or another one than in use): open the settings
     // dialog on its "SOUND I/O" page.
@@ -105,7 +105,7 @@ std::string SyncStatusText(const PeriodOutcome& outcome);
 void ShowPeriodOutcome(const PeriodOutcome& outcome, RunView& view);
 
 class RunController {
-public:
+  public:
     enum SoundModes { kModeMls = 0, kModeLevelSetup = 1, kModeFinder = 4, kModeIdle = 5 };
 
     RunController(MeasurementState& state, WaveDevices& devices, SettingsTree& settings,
@@ -169,9 +169,9 @@ public:
     int InDeviceId = -1;
     int OutDeviceId = -1;
     bool SavedPinkMls = false;
-    bool Repeat = false;          // REPEAT1's tick
-    bool AgainIsStop = false;     // AGAIN1's caption is "STOP"
-    int FinderSize = 1;           // the finder's size setting 0, 1, 2 (8192, 4096, 2048)
+    bool Repeat = false;       // REPEAT1's tick
+    bool AgainIsStop = false;  // AGAIN1's caption is "STOP"
+    int FinderSize = 1;        // the finder's size setting 0, 1, 2 (8192, 4096, 2048)
     DeviceFormat InFormat, OutFormat;
     // Windows that take the devices in sound modes 1 and 4 receive their notifications here.
     void SetModeCallbacks(WaveCallback* input, WaveCallback* output);
@@ -197,7 +197,7 @@ public:
     std::string InputDeviceName() const;
     std::string OutputDeviceName() const;
 
-private:
+  private:
     class InputLock;
     bool LookUpDevices();
     void Teardown();
@@ -227,9 +227,9 @@ private:
     // A stop gave the user's pink choice back after a replay had switched it: the output buffer
     // still holds the replay's signal until the next SetupSound.
     bool pinkRestored_ = false;
-    bool mutexHeld_ = false;        // this thread holds the input mutex (the checks stop runs)
-    bool retryRequested_ = false;   // Retry was pressed in a level box: repeat after the period
-    bool periodInFlight_ = false;   // a period is playing and its notification is due
+    bool mutexHeld_ = false;       // this thread holds the input mutex (the checks stop runs)
+    bool retryRequested_ = false;  // Retry was pressed in a level box: repeat after the period
+    bool periodInFlight_ = false;  // a period is playing and its notification is due
     // A recorded period is being processed. A question asked meanwhile (the peak question) runs
     // the event loop; device notifications and the watchdog then wait until the processing is
     // over, so no period is processed inside another one.

@@ -94,10 +94,17 @@ bool RunController::SetupSound() {
         ok = LookUpDevices();
         if (ok) {
             switch (SoundMode) {
-                case kModeMls: SetupMls(); break;
-                case kModeLevelSetup: SetupLevelSetup(); break;
-                case kModeFinder: SetupFinder(); break;
-                default: break;
+                case kModeMls:
+                    SetupMls();
+                    break;
+                case kModeLevelSetup:
+                    SetupLevelSetup();
+                    break;
+                case kModeFinder:
+                    SetupFinder();
+                    break;
+                default:
+                    break;
             }
             ok = DevicesOpen;
         }
@@ -113,7 +120,7 @@ void RunController::SetupMls() {
     MeasurementState& s = state_;
     const int bytes = BytesPerSample(s.SampleBits);
     const std::size_t n = static_cast<std::size_t>(s.MlsSize);
-    const std::size_t half = 2 * static_cast<std::size_t>(bytes) * n;  // one header: N frames
+    const std::size_t half = 2 * static_cast<std::size_t>(bytes) * n;       // one header: N frames
     if (bytes == 0 || 2 * half > SharedBuffers::kFrameBufferBytes) return;  // cannot be held
     s.FirstSamplePending = true;
     std::byte* ilp1 = s.buffers.ILP1b();
@@ -128,7 +135,8 @@ void RunController::SetupMls() {
     InFormat = MakePcmFormat(2, s.SampleRate, s.SampleBits);
     OutFormat = InFormat;
     if (s.DevicesClosed) {
-        const bool in = Report(devices_.OpenInput(InDeviceId, InFormat, &inputDone_), "Start Wavein open");
+        const bool in =
+            Report(devices_.OpenInput(InDeviceId, InFormat, &inputDone_), "Start Wavein open");
         const bool out =
             Report(devices_.OpenOutput(OutDeviceId, OutFormat, &outputDone_), "Start Waveout open");
         if (!in || !out) {
@@ -146,7 +154,8 @@ void RunController::SetupMls() {
     headers_[OutA2].Setup(olp + half, len, 2);
     headers_[OutB1].Setup(olp, len, 4);
     headers_[OutB2].Setup(olp + half, len, 5);
-    if (!BuildOutputSignal(s, [this](bool preparing) { view_.SetPinkIndicator(preparing); })) return;
+    if (!BuildOutputSignal(s, [this](bool preparing) { view_.SetPinkIndicator(preparing); }))
+        return;
     host_.ClampWindow(s.FftSize, s.MlsPeriod());
     s.BufferSetToggle = true;
     DevicesOpen = true;
@@ -173,8 +182,8 @@ void RunController::SetupLevelSetup() {
         return;
     }
     // Noise of full output amplitude on both channels: each frame ±OutputAmplitude at random.
-    std::mt19937 random(static_cast<uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937 random(
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     std::byte* olp = s.buffers.OLPb();
     for (int f = 0; f < 40000; ++f) {

@@ -23,7 +23,7 @@ enum class RunControl {
 };
 
 class RunView {
-public:
+  public:
     virtual ~RunView() = default;
     // Status-bar panel texts; panel 1 shows the period count or "DONE", panel 6 the peak-sync
     // status of the last period (panels are numbered from 0 as in the main window's status bar).

@@ -14,7 +14,7 @@ class SpscRing {
     static_assert(std::is_trivially_copyable_v<T>);
     static_assert((Capacity & (Capacity - 1)) == 0, "capacity must be a power of two");
 
-public:
+  public:
     // Producer thread only. False when full (the value is not stored).
     bool Push(const T& value) noexcept {
         const std::size_t head = head_.load(std::memory_order_relaxed);
@@ -50,7 +50,7 @@ public:
         return head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_acquire);
     }
 
-private:
+  private:
     std::array<T, Capacity> slots_{};
     alignas(64) std::atomic<std::size_t> head_{0};
     alignas(64) std::atomic<std::size_t> tail_{0};

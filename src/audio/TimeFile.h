@@ -5,8 +5,8 @@
 //
 // The reader refuses what cannot be a time file (the loaded response must never be replaced by
 // garbage): fewer than two records, a size that is not a whole number of records, or a rate that
-// is not finite or lies outside 1000 … 65535 Hz once rounded to whole Hz (half to even). A file with more samples than the caller's
-// capacity is read up to that capacity, like a long WAVE file.
+// is not finite or lies outside 1000 … 65535 Hz once rounded to whole Hz (half to even). A file
+// with more samples than the caller's capacity is read up to that capacity, like a long WAVE file.
 
 #include <cstddef>
 #include <cstdint>

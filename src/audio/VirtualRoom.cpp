@@ -102,8 +102,8 @@ void CopyFrameIn(int16_t* to, const std::byte* from, int channels, std::size_t a
     }
     for (int c = 0; c < channels; ++c) {
         const auto* b = reinterpret_cast<const uint8_t*>(from) + 4 * c;
-        const uint32_t u = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
-                           uint32_t(b[3]) << 24;
+        const uint32_t u =
+            uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
         to[c] = static_cast<int16_t>(static_cast<int32_t>(u) >> 16);
     }
 }
@@ -136,7 +136,8 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
     const std::string key = keyValue.substr(0, eq);
     const std::string text = keyValue.substr(eq + 1);
     double v = 0;
-    if (!ParseNumber(text, v)) return "room parameter " + key + ": \"" + text + "\" is not a number";
+    if (!ParseNumber(text, v))
+        return "room parameter " + key + ": \"" + text + "\" is not a number";
     if (key == "seed") {
         if (v < 0 || v > 4294967295.0 || v != std::floor(v)) {
             return "room parameter seed must be a whole number 0 … 4294967295";
@@ -295,8 +296,8 @@ double RoomSimulator::NextFeedback() {
     return v;
 }
 
-void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* input,
-                            int inChannels, std::size_t frames) {
+void RoomSimulator::Process(const int16_t* output, int outChannels, int16_t* input, int inChannels,
+                            std::size_t frames) {
     auto clip = [](double v) {
         return static_cast<int16_t>(std::clamp(std::nearbyint(v), -32768.0, 32767.0));
     };
@@ -581,7 +582,8 @@ int VirtualRoom::CloseOutput() {
 bool VirtualRoom::HasWork() const {
     if (!room_ || disconnected_) return false;
     if (out_.open) {
-        return !paused_ && out_.queue.count > 0 && (!in_.open || !recording_ || in_.queue.count > 0);
+        return !paused_ && out_.queue.count > 0 &&
+               (!in_.open || !recording_ || in_.queue.count > 0);
     }
     return in_.open && recording_ && in_.queue.count > 0;
 }
@@ -644,8 +646,7 @@ std::size_t VirtualRoom::RenderLocked(std::size_t maxFrames) {
 
     const bool capture = in_.open && recording_;
     const int inChannels = in_.open ? in_.format.channels : 2;
-    room_->Process(play, outChannels, capture ? recordBuffer_.data() : nullptr, inChannels,
-                   frames);
+    room_->Process(play, outChannels, capture ? recordBuffer_.data() : nullptr, inChannels, frames);
     if (capture) {
         const std::size_t inAlign = in_.format.blockAlign;
         const int16_t* rec = recordBuffer_.data();

@@ -33,13 +33,13 @@ class SettingsTree;
 inline constexpr double kRoomNoiseOffDb = -140.0;
 
 struct RoomParameters {
-    double distance = 3.0;       // m, loudspeaker to microphone
-    double reverbTime = 0.4;     // s, decay time (−60 dB) of the diffuse tail; also the room length
-    double noiseDb = -70.0;      // RMS noise floor, dB re full scale (kRoomNoiseOffDb: none)
-    double gainDb = 0.0;         // input gain, dB
-    double latencyMs = 30.0;     // converter latency, output to input
-    double temperature = 20.0;   // air temperature, °C
-    double clockPpm = 0.0;       // input clock against the output clock, ppm (fast when > 0)
+    double distance = 3.0;    // m, loudspeaker to microphone
+    double reverbTime = 0.4;  // s, decay time (−60 dB) of the diffuse tail; also the room length
+    double noiseDb = -70.0;   // RMS noise floor, dB re full scale (kRoomNoiseOffDb: none)
+    double gainDb = 0.0;      // input gain, dB
+    double latencyMs = 30.0;  // converter latency, output to input
+    double temperature = 20.0;  // air temperature, °C
+    double clockPpm = 0.0;      // input clock against the output clock, ppm (fast when > 0)
     uint32_t seed = 1;
     bool realTime = true;
     // A feedback howl at the microphone input (right channel; the mono input), on top of the
@@ -84,7 +84,7 @@ std::vector<double> BuildRoomResponse(const RoomParameters& p, uint32_t rate);
 // tick j reads the output-clock signal at j − delay, the delay growing by ppm·10⁻⁶ per tick and
 // slipping by whole blocks, as a device's buffer does, when it leaves its range.
 class RoomSimulator {
-public:
+  public:
     // `clockDelay` is the delay of the input clock reached before (kept across device restarts).
     RoomSimulator(const RoomParameters& p, uint32_t rate, double clockDelay = -1.0);
 
@@ -101,9 +101,10 @@ public:
     static constexpr double kMinClockDelay = 20.0;
     static constexpr double kClockSlip = 4096.0;
 
-private:
+  private:
     static constexpr std::size_t kChunk = 1024;
-    static constexpr std::size_t kHistory = 8192;  // power of two, > kMinClockDelay + kClockSlip + 16
+    static constexpr std::size_t kHistory =
+        8192;  // power of two, > kMinClockDelay + kClockSlip + 16
     // The two input channels before the noise, as the input clock reads them.
     void ReadDrifted(double left, double right, double& outLeft, double& outRight);
     double NextNoise();
@@ -130,7 +131,7 @@ private:
 
 // The device pair. Index 0 is the only input and the only output, named kVirtualRoomName.
 class VirtualRoom : public WaveDevices {
-public:
+  public:
     explicit VirtualRoom(const RoomParameters& p = {});
     ~VirtualRoom() override;
 
@@ -174,7 +175,7 @@ public:
     uint64_t InputFramesDropped() const override;
     uint64_t OutputFramesStarved() const override;
 
-private:
+  private:
     static constexpr int kQueueSize = 16;
     struct Queue {
         WaveHeader* items[kQueueSize] = {};

@@ -6,18 +6,31 @@ namespace fim {
 
 std::string WaveResultText(int result) {
     switch (result) {
-        case kWaveOk: return "The command was carried out.";
-        case kWaveError: return "Undefined external error.";
-        case kWaveBadDeviceId: return "A device ID has been used that is out of range for your system.";
-        case kWaveAllocated: return "The specified device is already in use. Wait until it is free, and then try again.";
-        case kWaveInvalidHandle: return "The specified device handle is invalid.";
-        case kWaveNoDriver: return "There is no driver installed on your system, or the device was removed.";
-        case kWaveNoMem: return "There is not enough memory available for this task.";
-        case kWaveInvalidParam: return "An invalid parameter was passed to a system function.";
-        case kWaveBadFormat: return "The specified format is not supported or cannot be translated.";
-        case kWaveStillPlaying: return "This operation cannot be performed while media data is still playing.";
-        case kWaveUnprepared: return "The wave header was not prepared.";
-        default: return "Unknown sound device error " + std::to_string(result) + ".";
+        case kWaveOk:
+            return "The command was carried out.";
+        case kWaveError:
+            return "Undefined external error.";
+        case kWaveBadDeviceId:
+            return "A device ID has been used that is out of range for your system.";
+        case kWaveAllocated:
+            return "The specified device is already in use. Wait until it is free, and then try "
+                   "again.";
+        case kWaveInvalidHandle:
+            return "The specified device handle is invalid.";
+        case kWaveNoDriver:
+            return "There is no driver installed on your system, or the device was removed.";
+        case kWaveNoMem:
+            return "There is not enough memory available for this task.";
+        case kWaveInvalidParam:
+            return "An invalid parameter was passed to a system function.";
+        case kWaveBadFormat:
+            return "The specified format is not supported or cannot be translated.";
+        case kWaveStillPlaying:
+            return "This operation cannot be performed while media data is still playing.";
+        case kWaveUnprepared:
+            return "The wave header was not prepared.";
+        default:
+            return "Unknown sound device error " + std::to_string(result) + ".";
     }
 }
 
@@ -66,9 +79,8 @@ void WaveDevices::MarkDone(WaveHeader& header) noexcept {
     // Release: the samples and byte count written by the device thread become visible to the UI
     // thread that sees kWhdrDone with acquire.
     uint32_t f = header.flags.load(std::memory_order_relaxed);
-    while (!header.flags.compare_exchange_weak(f, (f & ~kWhdrInQueue) | kWhdrDone,
-                                               std::memory_order_release,
-                                               std::memory_order_relaxed)) {
+    while (!header.flags.compare_exchange_weak(
+        f, (f & ~kWhdrInQueue) | kWhdrDone, std::memory_order_release, std::memory_order_relaxed)) {
     }
 }
 

@@ -57,7 +57,7 @@ constexpr uint32_t kWhdrInQueue = 0x10;
 // kWhdrInQueue with release order (read `flags` with acquire before touching the data).
 struct WaveHeader {
     std::byte* data = nullptr;
-    uint32_t bufferLength = 0;          // bytes
+    uint32_t bufferLength = 0;  // bytes
     std::atomic<uint32_t> bytesRecorded{0};
     uint32_t user = 0;
     std::atomic<uint32_t> flags{0};
@@ -81,7 +81,7 @@ enum class WaveEventKind : uint8_t {
 
 // Receiver of device notifications.
 class WaveCallback {
-public:
+  public:
     virtual ~WaveCallback() = default;
     // Thread: the back end's audio thread. Must not lock, allocate, wait or touch engine state:
     // count, copy into a queue and wake the UI thread. `header` is null for DeviceLost.
@@ -89,7 +89,7 @@ public:
 };
 
 class WaveDevices {
-public:
+  public:
     virtual ~WaveDevices() = default;
 
     // Enumeration: names as the user chooses them (stored as "INCARD"/"OUTCARD").
@@ -141,7 +141,7 @@ public:
     int PrepareOutput(WaveHeader& header) { return Prepare(header); }
     int UnprepareOutput(WaveHeader& header) { return Unprepare(header); }
 
-protected:
+  protected:
     static int Prepare(WaveHeader& header);
     static int Unprepare(WaveHeader& header);
     // Checks a header for queuing and marks it queued (clears done and, for input, the count).

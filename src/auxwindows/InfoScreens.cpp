@@ -130,16 +130,15 @@ SystemInfoTexts BuildSystemInfo(const SystemInfoInput& in) {
         t.memory.push_back("TOTAL: ?");
     }
 
-    t.hidden = {"QUICKDRAW " + OnOff(in.quickDraw),     "QDELAY " + OnOff(in.quickDelay),
-                "AUTOMIN " + OnOff(in.autoMinimize),    "WMLS " + OnOff(in.warnMlsChange),
-                "WSR " + OnOff(in.warnSampleRate),      "WAV " + OnOff(in.warnAveraging),
+    t.hidden = {"QUICKDRAW " + OnOff(in.quickDraw),  "QDELAY " + OnOff(in.quickDelay),
+                "AUTOMIN " + OnOff(in.autoMinimize), "WMLS " + OnOff(in.warnMlsChange),
+                "WSR " + OnOff(in.warnSampleRate),   "WAV " + OnOff(in.warnAveraging),
                 "WCAL " + OnOff(in.warnCal)};
     return t;
 }
 
 std::vector<std::string> StartupLines(std::string_view buildDate, const MemoryStatus& memory) {
-    return {std::string("FIELD IMPULSE METERING V") + kProgramVersion,
-            std::string(buildDate),
+    return {std::string("FIELD IMPULSE METERING V") + kProgramVersion, std::string(buildDate),
             Msg(74) + (memory.valid ? std::to_string(memory.FreePercent()) : "?") + "%"};
 }
 

@@ -55,9 +55,10 @@ struct LegendMark {
     int index = 0;
     int db = 0;
 };
-// Marks every 10 dB (20, 50, 100 … dB for wide ranges, at most eight) from the top of the colour map down to index
-// 0, which lies 20·log10 of the normalising magnitude below it. Empty when `max` (the matrix's
-// normalising level, 10·ln of a magnitude) is not above 0: the cells then carry no scale.
+// Marks every 10 dB (20, 50, 100 … dB for wide ranges, at most eight) from the top of the colour
+// map down to index 0, which lies 20·log10 of the normalising magnitude below it. Empty when `max`
+// (the matrix's normalising level, 10·ln of a magnitude) is not above 0: the cells then carry no
+// scale.
 std::vector<LegendMark> LevelLegendMarks(double max);
 
 // Paints the matrix into a width × height image (0x00BBGGRR, row 0 at the top): column c spans

@@ -11,7 +11,7 @@
 namespace fim {
 
 class MemorySettingsTree : public SettingsTree {
-public:
+  public:
     using Value = std::variant<int32_t, bool, double, std::string, std::vector<uint8_t>>;
 
     // Missing while the tree holds no value (a first start), unless a test set `status`.
@@ -38,7 +38,7 @@ public:
     const std::map<std::string, Value>& Values() const { return values_; }
     std::optional<SettingsStatus> status;
 
-private:
+  private:
     const Value* Find(std::string_view name) const;
     std::map<std::string, Value> values_;  // keyed by the upper-cased name
 };

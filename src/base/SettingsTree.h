@@ -18,7 +18,7 @@ namespace fim {
 enum class SettingsStatus { Ok, Missing, Unreadable };
 
 class SettingsTree {
-public:
+  public:
     virtual ~SettingsTree() = default;
 
     virtual SettingsStatus Status() const { return SettingsStatus::Ok; }

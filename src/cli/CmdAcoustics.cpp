@@ -60,8 +60,9 @@ JsonObject BandJson(const BandAcoustics& b) {
 }  // namespace
 
 int RunAcoustics(const Args& args) {
-    CommandLine a("acoustics", "Room-acoustic figures of an impulse response: decay times and "
-                               "clarity per band.");
+    CommandLine a("acoustics",
+                  "Room-acoustic figures of an impulse response: decay times and "
+                  "clarity per band.");
     a.Option("--in", "IR.mtf|IR.wav", "the impulse response")
         .Option("--bands", "octave|third", "octave or third-octave bands (default octave)")
         .Option("--weighting", "z|a", "frequency weighting of the broadband figures (default z)")
@@ -70,9 +71,11 @@ int RunAcoustics(const Args& args) {
     const std::string in = a.Text("--in");
     if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string bands = a.Text("--bands", "octave");
-    if (bands != "octave" && bands != "third") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --bands " + bands);
+    if (bands != "octave" && bands != "third")
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --bands " + bands);
     const std::string weighting = a.Text("--weighting", "z");
-    if (weighting != "z" && weighting != "a") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --weighting " + weighting);
+    if (weighting != "z" && weighting != "a")
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --weighting " + weighting);
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());

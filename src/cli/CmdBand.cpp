@@ -24,13 +24,16 @@ bool ParseDouble(const std::string& s, double& out) {
 constexpr std::string_view kCommand = "band";
 
 // The finder's refusal: message 78 and what was wrong.
-int RefuseInput(const std::string& what) { return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + what); }
+int RefuseInput(const std::string& what) {
+    return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + what);
+}
 
 }  // namespace
 
 int RunBand(const Args& args) {
-    CommandLine a("band", "The feedback finder's read-out of one frequency: the band label exactly "
-                          "as displayed and the deviation, separated by a tab.");
+    CommandLine a("band",
+                  "The feedback finder's read-out of one frequency: the band label exactly "
+                  "as displayed and the deviation, separated by a tab.");
     a.Option("--series", "S", "the band series 1 ... 4")
         .Option("--freq", "F", "the frequency in Hz");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : RefuseInput(a.Error());

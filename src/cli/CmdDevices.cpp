@@ -12,8 +12,9 @@
 namespace fim::cli {
 
 int RunDevices(const Args& args) {
-    CommandLine a("devices", "Every input and output device, one a line (\"in: NAME\" or "
-                             "\"out: NAME\"), named as --device and the settings name them.");
+    CommandLine a("devices",
+                  "Every input and output device, one a line (\"in: NAME\" or "
+                  "\"out: NAME\"), named as --device and the settings name them.");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse("devices", a.Error(), 2);
     PortAudioDevices cards;
     VirtualRoom room;

@@ -26,12 +26,14 @@ constexpr std::string_view kCommand = "finder";
 }  // namespace
 
 int RunFinder(const Args& args) {
-    CommandLine a("finder", "The feedback finder's reading of a capture: JSON with bin, frequency, "
-                            "label, deviation and lamp.");
+    CommandLine a("finder",
+                  "The feedback finder's reading of a capture: JSON with bin, frequency, "
+                  "label, deviation and lamp.");
     a.Option("--in", "CAPTURE.wav", "a mono 16-bit WAVE file; its first N samples are read")
         .Option("--resolution", "high|normal|low", "capture length (default normal)")
         .Option("--display", "0..3", "the band display (default 1, EQ 15 BAND)");
-    if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
+    if (!a.Parse(args))
+        return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string res = a.Text("--resolution", "normal");  // NORMAL, the settings default
     int32_t resolution = 1;

@@ -148,8 +148,9 @@ int InfoMicText(const std::string& path) {
 }  // namespace
 
 int RunInfo(const Args& args) {
-    CommandLine a("info", "A JSON description of any file the program reads, chosen by its "
-                          "extension (.mtf .wav .cal .mfr .csm .smr .smc .txt .csv .frd).");
+    CommandLine a("info",
+                  "A JSON description of any file the program reads, chosen by its "
+                  "extension (.mtf .wav .cal .mfr .csm .smr .smc .txt .csv .frd).");
     a.Positional("FILE", "the file to describe");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(a.Error());
     if (a.Text("FILE").empty()) return Refuse("usage: fimtool info FILE");

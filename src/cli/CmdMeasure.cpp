@@ -2,13 +2,13 @@
 // Room unless told otherwise), the impulse response saved as a time file or a normalised 16-bit
 // mono WAVE file, and a JSON summary on stdout.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <algorithm>
 #include <vector>
 
 #include "audio/DeviceSet.h"
@@ -36,7 +36,7 @@ constexpr std::string_view kCommand = "measure";
 
 // Collects the status texts the run shows, each once, in the order they first appear.
 class SummaryView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string& text) override {
         if (text.empty()) return;
         for (const auto& t : seen) {
@@ -51,7 +51,7 @@ public:
 };
 
 class ToolHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override { unknownDevice = true; }
     void Terminate() override {
         std::fprintf(stderr, "fimtool measure: ended after a sound device error\n");
@@ -63,9 +63,10 @@ public:
 }  // namespace
 
 int RunMeasure(const Args& args) {
-    CommandLine a("measure", "A complete run through the run controller on the named devices "
-                             "(default: the Virtual Room); the impulse response is saved and a "
-                             "JSON summary printed.");
+    CommandLine a("measure",
+                  "A complete run through the run controller on the named devices "
+                  "(default: the Virtual Room); the impulse response is saved and a "
+                  "JSON summary printed.");
     a.Option("--device", "NAME", "input and output device (see fimtool devices)")
         .Option("--input-device", "NAME", "the input device")
         .Option("--output-device", "NAME", "the output device")
@@ -138,9 +139,9 @@ int RunMeasure(const Args& args) {
 
     if (!controller.SetupSound()) {
         if (host.unknownDevice) {
-            const std::string missing =
-                FindInputDevice(devices, inName) < 0 ? inName : outName;
-            return Refuse(kCommand, "no sound device named \"" + missing + "\" (see fimtool devices)");
+            const std::string missing = FindInputDevice(devices, inName) < 0 ? inName : outName;
+            return Refuse(kCommand,
+                          "no sound device named \"" + missing + "\" (see fimtool devices)");
         }
         return Refuse(kCommand, "the sound devices could not be opened");
     }

@@ -9,8 +9,8 @@
 #include "audio/WaveFile.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "cli/SignalState.h"
 #include "cli/ConsolePrompter.h"
+#include "cli/SignalState.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 
@@ -37,8 +37,9 @@ int PrintSequence(int order) {
 }  // namespace
 
 int RunMls(const Args& args) {
-    CommandLine a("mls", "The plain MLS as text, or the output signal exactly as laid out for "
-                         "playing (2N stereo 16-bit frames) as a WAVE file.");
+    CommandLine a("mls",
+                  "The plain MLS as text, or the output signal exactly as laid out for "
+                  "playing (2N stereo 16-bit frames) as a WAVE file.");
     a.Option("--order", "N", "MLS order: the sequence has 2^N - 1 values (default 12)")
         .Switch("--print", "print the sequence, one value (1 or -1) a line")
         .Option("--wav", "OUT.wav", "write the output signal as a stereo 16-bit WAVE file")
@@ -50,7 +51,8 @@ int RunMls(const Args& args) {
     const int rate = a.Int("--rate", 44100, 8000, 65535);
     const int level = a.Int("--level", -6, -120, 0);
     if (!a.Ok()) return Refuse(kCommand, a.Error(), 2);
-    if (!a.Has("--print") && !a.Has("--wav")) return Refuse(kCommand, "give --print or --wav OUT.wav", 2);
+    if (!a.Has("--print") && !a.Has("--wav"))
+        return Refuse(kCommand, "give --print or --wav OUT.wav", 2);
 
     if (a.Has("--print")) {
         const int status = PrintSequence(order);
@@ -60,7 +62,8 @@ int RunMls(const Args& args) {
 
     if (order < kMinMlsOrder || order > kMaxBufferedMlsOrder) {
         return Refuse(kCommand, "order " + std::to_string(order) + " is outside 2 … " +
-                      std::to_string(kMaxBufferedMlsOrder) + " of the signal buffers");
+                                    std::to_string(kMaxBufferedMlsOrder) +
+                                    " of the signal buffers");
     }
     MeasurementState state;
     SetUpState(state, {rate, order, level, a.Has("--pink")});

@@ -13,8 +13,8 @@
 #include "base/Catalog.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
-#include "cli/SignalState.h"
 #include "cli/ResponseFile.h"
+#include "cli/SignalState.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/Recovery.h"
@@ -28,9 +28,10 @@ constexpr std::string_view kCommand = "recover";
 }  // namespace
 
 int RunRecover(const Args& args) {
-    CommandLine a("recover", "The impulse response of recorded MLS periods: every 2N-frame block "
-                             "of REC.wav goes through the conversion, level checks and averaging "
-                             "of a live run.");
+    CommandLine a("recover",
+                  "The impulse response of recorded MLS periods: every 2N-frame block "
+                  "of REC.wav goes through the conversion, level checks and averaging "
+                  "of a live run.");
     a.Option("--order", "N", "MLS order of the recording (default 12)")
         .Option("--in", "REC.wav", "the recording: stereo 16-bit, consecutive period pairs")
         .Option("--averages", "K", "periods to average, 1 ... 128 (default 1)")
@@ -57,12 +58,13 @@ int RunRecover(const Args& args) {
     const WaveStatus status = ReadWave16(in, wav);
     if (status != WaveStatus::Ok) {
         const int msg = WaveStatusMessage(status);
-        return Refuse(kCommand, in + ": " + (msg >= 0 ? Msg(msg) : std::string("cannot open the file")));
+        return Refuse(kCommand,
+                      in + ": " + (msg >= 0 ? Msg(msg) : std::string("cannot open the file")));
     }
     if (wav.format.channels != 2) return Refuse(kCommand, in + ": the recording must be stereo");
     if (wav.format.sampleRate < 1000 || wav.format.sampleRate > 65535) {
         return Refuse(kCommand, in + ": sample rate " + std::to_string(wav.format.sampleRate) +
-                      " Hz is not supported");
+                                    " Hz is not supported");
     }
 
     MeasurementState state;
@@ -95,14 +97,16 @@ int RunRecover(const Args& args) {
             for (char& c : text) {
                 if (c == '\r') c = ' ';
             }
-            return Refuse(kCommand, in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
+            return Refuse(kCommand,
+                          in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
         }
         complete = ProcessPeriod(state).complete;
     }
     if (!complete) {
         return Refuse(kCommand, in + ": " + std::to_string(blocks) + " blocks of " +
-                      std::to_string(blockValues / 2) + " frames did not complete a run of " +
-                      std::to_string(averages) + " averaged periods");
+                                    std::to_string(blockValues / 2) +
+                                    " frames did not complete a run of " +
+                                    std::to_string(averages) + " averaged periods");
     }
     FindImpulsePeak(state);
     if (Extension(out) == "wav" && state.ImpulsePeakValue == 0) {

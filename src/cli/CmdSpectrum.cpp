@@ -49,15 +49,14 @@ std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-bool IsFftSize(int n) {
-    return n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768;
-}
+bool IsFftSize(int n) { return n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768; }
 
 }  // namespace
 
 int RunSpectrum(const Args& args) {
-    CommandLine a("spectrum", "The spectrum of an impulse response's analysis window, as the "
-                              "frequency-response window computes it.");
+    CommandLine a("spectrum",
+                  "The spectrum of an impulse response's analysis window, as the "
+                  "frequency-response window computes it.");
     a.Option("--in", "IR.mtf|IR.wav", "the impulse response")
         .Option("--start", "S", "first sample of the analysis window (1-based, with --end)")
         .Option("--end", "E", "the sample after the window (default: 10 ms around the peak)")
@@ -80,7 +79,8 @@ int RunSpectrum(const Args& args) {
     const std::string in = a.Text("--in");
     if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string modeText = a.Text("--mode", "fft");
-    if (modeText != "fft" && modeText != "smooth") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --mode " + modeText);
+    if (modeText != "fft" && modeText != "smooth")
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --mode " + modeText);
     const AnalysisMode mode = modeText == "smooth" ? AnalysisMode::Smooth : AnalysisMode::Fft;
     const int fftSize = a.Int("--fft-size", 4096, 128, 65536);
     const int smoothing = a.Int("--smoothing", 1, 0, 10);
@@ -91,8 +91,10 @@ int RunSpectrum(const Args& args) {
     const int pngWidth = a.Int("--width", 1000, 200, 8000);
     const int pngHeight = a.Int("--height", 600, 150, 8000);
     if (!a.Ok()) return Refuse(kCommand, a.Error());
-    if (!IsFftSize(fftSize)) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --fft-size " + std::to_string(fftSize));
-    if (a.Has("--start") != a.Has("--end")) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --start S --end E");
+    if (!IsFftSize(fftSize))
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --fft-size " + std::to_string(fftSize));
+    if (a.Has("--start") != a.Has("--end"))
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --start S --end E");
 
     const std::string frd = a.Text("--frd");
     const std::string specOut = a.Text("--spectrum");
@@ -100,16 +102,19 @@ int RunSpectrum(const Args& args) {
         const std::string ext = Extension(specOut);
         if ((mode == AnalysisMode::Fft && ext != "mfr") ||
             (mode == AnalysisMode::Smooth && ext != "smr")) {
-            return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + specOut +
-                          (mode == AnalysisMode::Fft ? " (FFT spectra are *.MFR)"
-                                                     : " (SMOOTH spectra are *.SMR)"));
+            return Refuse(kCommand,
+                          Msg(kMsgIllegalInput) + ": " + specOut +
+                              (mode == AnalysisMode::Fft ? " (FFT spectra are *.MFR)"
+                                                         : " (SMOOTH spectra are *.SMR)"));
         }
     }
 
     const std::string png = a.Text("--png");
-    if (!png.empty() && Extension(png) != "png") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --png " + png);
+    if (!png.empty() && Extension(png) != "png")
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --png " + png);
     const std::string overlayPath = a.Text("--overlay");
-    if (!overlayPath.empty() && png.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --overlay needs --png");
+    if (!overlayPath.empty() && png.empty())
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --overlay needs --png");
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
@@ -126,7 +131,8 @@ int RunSpectrum(const Args& args) {
     if (a.Has("--start")) {
         viewStart = startArg;
         viewEnd = endArg;
-        if (viewEnd <= viewStart) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --end must lie after --start");
+        if (viewEnd <= viewStart)
+            return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --end must lie after --start");
     } else {
         // The 10 ms window around the peak, as the main window's button cuts it.
         const TimeWindow w = TenMsWindow();
@@ -154,11 +160,13 @@ int RunSpectrum(const Args& args) {
     if (!cal.empty()) {
         const SpectrumFileStatus s = mode == AnalysisMode::Fft ? ReadFftSpectrum(cal, fftCal)
                                                                : ReadSmoothSpectrum(cal, smoothCal);
-        if (s != SpectrumFileStatus::Ok) return Refuse(kCommand, cal + ": " + SpectrumFileStatusText(s));
+        if (s != SpectrumFileStatus::Ok)
+            return Refuse(kCommand, cal + ": " + SpectrumFileStatusText(s));
         const double calRate = mode == AnalysisMode::Fft ? fftCal.sampleRate : smoothCal.sampleRate;
         if (calRate != rate) {
-            return Refuse(kCommand, Msg(kMsgSampleRateProblem) + " " + Msg(kMsgCalRecordedWith) + std::to_string(static_cast<int>(calRate)) +
-                          " / " + std::to_string(static_cast<int>(rate)));
+            return Refuse(kCommand, Msg(kMsgSampleRateProblem) + " " + Msg(kMsgCalRecordedWith) +
+                                        std::to_string(static_cast<int>(calRate)) + " / " +
+                                        std::to_string(static_cast<int>(rate)));
         }
         if (mode == AnalysisMode::Fft && fftCal.fftSize != fftSize) {
             return Refuse(kCommand, Msg(kMsgCalSizeMismatch) + ": " + cal);
@@ -172,8 +180,8 @@ int RunSpectrum(const Args& args) {
     SpectrumComputer computer;
     computer.RequestAutoGain();
     if (!computer.ComputeSpectrum(input, nullptr)) {
-        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": window " + std::to_string(viewStart) + " … " +
-                      std::to_string(viewEnd));
+        return Refuse(kCommand, Msg(kMsgIllegalInput) + ": window " + std::to_string(viewStart) +
+                                    " … " + std::to_string(viewEnd));
     }
 
     // Microphone correction applies to SMOOTH spectra: a *.SMC file or a calibration text file.
@@ -244,7 +252,8 @@ int RunSpectrum(const Args& args) {
     origin.windowSamples = static_cast<int>(computer.ViewEnd() - computer.ViewStart());
     origin.fftSize = computer.FftSize();
     origin.mode = mode == AnalysisMode::Fft ? "FFT" : "SMOOTH";
-    if (mode == AnalysisMode::Smooth) origin.smoothing = "width " + std::to_string(2 * smoothing + 1);
+    if (mode == AnalysisMode::Smooth)
+        origin.smoothing = "width " + std::to_string(2 * smoothing + 1);
     if (!cal.empty()) origin.calibrationFile = cal, origin.calibrationHash = FileHash(cal);
     if (haveMic) origin.micFile = micPath, origin.micHash = FileHash(micPath);
     origin.soundSpeed = state.SoundSpeed;
@@ -260,10 +269,10 @@ int RunSpectrum(const Args& args) {
         const std::string text =
             (stamp ? ProvenanceComments(origin) : std::string()) +
             (mode == AnalysisMode::Fft
-                ? BuildFrdFft(computer.DisplaySpectrum().data(), computer.FftSize(), rate,
-                              computer.LowestValidFrequency(), computer.LevelReference(), offset)
-                : BuildFrdSmooth(computer.SmoothDisplay().data(), computer.LowestValidFrequency(),
-                                 computer.LevelReference(), offset, haveMic ? &mic : nullptr));
+                 ? BuildFrdFft(computer.DisplaySpectrum().data(), computer.FftSize(), rate,
+                               computer.LowestValidFrequency(), computer.LevelReference(), offset)
+                 : BuildFrdSmooth(computer.SmoothDisplay().data(), computer.LowestValidFrequency(),
+                                  computer.LevelReference(), offset, haveMic ? &mic : nullptr));
         AtomicFile file;
         if (!file.Open(frd) || !file.Write(text) || !file.Commit()) {
             return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + frd + " " + file.Error());
@@ -273,12 +282,11 @@ int RunSpectrum(const Args& args) {
         std::string error;
         const bool ok =
             mode == AnalysisMode::Fft
-                ? WriteFftSpectrumFile(specOut, computer.LowestValidFrequency(),
-                                       computer.FftSize(), rate, computer.DisplaySpectrum().data(),
-                                       &error)
+                ? WriteFftSpectrumFile(specOut, computer.LowestValidFrequency(), computer.FftSize(),
+                                       rate, computer.DisplaySpectrum().data(), &error)
                 : WriteSmoothSpectrumFile(specOut, computer.LowestValidFrequency(), rate,
-                                          computer.SmoothDisplay().data(),
-                                          haveMic ? &mic : nullptr, &error);
+                                          computer.SmoothDisplay().data(), haveMic ? &mic : nullptr,
+                                          &error);
         if (!ok) return Refuse(kCommand, Msg(kMsgFileSaveError) + ": " + specOut + " " + error);
     }
 

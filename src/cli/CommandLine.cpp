@@ -40,8 +40,9 @@ CommandLine::CommandLine(const std::string& command, const std::string& summary)
 CommandLine& CommandLine::Option(const std::string& name, const std::string& value,
                                  const std::string& help) {
     // Every occurrence is kept, so that Parse can name a repeated option itself.
-    CLI::Option* o = app_.add_option(name, help)->type_name(value)->multi_option_policy(
-        CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* o = app_.add_option(name, help)
+                         ->type_name(value)
+                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     options_[name] = o;
     once_[name] = true;
     return *this;
@@ -49,8 +50,9 @@ CommandLine& CommandLine::Option(const std::string& name, const std::string& val
 
 CommandLine& CommandLine::Repeated(const std::string& name, const std::string& value,
                                    const std::string& help) {
-    options_[name] = app_.add_option(name, help)->type_name(value)->multi_option_policy(
-        CLI::MultiOptionPolicy::TakeAll);
+    options_[name] = app_.add_option(name, help)
+                         ->type_name(value)
+                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     once_[name] = false;
     return *this;
 }
@@ -80,7 +82,8 @@ bool CommandLine::Parse(const Args& args) {
             return false;
         }
         error_ = err.str();
-        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' ')) error_.pop_back();
+        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' '))
+            error_.pop_back();
         return false;
     }
     for (const auto& [name, once] : once_) {

@@ -21,8 +21,7 @@ class CommandLine {
     CommandLine& operator=(const CommandLine&) = delete;
 
     // "--name VALUE", at most once; `value` names the value in the help ("N", "FILE").
-    CommandLine& Option(const std::string& name, const std::string& value,
-                        const std::string& help);
+    CommandLine& Option(const std::string& name, const std::string& value, const std::string& help);
     // "--name VALUE" that may come several times.
     CommandLine& Repeated(const std::string& name, const std::string& value,
                           const std::string& help);

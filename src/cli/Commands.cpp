@@ -11,8 +11,8 @@ int Refuse(std::string_view command, const std::string& text, int status) {
     if (command.empty()) {
         std::fprintf(stderr, "%s\n", line.c_str());
     } else {
-        std::fprintf(stderr, "fimtool %.*s: %s\n", static_cast<int>(command.size()),
-                     command.data(), line.c_str());
+        std::fprintf(stderr, "fimtool %.*s: %s\n", static_cast<int>(command.size()), command.data(),
+                     line.c_str());
     }
     return status;
 }

@@ -10,7 +10,7 @@
 namespace fim::cli {
 
 class JsonObject {
-public:
+  public:
     void Add(const std::string& key, const std::string& value) { doc_[key] = value; }
     void Add(const std::string& key, const char* value) { doc_[key] = std::string(value); }
     // Whole numbers: counts, indices, rates held as integers.
@@ -30,7 +30,7 @@ public:
     // Writes Text() and a line end to stdout.
     void Print() const;
 
-private:
+  private:
     nlohmann::ordered_json doc_ = nlohmann::ordered_json::object();
 };
 

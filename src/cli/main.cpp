@@ -24,7 +24,8 @@ void PrintHelp(std::FILE* to) {
         std::fprintf(to, "  fimtool %s%s%s\n      %s\n", c.name, *c.usage ? " " : "", c.usage,
                      c.summary);
     }
-    std::fprintf(to, "  fimtool COMMAND --help\n      Lists the command's options and what they do.\n");
+    std::fprintf(to,
+                 "  fimtool COMMAND --help\n      Lists the command's options and what they do.\n");
     std::fprintf(to,
                  "\n"
                  "options:\n"

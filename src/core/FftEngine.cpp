@@ -96,7 +96,8 @@ std::unique_ptr<FftTables> FftTables::Create(const FftAllocator& alloc,
     // power of two, and scaling by powers of two is exact, so the largest stage is evaluated once
     // and every table is filled from it with the very same values.
     const int top = kMaxSize / 2;
-    std::vector<double> topCos(static_cast<std::size_t>(top)), topSin(static_cast<std::size_t>(top));
+    std::vector<double> topCos(static_cast<std::size_t>(top)),
+        topSin(static_cast<std::size_t>(top));
     const long double step = std::numbers::pi_v<long double> / top;
     for (int j = 0; j < top; ++j) {
         long double angle = -static_cast<long double>(j) * step;
@@ -224,9 +225,7 @@ bool FftEngine::FftPartialTransform(int n, bool inverse) {
     return FftTransform(n, inverse);
 }
 
-void FftEngine::RealForward(const double* in, int n) {
-    fft::RealForward(in, re_, im_, n, tables_);
-}
+void FftEngine::RealForward(const double* in, int n) { fft::RealForward(in, re_, im_, n, tables_); }
 
 double BinMagnitude(double re, double im) { return fft::MagnitudePhaseOf(re, im).Magnitude; }
 

@@ -42,7 +42,9 @@ __attribute__((always_inline)) inline void Store(double* p, V v) {
     std::memcpy(p, &v, sizeof v);
 }
 
-__attribute__((always_inline)) inline V2 Reverse(V2 v) { return __builtin_shufflevector(v, v, 1, 0); }
+__attribute__((always_inline)) inline V2 Reverse(V2 v) {
+    return __builtin_shufflevector(v, v, 1, 0);
+}
 
 inline V2 Sqrt(V2 v) {
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -76,7 +78,9 @@ inline bool AnyLane(V2i v) {
 }
 #if FIM_FFT_AVX2
 #if defined(__clang__)
-__attribute__((always_inline)) inline bool AnyLane(V4i v) { return (v[0] | v[1] | v[2] | v[3]) != 0; }
+__attribute__((always_inline)) inline bool AnyLane(V4i v) {
+    return (v[0] | v[1] | v[2] | v[3]) != 0;
+}
 #else
 __attribute__((target("avx2"))) inline bool AnyLane(V4i v) {
     return __builtin_ia32_movmskpd256((V4)v) != 0;
@@ -253,8 +257,8 @@ __attribute__((always_inline)) inline bool Stages(double* re, double* im, int n,
 // O = (Z[k] − conj Z[M−k])/(2i), W = e^(−2πi/n). Also gives conj(E − W^k·O) = X[M − k].
 // Lane by lane on vectors of bins k … and their mirror images M − k … (in the same lane order).
 template <typename V>
-__attribute__((always_inline)) inline void Split(V zr, V zi, V mr, V mi, V wr, V wi, V& xr,
-                                                 V& xi, V& yr, V& yi) {
+__attribute__((always_inline)) inline void Split(V zr, V zi, V mr, V mi, V wr, V wi, V& xr, V& xi,
+                                                 V& yr, V& yi) {
     V er = 0.5 * (zr + mr), ei = 0.5 * (zi - mi);
     V orr = 0.5 * (zi + mi), oi = -0.5 * (zr - mr);
     V tr = wr * orr - wi * oi, ti = wr * oi + wi * orr;
@@ -351,9 +355,8 @@ __attribute__((always_inline)) inline void LastStageAndSplit(double* re, double*
 
 // Forward transform of n = 2m real samples into re/im[0 … m].
 template <typename V>
-__attribute__((always_inline)) inline void RealForwardCore(const double* in, double* re,
-                                                           double* im, int n,
-                                                           const FftTables& tables) {
+__attribute__((always_inline)) inline void RealForwardCore(const double* in, double* re, double* im,
+                                                           int n, const FftTables& tables) {
     constexpr int kLanes = sizeof(V) / sizeof(double);
     const int m = n / 2;
     const GatherFirst first{in, re, im, tables.BitReverse16(), FftTables::kMaxLog2 - Log2Of(m)};
@@ -379,8 +382,8 @@ __attribute__((always_inline)) inline void RealForwardCore(const double* in, dou
     }
     for (; k < m - k; ++k) {
         V2 xr, xi, yr, yi;
-        Split<V2>(V2{re[k]}, V2{im[k]}, V2{re[m - k]}, V2{im[m - k]}, V2{wc[k]}, V2{ws[k]}, xr,
-                  xi, yr, yi);
+        Split<V2>(V2{re[k]}, V2{im[k]}, V2{re[m - k]}, V2{im[m - k]}, V2{wc[k]}, V2{ws[k]}, xr, xi,
+                  yr, yi);
         re[k] = xr[0];
         im[k] = xi[0];
         re[m - k] = yr[0];
@@ -396,8 +399,8 @@ __attribute__((always_inline)) inline void RealForwardCore(const double* in, dou
 
 // In-place complex transform of n ≥ 4 values.
 template <typename V>
-__attribute__((always_inline)) inline void ComplexCore(double* re, double* im, int n,
-                                                       bool inverse, const FftTables& tables) {
+__attribute__((always_inline)) inline void ComplexCore(double* re, double* im, int n, bool inverse,
+                                                       const FftTables& tables) {
     const uint16_t* rev = tables.BitReverse16();
     const int shift = FftTables::kMaxLog2 - Log2Of(n);
     for (int i = 1; i < n - 1; ++i) {
@@ -464,10 +467,10 @@ void ComplexTransform(double* re, double* im, int n, bool inverse, const FftTabl
 // the last place of π of atan2(im, re). The signs fold it into the right quadrant as atan2 does
 // (−0.0 counts as negative), and re = 0 gives ±π/2 (−π/2 when im ≤ 0).
 // atan(x)/x − 1 over x², for x² in 0 … tan²(π/8): Chebyshev fit, relative error below 1e-17.
-constexpr double kAtanPoly[] = {
-    -0.01917688711906226,  0.039231658295587189, -0.050854497379402598, 0.0585814891280221,
-    -0.066645114473819475, 0.076921831908260865, -0.090909045781239026, 0.11111111015256361,
-    -0.14285714284666542,  0.19999999999995521,  -0.33333333333333331};
+constexpr double kAtanPoly[] = {-0.01917688711906226,  0.039231658295587189,  -0.050854497379402598,
+                                0.0585814891280221,    -0.066645114473819475, 0.076921831908260865,
+                                -0.090909045781239026, 0.11111111015256361,   -0.14285714284666542,
+                                0.19999999999995521,   -0.33333333333333331};
 constexpr double kTanPi8 = 0.41421356237309503;
 // π/4 as a double and the rest below it; π/2 as a double.
 constexpr double kPi4Hi = 0.7853981633974483, kPi4Lo = 3.061616997868383e-17;
@@ -577,8 +580,8 @@ __attribute__((always_inline)) inline void MagnitudePhaseLoop(const double* re, 
 // The AVX2 path does the same arithmetic, without fused multiply-add, so both paths give
 // identical results.
 __attribute__((target("avx2"), flatten)) void MagnitudePhaseAvx2(const double* re, const double* im,
-                                                        SpectrumRecord* out, int count,
-                                                        bool conjugate) {
+                                                                 SpectrumRecord* out, int count,
+                                                                 bool conjugate) {
     MagnitudePhaseLoop<V4, V4i>(re, im, out, count, conjugate);
 }
 

@@ -23,11 +23,25 @@ struct BufferSpec {
 
 // Tags and sizes in allocation order.
 constexpr BufferSpec kSpecs[SharedBuffers::Count] = {
-    {"PLI", 262144},        {"PLO", 524288},     {"OSD", 7200},      {"PLCR", 524288},
-    {"PLR", 524288},        {"PLD", 524288},     {"MCD", 7200},      {"DAPT", 2097152},
-    {"PSC", 7200},          {"SCF", 7200},       {"POI", 7200},      {"atcres", 2097152},
-    {"ATCDATA", 1048576},   {"AVL", 2097152},    {"ILP1", 4194304},  {"OLP", 4194304},
-    {"RLP", 2097152},       {"ILP2", 4194304},   {"Sampleresult", 4194304},
+    {"PLI", 262144},
+    {"PLO", 524288},
+    {"OSD", 7200},
+    {"PLCR", 524288},
+    {"PLR", 524288},
+    {"PLD", 524288},
+    {"MCD", 7200},
+    {"DAPT", 2097152},
+    {"PSC", 7200},
+    {"SCF", 7200},
+    {"POI", 7200},
+    {"atcres", 2097152},
+    {"ATCDATA", 1048576},
+    {"AVL", 2097152},
+    {"ILP1", 4194304},
+    {"OLP", 4194304},
+    {"RLP", 2097152},
+    {"ILP2", 4194304},
+    {"Sampleresult", 4194304},
 };
 
 }  // namespace
@@ -82,26 +96,46 @@ void MeasurementState::RecomputeDerived() {
 
 void SelectFftSize(int index, int32_t& size, Prompter& prompter) {
     switch (index) {
-        case 0: size = 2048; break;
-        case 1: size = 4096; break;
-        case 2: size = 8192; break;
-        case 3: size = 16384; break;
+        case 0:
+            size = 2048;
+            break;
+        case 1:
+            size = 4096;
+            break;
+        case 2:
+            size = 8192;
+            break;
+        case 3:
+            size = 16384;
+            break;
         case 4:
-        case 100: size = 32768; break;
-        case 5: prompter.Inform("MIV V1.70", "ffticall using id5"); break;
-        default: break;
+        case 100:
+            size = 32768;
+            break;
+        case 5:
+            prompter.Inform("MIV V1.70", "ffticall using id5");
+            break;
+        default:
+            break;
     }
 }
 
 int FftSizeIndex(int size) {
     switch (size) {
-        case 2048: return 0;
-        case 4096: return 1;
-        case 8192: return 2;
-        case 16384: return 3;
-        case 32768: return 4;
-        case 65536: return 5;
-        default: return 0;
+        case 2048:
+            return 0;
+        case 4096:
+            return 1;
+        case 8192:
+            return 2;
+        case 16384:
+            return 3;
+        case 32768:
+            return 4;
+        case 65536:
+            return 5;
+        default:
+            return 0;
     }
 }
 

@@ -28,10 +28,27 @@ struct SharedBuffer {
 // The shared buffers, in allocation order. Typed views are provided for the ones with a fixed
 // element type.
 class SharedBuffers {
-public:
+  public:
     enum Id {
-        PLI, PLO, OSD, PLCR, PLR, PLD, MCD, DAPT, PSC, SCF, POI,
-        atcres, ATCDATA, AVL, ILP1, OLP, RLP, ILP2, Sampleresult,
+        PLI,
+        PLO,
+        OSD,
+        PLCR,
+        PLR,
+        PLD,
+        MCD,
+        DAPT,
+        PSC,
+        SCF,
+        POI,
+        atcres,
+        ATCDATA,
+        AVL,
+        ILP1,
+        OLP,
+        RLP,
+        ILP2,
+        Sampleresult,
         Count
     };
 
@@ -60,7 +77,9 @@ public:
     double* RLPd() const { return reinterpret_cast<double*>(buffers_[RLP].data); }
     double* AVLd() const { return reinterpret_cast<double*>(buffers_[AVL].data); }
     double* atcresd() const { return reinterpret_cast<double*>(buffers_[atcres].data); }
-    int32_t* SampleresultI() const { return reinterpret_cast<int32_t*>(buffers_[Sampleresult].data); }
+    int32_t* SampleresultI() const {
+        return reinterpret_cast<int32_t*>(buffers_[Sampleresult].data);
+    }
     int32_t* DAPTi() const { return reinterpret_cast<int32_t*>(buffers_[DAPT].data); }
     std::byte* ILP1b() const { return buffers_[ILP1].data; }
     std::byte* ILP2b() const { return buffers_[ILP2].data; }
@@ -68,10 +87,10 @@ public:
     std::byte* MCDb() const { return buffers_[MCD].data; }
 
     // Capacities in elements.
-    static constexpr std::size_t kRlpDoubles = 262144;   // 2 MiB of doubles
+    static constexpr std::size_t kRlpDoubles = 262144;  // 2 MiB of doubles
     static constexpr std::size_t kFrameBufferBytes = 4194304;
 
-private:
+  private:
     SharedBuffer buffers_[Count];
     void (*free_)(void*) = nullptr;
 };
@@ -141,7 +160,9 @@ struct MeasurementState {
     void SetTemperature(double degrees);
 
     // Sets FftSize from a size menu index (see fim::SelectFftSize).
-    void SelectFftSize(int index, Prompter& prompter) { fim::SelectFftSize(index, FftSize, prompter); }
+    void SelectFftSize(int index, Prompter& prompter) {
+        fim::SelectFftSize(index, FftSize, prompter);
+    }
 
     // Recomputes, in this order: FullScale, OutputAmplitude, LowLevelThreshold, MlsSize.
     // OutputAmplitude is limited to FullScale, so a level above 0 dB cannot wrap the samples.

@@ -16,7 +16,8 @@ namespace fim {
 
 class NoiseTracker {
   public:
-    // Run set-up (not on the audio path): room for periods of `length` values; forgets the last run.
+    // Run set-up (not on the audio path): room for periods of `length` values; forgets the last
+    // run.
     void Prepare(std::size_t length);
     void Reset() { periods_ = 0; }
 

@@ -48,8 +48,10 @@ void ResampleRecording(const int32_t* in, std::size_t frames, double ratio, doub
         while (pos > lastFull && pos - period >= 0.0 && period > 0.0) pos -= period;
         const double l = left.At(in, count, 2, pos);
         const double r = right.At(in + 1, count, 2, pos);
-        out[2 * k] = static_cast<int32_t>(std::clamp(std::nearbyint(l), -2147483648.0, 2147483647.0));
-        out[2 * k + 1] = static_cast<int32_t>(std::clamp(std::nearbyint(r), -2147483648.0, 2147483647.0));
+        out[2 * k] =
+            static_cast<int32_t>(std::clamp(std::nearbyint(l), -2147483648.0, 2147483647.0));
+        out[2 * k + 1] =
+            static_cast<int32_t>(std::clamp(std::nearbyint(r), -2147483648.0, 2147483647.0));
     }
 }
 

@@ -29,9 +29,10 @@ class FractionalReader {
 };
 
 // Writes `frames` stereo frames (interleaved, left first) to `out`, frame k being `in` read at
-// offset + k · ratio. A recording of a periodic signal is continued past its end by its period: reads that
-// reach beyond the last frame are taken one `period` (in input frames, fractional) earlier, so
-// the tail of the last period is rebuilt rather than faded out. `in` and `out` must not overlap.
+// offset + k · ratio. A recording of a periodic signal is continued past its end by its period:
+// reads that reach beyond the last frame are taken one `period` (in input frames, fractional)
+// earlier, so the tail of the last period is rebuilt rather than faded out. `in` and `out` must not
+// overlap.
 void ResampleRecording(const int32_t* in, std::size_t frames, double ratio, double period,
                        double offset, int32_t* out);
 

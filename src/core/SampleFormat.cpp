@@ -6,11 +6,15 @@ namespace fim {
 
 int BytesPerSample(int bits) {
     switch (bits) {
-        case 8: return 1;
-        case 16: return 2;
+        case 8:
+            return 1;
+        case 16:
+            return 2;
         case 20:
-        case 24: return 4;
-        default: return 0;
+        case 24:
+            return 4;
+        default:
+            return 0;
     }
 }
 
@@ -29,7 +33,8 @@ bool ConvertRecording(const void* source, int32_t* destination, int bits, std::s
         case 4:
             std::memcpy(destination, source, count * sizeof(int32_t));
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 

@@ -19,33 +19,33 @@ class SettingsTree;
 // One capture as logged. The band is derived from the frequency and the series, so only what the
 // finder measured is stored.
 struct RingOutEntry {
-    int64_t time = 0;           // seconds since 1970 (UTC)
-    double frequency = 0.0;     // Hz, the strongest line
-    int32_t series = 1;         // graphic-EQ series: 1 31 band, 2 15 band, 3 10 band
-    double overThreshold = 0.0; // capture peak above the trigger threshold, dB
-    int32_t captureLength = 0;  // N samples
-    uint32_t sampleRate = 0;    // samples/s
+    int64_t time = 0;            // seconds since 1970 (UTC)
+    double frequency = 0.0;      // Hz, the strongest line
+    int32_t series = 1;          // graphic-EQ series: 1 31 band, 2 15 band, 3 10 band
+    double overThreshold = 0.0;  // capture peak above the trigger threshold, dB
+    int32_t captureLength = 0;   // N samples
+    uint32_t sampleRate = 0;     // samples/s
 };
 
 // A row of the list: the entry and what is derived from it and from its band.
 struct RingOutRow {
     RingOutEntry entry;
-    std::size_t index = 0;     // position in the log (for DeleteRow)
-    std::string band;          // the band's label, e.g. "1.00 kHz"
-    int32_t deviation = 0;     // percent of the half band, as the finder's lamps
-    int count = 0;             // how many captures of the log fell in this band
-    double eqCut = 0.0;        // suggested graphic-EQ cut, dB (positive number, 1.5 dB steps)
-    double notchFrequency = 0; // suggested notch: mean frequency of the band's captures, Hz
+    std::size_t index = 0;      // position in the log (for DeleteRow)
+    std::string band;           // the band's label, e.g. "1.00 kHz"
+    int32_t deviation = 0;      // percent of the half band, as the finder's lamps
+    int count = 0;              // how many captures of the log fell in this band
+    double eqCut = 0.0;         // suggested graphic-EQ cut, dB (positive number, 1.5 dB steps)
+    double notchFrequency = 0;  // suggested notch: mean frequency of the band's captures, Hz
     double notchQ = 0.0;
-    double notchDepth = 0.0;   // dB
+    double notchDepth = 0.0;  // dB
 };
 
 enum class RingOutOrder { Time, Band };
 
 class RingOutLog {
   public:
-    static constexpr double kStep = 1.5;    // dB, the graphic-EQ step
-    static constexpr double kMaxCut = 12.0; // dB
+    static constexpr double kStep = 1.5;     // dB, the graphic-EQ step
+    static constexpr double kMaxCut = 12.0;  // dB
 
     // Logs a capture taken in the finder's display mode (FREQUENCY mode logs third-octave bands).
     void Add(const FinderCapture& capture, int64_t time);

@@ -27,9 +27,12 @@ FileSetModel::FileSetModel(UserMacro& macro, Prompter& prompter,
 
 std::string& FileSetModel::Path(Slot slot) {
     switch (slot) {
-        case Slot::Calibration: return calFile;
-        case Slot::Microphone: return micFile;
-        case Slot::Overlay: break;
+        case Slot::Calibration:
+            return calFile;
+        case Slot::Microphone:
+            return micFile;
+        case Slot::Overlay:
+            break;
     }
     return overlayFile;
 }
@@ -123,9 +126,15 @@ bool FileSetModel::Accept(Slot slot, const std::string& path) {
     }
     Path(slot) = path;
     switch (slot) {
-        case Slot::Calibration: useCal = true; break;
-        case Slot::Microphone: useMic = true; break;
-        case Slot::Overlay: useOverlay = true; break;
+        case Slot::Calibration:
+            useCal = true;
+            break;
+        case Slot::Microphone:
+            useMic = true;
+            break;
+        case Slot::Overlay:
+            useOverlay = true;
+            break;
     }
     return true;
 }

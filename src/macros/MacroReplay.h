@@ -37,14 +37,14 @@ AnalysisWindow MacroWindow(const UserMacro& macro, int peak, double sampleRate, 
 
 // What the frequency-response window hears of a macro before its run starts.
 class MacroHost {
-public:
+  public:
     virtual ~MacroHost() = default;
     // A macro replay chose the analysis and files of its spectrum.
     virtual void ApplyAnalysisChoice(const AnalysisChoice& choice) = 0;
 };
 
 class MacroReplay : public RunReplay {
-public:
+  public:
     // Registers itself with `controller` as the replay of run kinds 11 … 22; all references
     // must outlive it.
     MacroReplay(RunController& controller, MeasurementState& state, Prompter& prompter,
@@ -69,7 +69,7 @@ public:
     void Again(int runKind) override;
     SpectrumRequest Completed(int runKind) override;
 
-private:
+  private:
     RunController& controller_;
     MeasurementState& state_;
     Prompter& prompter_;

@@ -95,8 +95,12 @@ void CountdownClock::Tick() {
             text_ = FormatClockTime(remaining, true);
             break;
         }
-        case 2: text_ = FormatClockTime(now - settings_.reference, true); break;
-        default: text_ = FormatClockTime(now, false); break;
+        case 2:
+            text_ = FormatClockTime(now - settings_.reference, true);
+            break;
+        default:
+            text_ = FormatClockTime(now, false);
+            break;
     }
     if (alarm_) RunAlarm();
 }
@@ -108,9 +112,12 @@ void CountdownClock::RunAlarm() {
             if (player_ && player_->Play(settings_.soundFile)) alarm_ = false;
             break;
         case 1:
-            colour_ = colour_ == ClockColour::Yellow ? ClockColour::ButtonFace : ClockColour::Yellow;
+            colour_ =
+                colour_ == ClockColour::Yellow ? ClockColour::ButtonFace : ClockColour::Yellow;
             break;
-        default: alarm_ = false; break;
+        default:
+            alarm_ = false;
+            break;
     }
 }
 
@@ -128,7 +135,8 @@ CountdownClock::DialogState CountdownClock::OpenDialog(
     DialogState d;
     d.mode = settings_.mode;
     d.time = FormatClockTime(settings_.mode == 0 ? now_() : settings_.reference, false);
-    const bool exists = !settings_.soundFile.empty() && fileExists && fileExists(settings_.soundFile);
+    const bool exists =
+        !settings_.soundFile.empty() && fileExists && fileExists(settings_.soundFile);
     if (exists) d.soundFile = settings_.soundFile;
     d.action = ChooseAction(settings_.action, exists);
     return d;

@@ -30,8 +30,7 @@ std::optional<double> ParseClockTime(std::string_view text);
 
 class CountdownClock {
   public:
-    CountdownClock(ClockSettings& settings, std::function<double()> now,
-                   SoundFilePlayer* player);
+    CountdownClock(ClockSettings& settings, std::function<double()> now, SoundFilePlayer* player);
 
     // One tick of the 700 ms timer: the text for the current mode, the countdown's end, and the
     // alarm's action while the alarm is set.

@@ -176,11 +176,21 @@ void FeaturesModel::LoadControls() {
     const FinderSettings& f = s.Finder;
     v.displayMode = Clamp(f.DisplayMode, 0, 3);
     switch (f.TriggerThreshold) {
-        case -3: v.thresholdIndex = 0; break;
-        case -6: v.thresholdIndex = 1; break;
-        case -10: v.thresholdIndex = 2; break;
-        case -15: v.thresholdIndex = 3; break;
-        default: v.thresholdIndex = 4; break;
+        case -3:
+            v.thresholdIndex = 0;
+            break;
+        case -6:
+            v.thresholdIndex = 1;
+            break;
+        case -10:
+            v.thresholdIndex = 2;
+            break;
+        case -15:
+            v.thresholdIndex = 3;
+            break;
+        default:
+            v.thresholdIndex = 4;
+            break;
     }
     v.resolution = Clamp(f.Resolution, 0, 2);
     v.autoRestart = f.AutoRestart != 0;
@@ -331,7 +341,7 @@ bool FeaturesModel::SaveMacro() {
     m.mlsOrder = uint8_t(kMinMlsOrder + Clamp(f.mlsIndex, 0, kMlsChoices - 1));
     m.averaging = 1 << Clamp(f.avgIndex, 0, 7);
     m.fftCode = f.fftIndex >= 0 && f.fftIndex < kFftChoices ? uint8_t(f.fftIndex)
-                                                             : UserMacro::kSmoothFftCode;
+                                                            : UserMacro::kSmoothFftCode;
     m.atc = f.atc;
     m.repeat = f.repeat;
     m.pinkMls = f.pink;
@@ -500,9 +510,8 @@ bool FeaturesModel::ApplySoundIo() {
     const RateEntry format = RateTable[std::size_t(v.sample)];
     m.SampleRate = format.rate;
     m.SampleBits = format.bits;
-    if (m.SampleBits > 16 &&
-        prompter_.Ask(Msg(328), Msg(329), PromptButtons::OkCancel, PromptIcon::Stop) ==
-            PromptAnswer::Cancel) {
+    if (m.SampleBits > 16 && prompter_.Ask(Msg(328), Msg(329), PromptButtons::OkCancel,
+                                           PromptIcon::Stop) == PromptAnswer::Cancel) {
         m.SampleBits = 16;
     }
     if (m.SampleRate != oldRate && settings_.WarnSampleRate &&
@@ -522,8 +531,8 @@ bool FeaturesModel::ApplySoundIo() {
 }
 
 bool FeaturesModel::Cancel() {
-    if (!Pristine && prompter_.Ask(Msg(84), Msg(83), PromptButtons::YesNo,
-                                   PromptIcon::Question) != PromptAnswer::Yes) {
+    if (!Pristine && prompter_.Ask(Msg(84), Msg(83), PromptButtons::YesNo, PromptIcon::Question) !=
+                         PromptAnswer::Yes) {
         return false;
     }
     // An untouched dialog closes at once, also on its first showing.

@@ -83,11 +83,11 @@ int MacroFftSize(int fftIndex);
 // Everything the dialog's controls hold, tab by tab.
 struct FeaturesValues {
     // DATA
-    int mlsIndex = 0;  // RadioGroup1: order − 12
-    int fftIndex = 1;  // RadioGroup2: 2048·2^i
-    bool atc = true;   // CheckBox9
+    int mlsIndex = 0;         // RadioGroup1: order − 12
+    int fftIndex = 1;         // RadioGroup2: 2048·2^i
+    bool atc = true;          // CheckBox9
     bool continuous = false;  // CheckBox18: continuous averaging
-    bool pink = false; // CheckBox13
+    bool pink = false;        // CheckBox13
     // USER WINDOW
     std::string name1, name2;  // Edit4, Edit1
     int32_t pre1 = 400, post1 = 9600, pre2 = 800, post2 = 19200;

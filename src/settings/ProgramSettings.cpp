@@ -75,8 +75,7 @@ std::string DefaultCurrentDir() {
 bool SaneWindowTimes(const TimeWindow& w) {
     constexpr int32_t kMaxUs = 10000000;
     const auto inRange = [](int32_t us) { return us >= -kMaxUs && us <= kMaxUs; };
-    return inRange(w.timeBefore) && inRange(w.timeAfter) &&
-           int64_t{w.timeBefore} + w.timeAfter > 0;
+    return inRange(w.timeBefore) && inRange(w.timeAfter) && int64_t{w.timeBefore} + w.timeAfter > 0;
 }
 
 TimeWindow ReadUserWindow(const SettingsTree& t, std::string_view name, TimeWindow def) {

@@ -58,7 +58,8 @@ bool CalibrationStore::LoadFftCalibration(const std::string& path, int fftSize, 
     const SpectrumFileStatus status = ReadFftSpectrum(path, file);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.fftSize != fftSize || file.sampleRate != sampleRate) {
-        if (showMessages && warnMisfit) prompter_.Inform(Msg(kMsgCalSizeMismatch), Msg(kMsgCalWrongLength));
+        if (showMessages && warnMisfit)
+            prompter_.Inform(Msg(kMsgCalSizeMismatch), Msg(kMsgCalWrongLength));
         Disable(AnalysisMode::Fft);
         return false;
     }
@@ -80,7 +81,8 @@ bool CalibrationStore::LoadSmoothCalibration(const std::string& path, double sam
     if (file.sampleRate != sampleRate) {
         if (warnMisfit) {
             prompter_.Inform(Msg(kMsgSampleRateProblem),
-                             Msg(kMsgCalRecordedWith) + RateText(file.sampleRate) + Msg(kMsgMeasurementRate) + RateText(sampleRate));
+                             Msg(kMsgCalRecordedWith) + RateText(file.sampleRate) +
+                                 Msg(kMsgMeasurementRate) + RateText(sampleRate));
         }
         Disable(AnalysisMode::Smooth);
         return false;

@@ -72,9 +72,8 @@ double WrapPhase(double radians) {
     return r;
 }
 
-DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double reference,
-                          double offsetDb, double lowest, bool invert, uint32_t colour,
-                          int penWidth) {
+DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double reference, double offsetDb,
+                          double lowest, bool invert, uint32_t colour, int penWidth) {
     DrawableCurve c;
     c.colour = colour;
     c.penWidth = penWidth;
@@ -167,8 +166,8 @@ void CurvePoints(const FrequencyMapper& map, const std::vector<CurvePoint>& curv
     }
 }
 
-void FftPhasePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins,
-                    int firstBin, double binWidth, std::vector<PlotPoint>& out) {
+void FftPhasePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins, int firstBin,
+                    double binWidth, std::vector<PlotPoint>& out) {
     out.clear();
     if (!(binWidth > 0.0) || bins.empty()) return;
     const int n = static_cast<int>(bins.size());
@@ -220,8 +219,8 @@ std::vector<GridLine> DecadeGrid(double lowerLimit) {
             if (lowerLimit < 70.0)
                 labelled = in(f, {20, 50, 100, 500, 1000, 5000, 10000, 15000});
             else if (lowerLimit < 180.0)
-                labelled = in(f, {20, 30, 50, 100, 300, 500, 700, 1000, 3000, 5000, 7000, 10000,
-                                  15000});
+                labelled =
+                    in(f, {20, 30, 50, 100, 300, 500, 700, 1000, 3000, 5000, 7000, 10000, 15000});
             else
                 labelled = true;
             if (!labelled) g.label.clear();
@@ -235,19 +234,18 @@ std::vector<GridLine> DecadeGrid(double lowerLimit) {
 
 const std::vector<double>& EqCentres() {
     static const std::vector<double> centres = {
-        16,   20,   25,   31.5, 40,   50,   63,   80,    100,   125,   160,
-        200,  250,  315,  400,  500,  630,  800,  1000,  1250,  1600,  2000,
+        16,   20,   25,   31.5, 40,   50,   63,    80,    100,   125,   160,
+        200,  250,  315,  400,  500,  630,  800,   1000,  1250,  1600,  2000,
         2500, 3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000, 20000, 25000};
     return centres;
 }
 
 void EqGrid(double lowerLimit, std::vector<double>& borders, std::vector<GridLine>& labels) {
     static const char* const kLabels[] = {
-        "16 Hz",    "20 Hz",   "25 Hz",    "32 Hz",   "40 Hz",   "50 Hz",    "63 Hz",
-        "80 Hz",    "100 Hz",  "125 Hz",   "160 Hz",  "200 Hz",  "250 Hz",   "315 Hz",
-        "400 Hz",   "500 Hz",  "630 Hz",   "800 Hz",  "1 kHz",   "1.25 kHz", "1.6 kHz",
-        "2 kHz",    "2.5 kHz", "3.15 kHz", "4 kHz",   "5 kHz",   "6.3 kHz",  "8 kHz",
-        "10 kHz",   "12.5 kHz", "16 kHz",  "20 kHz"};
+        "16 Hz",  "20 Hz",  "25 Hz",   "32 Hz",    "40 Hz",   "50 Hz",    "63 Hz",   "80 Hz",
+        "100 Hz", "125 Hz", "160 Hz",  "200 Hz",   "250 Hz",  "315 Hz",   "400 Hz",  "500 Hz",
+        "630 Hz", "800 Hz", "1 kHz",   "1.25 kHz", "1.6 kHz", "2 kHz",    "2.5 kHz", "3.15 kHz",
+        "4 kHz",  "5 kHz",  "6.3 kHz", "8 kHz",    "10 kHz",  "12.5 kHz", "16 kHz",  "20 kHz"};
     const auto& f = EqCentres();
     borders.clear();
     labels.clear();
@@ -407,10 +405,14 @@ void FrequencyDisplay::SetAutoGap(bool on) {
 
 int FrequencyDisplay::StepPenWidth(int width) {
     switch (width) {
-        case 1: return 2;
-        case 2: return 4;
-        case 4: return 8;
-        default: return 1;
+        case 1:
+            return 2;
+        case 2:
+            return 4;
+        case 4:
+            return 8;
+        default:
+            return 1;
     }
 }
 
@@ -468,8 +470,7 @@ bool FrequencyDisplay::SetMarkerAt(int x, int width, int height) {
         const int end = std::min(smoothEnd, static_cast<int>(smoothRecords.size()));
         if (end <= 0) return false;
         index = 0;
-        while (index < end - 1 &&
-               smoothRecords[static_cast<std::size_t>(index)].Frequency < f)
+        while (index < end - 1 && smoothRecords[static_cast<std::size_t>(index)].Frequency < f)
             ++index;
     }
     markerSet = true;
@@ -495,12 +496,17 @@ EditorSetup FrequencyDisplay::Setup(EditorMode m) const {
             return {231, RoundInt(lowestValid), RoundInt(sampleRate / 2.2), 20};
         case EditorMode::Right:
             return {232, RoundInt(lowestValid + 200.0), 20000, 100};
-        case EditorMode::Scale: return {159, 1, 40, 1};
+        case EditorMode::Scale:
+            return {159, 1, 40, 1};
         // The gap never reaches 0 (a grid without spacing) nor exceeds the range.
-        case EditorMode::LinesGap: return {161, 1, 40, 1};
-        case EditorMode::Gain: return {158, -40, 40, 1};
-        case EditorMode::OverlayGain: return {162, -40, 40, 1};
-        case EditorMode::Smoothing: return {160, 0, 10, 1};
+        case EditorMode::LinesGap:
+            return {161, 1, 40, 1};
+        case EditorMode::Gain:
+            return {158, -40, 40, 1};
+        case EditorMode::OverlayGain:
+            return {162, -40, 40, 1};
+        case EditorMode::Smoothing:
+            return {160, 0, 10, 1};
     }
     return {};
 }
@@ -511,15 +517,27 @@ std::vector<PopupEntry> FrequencyDisplay::Popup(EditorMode m) const {
     auto mode = [](const char* c, EditorMode to) { return PopupEntry{c, K::Mode, 0, to}; };
     switch (m) {
         case EditorMode::Left:
-            return {v("10 Hz", 10), v("40 Hz", 40), v("100 Hz", 100), {"FIT IN", K::FitIn, 0, {}},
+            return {v("10 Hz", 10),
+                    v("40 Hz", 40),
+                    v("100 Hz", 100),
+                    {"FIT IN", K::FitIn, 0, {}},
                     mode("RIGHT", EditorMode::Right)};
         case EditorMode::Right:
-            return {v("20 kHz", 20000), v("15 kHz", 15000), v("10 kHz", 10000),
-                    v("5 kHz", 5000),   v("2 kHz", 2000),   v("1 kHz", 1000),
-                    {"FIT IN", K::FitIn, 0, {}}, mode("LEFT", EditorMode::Left)};
+            return {v("20 kHz", 20000),
+                    v("15 kHz", 15000),
+                    v("10 kHz", 10000),
+                    v("5 kHz", 5000),
+                    v("2 kHz", 2000),
+                    v("1 kHz", 1000),
+                    {"FIT IN", K::FitIn, 0, {}},
+                    mode("LEFT", EditorMode::Left)};
         case EditorMode::Scale:
-            return {v("+/- 5 dB", 5), v("+/- 10 dB", 10), v("+/- 20 dB", 20), v("+/- 40 dB", 40),
-                    {"OPTI FIT", K::OptiFit, 0, {}}, mode("LINES GAP", EditorMode::LinesGap)};
+            return {v("+/- 5 dB", 5),
+                    v("+/- 10 dB", 10),
+                    v("+/- 20 dB", 20),
+                    v("+/- 40 dB", 40),
+                    {"OPTI FIT", K::OptiFit, 0, {}},
+                    mode("LINES GAP", EditorMode::LinesGap)};
         case EditorMode::LinesGap: {
             std::vector<PopupEntry> out;
             for (int g : GapChoices(range))
@@ -529,7 +547,8 @@ std::vector<PopupEntry> FrequencyDisplay::Popup(EditorMode m) const {
             return out;
         }
         case EditorMode::Gain:
-            return {v("0 dB", 0), {"AUTO GAIN SET", K::AutoGain, 0, {}},
+            return {v("0 dB", 0),
+                    {"AUTO GAIN SET", K::AutoGain, 0, {}},
                     mode("SMOOTHING", EditorMode::Smoothing)};
         case EditorMode::OverlayGain:
             return {v("0 dB", 0), v("+ 20 dB", 20), v("- 20 dB", -20), {"COLOR", K::Color, 0, {}}};
@@ -541,13 +560,20 @@ std::vector<PopupEntry> FrequencyDisplay::Popup(EditorMode m) const {
 
 int FrequencyDisplay::EditorValue(EditorMode m) const {
     switch (m) {
-        case EditorMode::Left: return RoundInt(lowerLimit);
-        case EditorMode::Right: return RoundInt(upperLimit);
-        case EditorMode::Scale: return range;
-        case EditorMode::LinesGap: return gap;
-        case EditorMode::Gain: return gain;
-        case EditorMode::OverlayGain: return overlayGain;
-        case EditorMode::Smoothing: return smoothingValue;
+        case EditorMode::Left:
+            return RoundInt(lowerLimit);
+        case EditorMode::Right:
+            return RoundInt(upperLimit);
+        case EditorMode::Scale:
+            return range;
+        case EditorMode::LinesGap:
+            return gap;
+        case EditorMode::Gain:
+            return gain;
+        case EditorMode::OverlayGain:
+            return overlayGain;
+        case EditorMode::Smoothing:
+            return smoothingValue;
     }
     return 0;
 }
@@ -556,13 +582,27 @@ void FrequencyDisplay::SetEditorValue(EditorMode m, int value) {
     const EditorSetup s = Setup(m);
     value = std::clamp(value, s.minimum, std::max(s.minimum, s.maximum));
     switch (m) {
-        case EditorMode::Left: lowerLimit = value; break;
-        case EditorMode::Right: upperLimit = value; break;
-        case EditorMode::Scale: SetRange(value); break;
-        case EditorMode::LinesGap: gap = value; break;
-        case EditorMode::Gain: gain = value; break;
-        case EditorMode::OverlayGain: overlayGain = value; break;
-        case EditorMode::Smoothing: smoothingValue = value; break;
+        case EditorMode::Left:
+            lowerLimit = value;
+            break;
+        case EditorMode::Right:
+            upperLimit = value;
+            break;
+        case EditorMode::Scale:
+            SetRange(value);
+            break;
+        case EditorMode::LinesGap:
+            gap = value;
+            break;
+        case EditorMode::Gain:
+            gain = value;
+            break;
+        case EditorMode::OverlayGain:
+            overlayGain = value;
+            break;
+        case EditorMode::Smoothing:
+            smoothingValue = value;
+            break;
     }
 }
 

@@ -73,14 +73,13 @@ double LevelDb(double magnitude, double reference, double offsetDb);
 // The curve of SMOOTH records relative to `reference` plus `offsetDb`, from the first record
 // above `lowest` (and below 23000 Hz); records with magnitude 0 or less are skipped. `invert`
 // mirrors the levels around 0 dB. Used for overlays and stored traces.
-DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double reference,
-                          double offsetDb, double lowest, bool invert, uint32_t colour,
-                          int penWidth);
+DrawableCurve SmoothCurve(std::span<const SmoothRecord> records, double reference, double offsetDb,
+                          double lowest, bool invert, uint32_t colour, int penWidth);
 
 // The overlay as a curve: level = 20·log10(magnitude / its level reference) + overlay gain, from
 // its lowest frequency on; inverted overlays are mirrored around 0 dB before the gain.
-DrawableCurve OverlayCurve(const CalibrationStore::Overlay& overlay, double sampleRate,
-                           int gainDb, uint32_t colour, int penWidth);
+DrawableCurve OverlayCurve(const CalibrationStore::Overlay& overlay, double sampleRate, int gainDb,
+                           uint32_t colour, int penWidth);
 
 // Main curve, FFT mode: bins k ≥ firstBin of `bins` whose frequency k · binWidth lies inside the
 // mapper's span. A point on the same pixel as the one before is skipped; from FFT size 4096 on
@@ -90,14 +89,13 @@ void FftCurvePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> 
                     std::vector<PlotPoint>& out);
 // Main curve, SMOOTH mode: records 0 … end − 1 inside the span, point by point.
 void SmoothCurvePoints(const FrequencyMapper& map, std::span<const SmoothRecord> records, int end,
-                       double reference, double offsetDb, bool invert,
-                       std::vector<PlotPoint>& out);
+                       double reference, double offsetDb, bool invert, std::vector<PlotPoint>& out);
 // A frequency/dB curve inside the span.
 void CurvePoints(const FrequencyMapper& map, const std::vector<CurvePoint>& curve,
                  std::vector<PlotPoint>& out);
 // Phase curves (radians wrapped to −π … π).
-void FftPhasePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins,
-                    int firstBin, double binWidth, std::vector<PlotPoint>& out);
+void FftPhasePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins, int firstBin,
+                    double binWidth, std::vector<PlotPoint>& out);
 void SmoothPhasePoints(const FrequencyMapper& map, std::span<const SmoothRecord> records, int end,
                        std::vector<PlotPoint>& out);
 double WrapPhase(double radians);
@@ -140,7 +138,7 @@ struct PopupEntry {
     enum class Kind { Value, FitIn, OptiFit, Auto, AutoGain, Color, Mode };
     std::string caption;
     Kind kind = Kind::Value;
-    int value = 0;                     // Value
+    int value = 0;                       // Value
     EditorMode mode = EditorMode::Left;  // Mode: switch the editor to this mode
 };
 
@@ -189,7 +187,7 @@ class FrequencyDisplay {
     double binWidth = 44100.0 / 4096.0;
     int binCount = 2048;  // FFT mode: display bins 0 … binCount (N/2 + 1 records)
     int firstBin = 0;
-    int smoothEnd = 0;    // SMOOTH mode: display records 0 … smoothEnd − 1
+    int smoothEnd = 0;  // SMOOTH mode: display records 0 … smoothEnd − 1
     // With calibration in use the plot never goes below the calibration's lowest frequency.
     bool calibrationInUse = false;
     double calibrationLowest = 0.0;

@@ -74,7 +74,8 @@ void FrequencyWindowModel::fillCalibration(SpectrumInput& in) const {
 void FrequencyWindowModel::forgetGoneCalibration(AnalysisMode m) {
     // A stored calibration whose file is gone was reported once; forgetting its name keeps the
     // report from coming back at every start and mode switch.
-    if (store.LastFileMissing()) settings_.DeleteValue(m == AnalysisMode::Smooth ? "LogCal" : "LinCal");
+    if (store.LastFileMissing())
+        settings_.DeleteValue(m == AnalysisMode::Smooth ? "LogCal" : "LinCal");
 }
 
 void FrequencyWindowModel::reloadCalibrationForMode() {
@@ -198,10 +199,9 @@ void FrequencyWindowModel::rememberCalibration(AnalysisMode m, const std::string
 
 bool FrequencyWindowModel::LoadCalibration(AnalysisMode m, const std::string& path) {
     store.warnMisfit = warnCal_;
-    const bool ok =
-        m == AnalysisMode::Fft
-            ? store.LoadFftCalibration(path, computer.FftSize(), computer.SampleRate())
-            : store.LoadSmoothCalibration(path, computer.SampleRate());
+    const bool ok = m == AnalysisMode::Fft
+                        ? store.LoadFftCalibration(path, computer.FftSize(), computer.SampleRate())
+                        : store.LoadSmoothCalibration(path, computer.SampleRate());
     if (ok) rememberCalibration(m, path);
     return ok;
 }

@@ -30,9 +30,9 @@ class FrequencyWindowModel {
     // The program's settings the window shares with the other windows; the model works on them
     // in place.
     struct Shared {
-        int32_t& smoothing;        // smoothing width 2v + 1
-        std::string& micCalData;   // the microphone-correction file in use
-        const bool& warnCal;       // warn when a calibration does not fit
+        int32_t& smoothing;       // smoothing width 2v + 1
+        std::string& micCalData;  // the microphone-correction file in use
+        const bool& warnCal;      // warn when a calibration does not fit
     };
     FrequencyWindowModel(SettingsTree& settings, Prompter& prompter, Shared shared);
 

@@ -11,24 +11,24 @@
 namespace fim {
 
 struct Provenance {
-    std::string program;       // name and version
-    std::string date;          // ISO 8601, local time
+    std::string program;  // name and version
+    std::string date;     // ISO 8601, local time
     int sampleRate = 0;
     int mlsOrder = 0;
-    bool runKnown = false;     // averages, ATC and pink describe the run (not known of a loaded file)
+    bool runKnown = false;  // averages, ATC and pink describe the run (not known of a loaded file)
     int averages = 0;
     bool atc = false;
     bool pink = false;
-    int windowSamples = 0;     // analysis window
+    int windowSamples = 0;  // analysis window
     int fftSize = 0;
-    std::string mode;          // "FFT" or "SMOOTH"
-    std::string smoothing;     // e.g. "1/6 octave"; empty when none
+    std::string mode;       // "FFT" or "SMOOTH"
+    std::string smoothing;  // e.g. "1/6 octave"; empty when none
     std::string calibrationFile;
     std::string calibrationHash;
     std::string micFile;
     std::string micHash;
-    double soundSpeed = 0.0;   // m/s
-    std::string drift;         // measured clock drift, e.g. "1.2 ppm"; empty when not measured
+    double soundSpeed = 0.0;  // m/s
+    std::string drift;        // measured clock drift, e.g. "1.2 ppm"; empty when not measured
 
     // The fields as (key, value) pairs in a fixed order; empty values are left out.
     std::vector<std::pair<std::string, std::string>> Fields() const;

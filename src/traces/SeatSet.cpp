@@ -93,7 +93,8 @@ std::string SeatSet::Summary(const std::string& name) const {
         out += buf;
     }
     out += "Frequency (Hz)  Mean (dB)  Spread (dB)\r\n";
-    for (const double centre : {63.0, 125.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0, 8000.0, 16000.0}) {
+    for (const double centre :
+         {63.0, 125.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0, 8000.0, 16000.0}) {
         // The record nearest to the octave centre, on a logarithmic scale.
         int best = -1;
         double bestDistance = 0.0;

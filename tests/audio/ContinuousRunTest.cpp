@@ -22,7 +22,7 @@ namespace fim {
 namespace {
 
 class CountingView : public RunView {
-public:
+  public:
     void SetStatusPanel(int panel, const std::string& text) override {
         if (panel == 1) counter.push_back(text);
     }
@@ -35,7 +35,7 @@ public:
 };
 
 class QuietHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override {}
     void Terminate() override { ADD_FAILURE() << "the program was ended"; }
     void Pause(int) override {}
@@ -45,7 +45,7 @@ public:
 // test decides exactly where a period ends, a stop falls or a recording is spoilt. The left input
 // is the output 40 frames late, the right input the output at half level 100 frames late.
 class ClockedCard : public WaveDevices {
-public:
+  public:
     int InputCount() const override { return 1; }
     std::string InputName(int) const override { return "Clocked"; }
     int OutputCount() const override { return 1; }
@@ -160,7 +160,7 @@ public:
     int spoilHeader = -1;  // this input header (counted from 0) gets a full-scale sample
     uint64_t dropped = 0, starved = 0;
 
-private:
+  private:
     WaveCallback* inCallback_ = nullptr;
     WaveCallback* outCallback_ = nullptr;
     bool inOpen_ = false, outOpen_ = false, recording_ = false, playing_ = false;
@@ -170,7 +170,7 @@ private:
 };
 
 class ContinuousRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
         s.MlsOrder = 12;
@@ -351,7 +351,7 @@ TEST_F(ContinuousRun, SettingOffRunsTwoPeriodSteps) {
 // same room give the same averaged response: bit for bit without the room's noise, and within
 // the noise with it.
 class ContinuousRoom : public ContinuousRun, public ::testing::WithParamInterface<bool> {
-protected:
+  protected:
     std::vector<double> Measure(const RoomParameters& p, bool continuous) {
         VirtualRoom room(p);
         s.DevicesClosed = true;

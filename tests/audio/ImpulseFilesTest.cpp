@@ -105,7 +105,8 @@ TEST_F(ImpulseFilesTest, LoadedFilesSaveBackBitIdentically) {
 
     // A WAVE whose peak is already ±32766: the export's normalisation keeps every sample.
     std::vector<int16_t> s(5000);
-    for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>((i * 7919) % 20001 - 10000);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<int16_t>((i * 7919) % 20001 - 10000);
     s[17] = -32766;
     s.back() = 1234;
     const std::string wav = dir.File("other.wav");
@@ -239,8 +240,8 @@ TEST_F(ImpulseFilesTest, RefusedTimeFilesChangeNothingAndMissingFilesSayNothing)
         for (std::size_t i = 0; i < v.size(); ++i) std::memcpy(&b[8 * i], &v[i], 8);
         return b;
     };
-    const Bytes bad[] = {doubles({44100}), Bytes(20, 0), doubles({NAN, 1, 2}),
-                         doubles({999.4, 1}), doubles({70000, 1})};
+    const Bytes bad[] = {doubles({44100}), Bytes(20, 0), doubles({NAN, 1, 2}), doubles({999.4, 1}),
+                         doubles({70000, 1})};
     for (const auto& b : bad) {
         test::WriteBytes(dir.File("bad.mtf"), b);
         EXPECT_FALSE(files.LoadImpulse(dir.File("bad.mtf"), ImpulseFiles::kTimeFile));

@@ -23,7 +23,8 @@ constexpr uint32_t kRate = 44100;
 // Plays the sequence of `order` continuously into a room and hands out recordings of 2·N frames.
 class RoomRecorder {
   public:
-    RoomRecorder(int order, const RoomParameters& p) : room_(p, kRate), n_(std::size_t{1} << order) {
+    RoomRecorder(int order, const RoomParameters& p)
+        : room_(p, kRate), n_(std::size_t{1} << order) {
         ScriptedPrompter prompter;
         std::vector<int8_t> m(n_ - 1);
         EXPECT_TRUE(GenerateMls(order, m.data(), prompter));
@@ -166,7 +167,8 @@ TEST(VirtualRoomClock, ZeroOffsetIsTheRoomAsBeforeAndOffsetAccumulatesAcrossRest
     RoomParameters p = QuietRoom(0.0);
     RoomSimulator a(p, kRate), b(p, kRate, 300.0);
     std::vector<int16_t> out(2 * 2000), inA(2 * 2000), inB(2 * 2000);
-    for (std::size_t k = 0; k < out.size(); ++k) out[k] = static_cast<int16_t>((k * 7919) % 20000) - 10000;
+    for (std::size_t k = 0; k < out.size(); ++k)
+        out[k] = static_cast<int16_t>((k * 7919) % 20000) - 10000;
     a.Process(out.data(), 2, inA.data(), 2, 2000);
     b.Process(out.data(), 2, inB.data(), 2, 2000);
     EXPECT_EQ(inA, inB);  // without an offset the stored clock delay plays no part
@@ -217,7 +219,8 @@ TEST(NoiseFloor, OctaveSnrMatchesTheRoomsNoise) {
     // One period's recovered noise per sample: σ²·L/(L+1)² (input noise plus the 16-bit
     // rounding); n periods divide it by n. Over a window of W samples each bin holds W times it.
     const double sigma = std::pow(10.0, p.noiseDb / 20.0) * 32767.0;
-    const double perSample = (sigma * sigma + 1.0 / 12.0) * kL / ((kL + 1.0) * (kL + 1.0)) / kPeriods;
+    const double perSample =
+        (sigma * sigma + 1.0 / 12.0) * kL / ((kL + 1.0) * (kL + 1.0)) / kPeriods;
     const std::size_t start = 1000, count = 16384;
     const auto bands = OctaveSnr(mean.data(), noise.data(), start, count, kRate);
     std::size_t size = 0;
@@ -228,7 +231,8 @@ TEST(NoiseFloor, OctaveSnrMatchesTheRoomsNoise) {
         int bins = 0;
         for (std::size_t k = 1; k < signal.size(); ++k) {
             const double hz = double(k) * kRate / double(size);
-            if (hz >= b.centre / std::sqrt(2.0) && hz < b.centre * std::sqrt(2.0)) s += signal[k], ++bins;
+            if (hz >= b.centre / std::sqrt(2.0) && hz < b.centre * std::sqrt(2.0))
+                s += signal[k], ++bins;
         }
         const double expected = 10 * std::log10(s / (bins * double(count) * perSample));
         ASSERT_TRUE(b.valid);

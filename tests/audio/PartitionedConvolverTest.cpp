@@ -1,10 +1,10 @@
-#include "audio/PartitionedConvolver.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "audio/PartitionedConvolver.h"
 
 namespace fim {
 namespace {
@@ -33,8 +33,8 @@ TEST(PartitionedConvolver, MatchesDirectConvolutionForAnyChunking) {
     const auto h = Noise(300, 7);  // 300 taps over blocks of 64: five partitions, the last partial
     const auto x = Noise(1000, 11);
     const auto expected = DirectConvolution(x, h);
-    for (const std::size_t chunk : {std::size_t{1}, std::size_t{64}, std::size_t{37},
-                                    std::size_t{200}, std::size_t{1000}}) {
+    for (const std::size_t chunk :
+         {std::size_t{1}, std::size_t{64}, std::size_t{37}, std::size_t{200}, std::size_t{1000}}) {
         PartitionedConvolver c(64);
         c.SetResponse(h);
         EXPECT_EQ(c.Partitions(), 5u);

@@ -30,7 +30,7 @@ using namespace fim::test;
 // --- the Virtual Room in fast mode ---------------------------------------------------------
 
 class VirtualRoomRun : public RunControllerTest, public ::testing::WithParamInterface<int> {
-protected:
+  protected:
     RoomParameters Room() {
         RoomParameters p;
         p.realTime = false;
@@ -285,7 +285,8 @@ TEST_F(RunControllerTest, LastPeriodDroppedByPeakSyncIsReplaced) {
     EXPECT_EQ(card.periods, 3);
     EXPECT_TRUE(s.ImpulseValid);
     bool ignored = false;
-    for (const auto& [panel, text] : view.history) ignored |= panel == 6 && text == "Sample ignored";
+    for (const auto& [panel, text] : view.history)
+        ignored |= panel == 6 && text == "Sample ignored";
     EXPECT_TRUE(ignored);
 }
 
@@ -472,7 +473,8 @@ TEST_F(RunControllerTest, ALoadedFileOfAnotherRateAndLengthSetsTheNextRunUpAfres
     controller->NORMALClick();
     Pump();
     ASSERT_TRUE(s.ImpulseValid);
-    EXPECT_TRUE(prompter.shown.empty()) << prompter.Last()->caption << ": " << prompter.Last()->text;
+    EXPECT_TRUE(prompter.shown.empty())
+        << prompter.Last()->caption << ": " << prompter.Last()->text;
     EXPECT_EQ(controller->InFormat.samplesPerSec, 48000u);
     EXPECT_EQ(s.MlsSize, 4096);
     EXPECT_NEAR(s.ImpulsePeakIndex, p.LatencySamples(48000) + p.DirectDelaySamples(48000), 2.0);
@@ -599,11 +601,11 @@ TEST_P(PeakQuestionRun, APeriodCompletingWhileTheQuestionIsOpenWaitsForTheAnswer
         if (panel == 6 && text != "Waiting for Data") sync.push_back(text);
     }
     const bool correct = GetParam() == PeakQuestion::Answer::Correct;
-    EXPECT_EQ(sync, correct ? (std::vector<std::string>{"Referenz Sample", "Corrected : 30",
-                                                        "Corrected : 20"})
-                            : (std::vector<std::string>{"Referenz Sample", "Sample ignored",
-                                                        "Sample ignored", "Sample valid",
-                                                        "Sample valid"}));
+    EXPECT_EQ(
+        sync,
+        correct ? (std::vector<std::string>{"Referenz Sample", "Corrected : 30", "Corrected : 20"})
+                : (std::vector<std::string>{"Referenz Sample", "Sample ignored", "Sample ignored",
+                                            "Sample valid", "Sample valid"}));
     EXPECT_EQ(card.periods, correct ? 3 : 5);
     const std::vector<double> got(s.buffers.RLPd(), s.buffers.RLPd() + 4095);
     for (std::size_t k = 0; k < got.size(); ++k) ASSERT_DOUBLE_EQ(got[k], expected[k]) << k;
@@ -619,7 +621,7 @@ TEST(LevelChecks, Boundaries) {
     EXPECT_TRUE(JudgeLevels(s, 31128, true).accepted);  // 0.95 · 32767 = 31128.65
     EXPECT_TRUE(JudgeLevels(s, 31129, true).clipping);
     EXPECT_EQ(JudgeLevels(s, 31129, true).glyph, LevelGlyph::Clip);
-    EXPECT_TRUE(JudgeLevels(s, 328, true).accepted);    // the threshold itself is fine
+    EXPECT_TRUE(JudgeLevels(s, 328, true).accepted);  // the threshold itself is fine
     EXPECT_TRUE(JudgeLevels(s, 327, true).low);
     EXPECT_EQ(JudgeLevels(s, 327, true).glyph, LevelGlyph::Low);
     EXPECT_FALSE(JudgeLevels(s, 5000, false).accepted);

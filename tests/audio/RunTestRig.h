@@ -23,7 +23,7 @@
 namespace fim::test {
 
 class RecordingView : public RunView {
-public:
+  public:
     void SetStatusPanel(int panel, const std::string& text) override {
         panels[panel] = text;
         history.emplace_back(panel, text);
@@ -51,7 +51,7 @@ public:
 };
 
 class TestHost : public RunHost, public MacroHost {
-public:
+  public:
     explicit TestHost(const MeasurementState& s) : s_(s) {}
     void OpenSoundSettings() override { ++settingsOpened; }
     void Terminate() override { ++terminated; }
@@ -81,7 +81,7 @@ public:
     AnalysisChoice choice;
     std::vector<int> atChoice;
 
-private:
+  private:
     const MeasurementState& s_;
 };
 
@@ -90,7 +90,7 @@ private:
 // by `refDelay` (left) and by the period's microphone delay (right, at `micGain`), and reports
 // the two output headers. Scripted faults: short recordings, refused writes, a lost device.
 class ScriptedCard : public WaveDevices {
-public:
+  public:
     explicit ScriptedCard(std::string name = "Test Card") : name_(std::move(name)) {}
     int InputCount() const override { return 1; }
     std::string InputName(int) const override { return name_; }
@@ -144,15 +144,15 @@ public:
     std::vector<std::size_t> micDelays = {100};  // per period; the last one repeats
     std::size_t refDelay = 40;
     double micGain = 0.5;
-    uint32_t shortBy = 0;          // bytes missing from every recording
-    int failWriteAtPeriod = -1;    // this period's first write is refused
-    int loseDeviceAtPeriod = -1;   // this period ends with DeviceLost instead of data
-    uint32_t refusedRate = 0;      // the input refuses to open at this rate
+    uint32_t shortBy = 0;         // bytes missing from every recording
+    int failWriteAtPeriod = -1;   // this period's first write is refused
+    int loseDeviceAtPeriod = -1;  // this period ends with DeviceLost instead of data
+    uint32_t refusedRate = 0;     // the input refuses to open at this rate
     int periods = 0;
     int opens = 0;
     DeviceFormat format;
 
-private:
+  private:
     std::string name_;
     bool inOpen = false, outOpen = false;
     WaveCallback* callback = nullptr;
@@ -202,7 +202,7 @@ inline int ScriptedCard::WriteOutput(WaveHeader& h) {
 }
 
 class RunControllerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
         s.MlsOrder = 12;

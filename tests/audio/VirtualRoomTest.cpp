@@ -1,5 +1,3 @@
-#include "audio/VirtualRoom.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "audio/DeviceNotifier.h"
+#include "audio/VirtualRoom.h"
 
 namespace fim {
 namespace {
@@ -40,15 +39,15 @@ TEST(RoomParameters, ParsesKeyValueAndRefusesNonsense) {
     EXPECT_EQ(p.seed, 42u);
     EXPECT_FALSE(p.Set("latency=0"));
     EXPECT_EQ(p.LatencySamples(48000), 0);
-    EXPECT_TRUE(p.Set("distance=0"));         // out of range
-    EXPECT_TRUE(p.Set("distance=abc"));       // not a number
-    EXPECT_TRUE(p.Set("distance=3m"));        // trailing garbage
-    EXPECT_TRUE(p.Set("reverb"));             // no value
-    EXPECT_TRUE(p.Set("colour=blue"));        // unknown key
+    EXPECT_TRUE(p.Set("distance=0"));    // out of range
+    EXPECT_TRUE(p.Set("distance=abc"));  // not a number
+    EXPECT_TRUE(p.Set("distance=3m"));   // trailing garbage
+    EXPECT_TRUE(p.Set("reverb"));        // no value
+    EXPECT_TRUE(p.Set("colour=blue"));   // unknown key
     EXPECT_TRUE(p.Set("seed=-1"));
     EXPECT_TRUE(p.Set("seed=1.5"));
     EXPECT_TRUE(p.Set("noise=nan"));
-    EXPECT_DOUBLE_EQ(p.distance, 7.5);        // refused values changed nothing
+    EXPECT_DOUBLE_EQ(p.distance, 7.5);  // refused values changed nothing
     p.latencyMs = 30;
     EXPECT_EQ(p.LatencySamples(44100), 1323);
 }

@@ -15,7 +15,7 @@ namespace {
 
 // A back end that only has names: enough for lookup and for the set's index arithmetic.
 class NamedDevices : public WaveDevices {
-public:
+  public:
     NamedDevices(std::vector<std::string> in, std::vector<std::string> out, int def = -1)
         : in_(std::move(in)), out_(std::move(out)), default_(def) {}
     int InputCount() const override { return int(in_.size()); }
@@ -26,13 +26,23 @@ public:
     int DefaultOutput() const override { return default_; }
     bool InputSupports(int, const DeviceFormat&) const override { return true; }
     bool OutputSupports(int, const DeviceFormat&) const override { return true; }
-    int OpenInput(int i, const DeviceFormat&, WaveCallback*) override { lastOpened = i; open = true; return 0; }
+    int OpenInput(int i, const DeviceFormat&, WaveCallback*) override {
+        lastOpened = i;
+        open = true;
+        return 0;
+    }
     int AddInputBuffer(WaveHeader&) override { return 0; }
     int StartInput() override { return 0; }
     int StopInput() override { return 0; }
     int ResetInput() override { return 0; }
-    int CloseInput() override { open = false; return 0; }
-    int OpenOutput(int i, const DeviceFormat&, WaveCallback*) override { lastOpened = i; return 0; }
+    int CloseInput() override {
+        open = false;
+        return 0;
+    }
+    int OpenOutput(int i, const DeviceFormat&, WaveCallback*) override {
+        lastOpened = i;
+        return 0;
+    }
     int WriteOutput(WaveHeader&) override { return 0; }
     int PauseOutput() override { return 0; }
     int RestartOutput() override { return 0; }
@@ -43,7 +53,7 @@ public:
     int lastOpened = -1;
     bool open = false;
 
-private:
+  private:
     std::vector<std::string> in_, out_;
     int default_;
 };
@@ -52,8 +62,8 @@ TEST(DeviceLookup, ExactNameAndLastMatchWins) {
     NamedDevices d({"USB Audio", "Line In", "USB Audio", "usb audio"}, {"Speakers"});
     EXPECT_EQ(FindInputDevice(d, "USB Audio"), 2);  // two with this name: the higher index
     EXPECT_EQ(FindInputDevice(d, "Line In"), 1);
-    EXPECT_EQ(FindInputDevice(d, "LINE IN"), -1);   // case matters
-    EXPECT_EQ(FindInputDevice(d, "Line"), -1);      // no prefix match
+    EXPECT_EQ(FindInputDevice(d, "LINE IN"), -1);  // case matters
+    EXPECT_EQ(FindInputDevice(d, "Line"), -1);     // no prefix match
     EXPECT_EQ(FindOutputDevice(d, "Speakers"), 0);
     EXPECT_EQ(FindOutputDevice(d, "USB Audio"), -1);
 }
@@ -97,7 +107,7 @@ TEST(DeviceFormat, PcmArithmetic) {
 }
 
 class CountingWakeup : public UiWakeup {
-public:
+  public:
     void Wake() noexcept override { ++wakes; }
     int wakes = 0;
 };

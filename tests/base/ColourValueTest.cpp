@@ -1,6 +1,6 @@
-#include "base/ColourValue.h"
-
 #include <gtest/gtest.h>
+
+#include "base/ColourValue.h"
 
 namespace fim {
 namespace {

@@ -1,6 +1,6 @@
-#include "base/MemorySettingsTree.h"
-
 #include <gtest/gtest.h>
+
+#include "base/MemorySettingsTree.h"
 
 namespace fim {
 namespace {

@@ -1,5 +1,3 @@
-#include "cli/CommandLine.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "../audio/FileTestUtil.h"
+#include "cli/CommandLine.h"
 #include "cli/Json.h"
 
 namespace fim::cli {
@@ -96,8 +95,7 @@ TEST(JsonObject, CountsAreIntegersAndTheLayoutIsTheScriptsOne) {
 }
 
 // fimtool itself: the help of a command, and a mistake on one line of stderr.
-int Fimtool(const std::string& args, const test::TempDir& dir, std::string& out,
-            std::string& err) {
+int Fimtool(const std::string& args, const test::TempDir& dir, std::string& out, std::string& err) {
     const std::string cmd = std::string("\"") + FIMTOOL_PATH + "\" " + args + " > \"" +
                             dir.File("out.txt") + "\" 2> \"" + dir.File("err.txt") + "\"";
     const int status = std::system(cmd.c_str());
@@ -115,9 +113,8 @@ int Fimtool(const std::string& args, const test::TempDir& dir, std::string& out,
 TEST(Fimtool, EveryCommandExplainsItselfAndMistakesAreOneLine) {
     test::TempDir dir;
     std::string out, err;
-    for (const char* command :
-         {"mls", "recover", "measure", "spectrum", "band", "finder", "tld", "info", "devices",
-          "acoustics"}) {
+    for (const char* command : {"mls", "recover", "measure", "spectrum", "band", "finder", "tld",
+                                "info", "devices", "acoustics"}) {
         SCOPED_TRACE(command);
         EXPECT_EQ(Fimtool(std::string(command) + " --help", dir, out, err), 0) << err;
         EXPECT_NE(out.find(std::string("fimtool ") + command), std::string::npos) << out;

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <QImage>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -11,8 +12,6 @@
 #include <vector>
 
 #include "../audio/FileTestUtil.h"
-#include <QImage>
-
 #include "audio/TimeFile.h"
 #include "settings/SettingsRecords.h"
 #include "spectrum/Provenance.h"
@@ -128,8 +127,12 @@ TEST_F(SpectrumTool, StampedFrdNamesCalibrationAndMicrophoneWithTheirHashes) {
     EXPECT_GT(points, 100);
     std::string all;
     for (const auto& c : comments) all += c + "\n";
-    EXPECT_NE(all.find("* Calibration: cal.smr #" + FileHash(dir.File("cal.smr"))), std::string::npos) << all;
-    EXPECT_NE(all.find("* Microphone: star_sens_normalised.txt #" + FileHash(mic)), std::string::npos) << all;
+    EXPECT_NE(all.find("* Calibration: cal.smr #" + FileHash(dir.File("cal.smr"))),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("* Microphone: star_sens_normalised.txt #" + FileHash(mic)),
+              std::string::npos)
+        << all;
     EXPECT_NE(all.find("* Sample rate: 48000 Hz"), std::string::npos) << all;
     EXPECT_NE(all.find("* Mode: SMOOTH"), std::string::npos) << all;
     EXPECT_NE(out.find("\"provenance\": {"), std::string::npos) << out;

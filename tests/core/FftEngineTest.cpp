@@ -201,18 +201,30 @@ TEST(FftMagnitudePhaseTest, ImpulsesAndPhaseRules) {
     for (int i = 0; i < 400000; ++i) {
         double re = u(gen), im = u(gen);
         switch (i % 8) {
-            case 1: im = re * (1.0 + 1e-9 * u(gen)); break;
-            case 2: im = re * tanPi8 * (1.0 + 1e-9 * u(gen)); break;
-            case 3: re = im * tanPi8 * (1.0 + 1e-9 * u(gen)); break;
-            case 4: im *= 1e-12; break;
-            case 5: re *= 1e-12; break;
+            case 1:
+                im = re * (1.0 + 1e-9 * u(gen));
+                break;
+            case 2:
+                im = re * tanPi8 * (1.0 + 1e-9 * u(gen));
+                break;
+            case 3:
+                re = im * tanPi8 * (1.0 + 1e-9 * u(gen));
+                break;
+            case 4:
+                im *= 1e-12;
+                break;
+            case 5:
+                re *= 1e-12;
+                break;
             case 6: {
                 const double scale = std::ldexp(1.0, static_cast<int>(1030 * u(gen)) - 30);
                 re *= scale;
                 im *= scale;
                 break;
             }
-            case 7: re *= std::ldexp(1.0, static_cast<int>(1020 * u(gen))); break;
+            case 7:
+                re *= std::ldexp(1.0, static_cast<int>(1020 * u(gen)));
+                break;
         }
         const SpectrumRecord r = MagnitudePhase(re, im);
         ASSERT_NEAR(r.Phase, std::atan2(im, re), 1e-15) << re << " " << im;

@@ -1,5 +1,3 @@
-#include "finder/RingOutLog.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +9,7 @@
 #include "audio/VirtualRoom.h"
 #include "base/MemorySettingsTree.h"
 #include "finder/FinderModel.h"
+#include "finder/RingOutLog.h"
 
 namespace fim {
 namespace {
@@ -243,7 +242,7 @@ TEST(RingOutLog, KeptInTheSettingsTreeUntilCleared) {
     for (auto damage : {0, 1, 2}) {
         auto bad = block;
         if (damage == 0) bad.pop_back();
-        if (damage == 1) bad[4] = 2;  // a later version
+        if (damage == 1) bad[4] = 2;        // a later version
         if (damage == 2) bad[12 + 16] = 9;  // series 9
         tree.WriteBinary(RingOutLog::kSettingsName, bad);
         RingOutLog damaged;

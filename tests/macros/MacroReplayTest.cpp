@@ -1,5 +1,3 @@
-#include "macros/MacroReplay.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +5,7 @@
 #include <vector>
 
 #include "../audio/RunTestRig.h"
+#include "macros/MacroReplay.h"
 #include "macros/UserMacro.h"
 
 namespace fim {
@@ -16,7 +15,7 @@ using namespace fim::test;
 
 // The controller with a macro replay registered on it.
 class MacroReplayTest : public RunControllerTest {
-protected:
+  protected:
     void Use(WaveDevices& d, const std::string& name) {
         RunControllerTest::Use(d, name);
         replay = std::make_unique<MacroReplay>(*controller, s, prompter, view, host);
@@ -99,8 +98,8 @@ TEST_F(MacroReplayTest, MacroPinkLastsForItsRunOnlyAndCodeFiveKeepsTheSize) {
 
 TEST(MacroWindow, CutAroundThePeakThenLimitedToFftSizeAndPeriod) {
     UserMacro m;
-    m.window.timeBefore = 400;    // 17.64 samples at 44.1 kHz
-    m.window.timeAfter = 10000;   // 441 samples
+    m.window.timeBefore = 400;   // 17.64 samples at 44.1 kHz
+    m.window.timeAfter = 10000;  // 441 samples
     EXPECT_EQ(MacroWindow(m, 1000, 44100.0, 4096, 4095), (AnalysisWindow{982, 1441}));
     // Never before sample 1, never wider than the FFT, never past the period.
     EXPECT_EQ(MacroWindow(m, 10, 44100.0, 4096, 4095), (AnalysisWindow{1, 451}));

@@ -1,6 +1,6 @@
-#include "macros/MacroSnapshot.h"
-
 #include <gtest/gtest.h>
+
+#include "macros/MacroSnapshot.h"
 
 namespace fim {
 namespace {
@@ -8,8 +8,8 @@ namespace {
 TEST(MacroSnapshot, FftSizeBecomesTheSmallestCodeThatHoldsIt) {
     UserMacro m;
     SnapshotSource s;
-    for (const auto& [size, code] : {std::pair{2048, 0}, {4096, 1}, {3000, 1}, {32768, 4},
-                                     {65536, 4}, {1024, 0}}) {
+    for (const auto& [size, code] :
+         {std::pair{2048, 0}, {4096, 1}, {3000, 1}, {32768, 4}, {65536, 4}, {1024, 0}}) {
         s.fftSize = size;
         AssignSnapshot(m, s);
         EXPECT_EQ(m.fftCode, code) << size;

@@ -150,7 +150,7 @@ TEST_F(ClockTest, DialogTurnsPlaySoundIntoFlashWithoutAnExistingFile) {
     CountdownClock::DialogState d = clock.OpenDialog(exists);
     EXPECT_EQ(d.action, 1);
     EXPECT_TRUE(d.soundFile.empty());
-    EXPECT_EQ(d.time, "07:45");  // system time: the current time
+    EXPECT_EQ(d.time, "07:45");     // system time: the current time
     EXPECT_EQ(settings.action, 0);  // only OK stores
 
     settings.soundFile = "/here/alarm.wav";
@@ -183,7 +183,8 @@ TEST_F(ClockTest, CountdownResumesAfterARestart) {
     const std::vector<uint8_t> stored = EncodeClockSettings(settings);
     ClockSettings reloaded = DecodeClockSettings(stored, At(20, 10) + 1.0);  // the next day
     double later = At(20, 10) + 1.0;
-    CountdownClock restarted(reloaded, [&later] { return later; }, nullptr);
+    CountdownClock restarted(
+        reloaded, [&later] { return later; }, nullptr);
     restarted.Tick();
     EXPECT_EQ(restarted.Text(), "00:20:00");
 }
@@ -199,7 +200,8 @@ TEST(ClockTexts, ParseAndFormat) {
     EXPECT_EQ(FormatClockMoment(45000.75), "15.03.2023 18:00:00");
     EXPECT_EQ(FormatClockMoment(45000.0 - 1e-9), "15.03.2023 00:00:00");  // rounds to the ms
     ClockSettings s = DefaultClockSettings(45000.75);
-    CountdownClock c(s, [] { return 0.0; }, nullptr);
+    CountdownClock c(
+        s, [] { return 0.0; }, nullptr);
     EXPECT_EQ(c.Hint(), "Referenz: 15.03.2023 18:00:00");
 }
 

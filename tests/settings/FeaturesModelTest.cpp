@@ -20,7 +20,9 @@ class FormatDevices : public WaveDevices {
     using Formats = std::set<std::pair<uint32_t, int>>;
     FormatDevices(std::vector<std::string> in, std::vector<std::string> out, Formats inFormats,
                   Formats outFormats)
-        : in_(std::move(in)), out_(std::move(out)), inF_(std::move(inFormats)),
+        : in_(std::move(in)),
+          out_(std::move(out)),
+          inF_(std::move(inFormats)),
           outF_(std::move(outFormats)) {}
     int InputCount() const override { return int(in_.size()); }
     std::string InputName(int i) const override { return in_.at(std::size_t(i)); }

@@ -77,15 +77,14 @@ TEST(FrequencyDisplayTest, FitDefaultAndEffectiveLowerLimit) {
 
 TEST(FrequencyDisplayTest, DecadeGridLabelsFollowTheLowerLimit) {
     const auto low = DecadeGrid(19.0);
-    EXPECT_EQ(Labels(low), (std::vector<std::string>{"20", "50", "100", "500", "1k", "5k", "10k",
-                                                     "15k"}));
+    EXPECT_EQ(Labels(low),
+              (std::vector<std::string>{"20", "50", "100", "500", "1k", "5k", "10k", "15k"}));
     EXPECT_FALSE(HasLine(low, 60.0));
     EXPECT_FALSE(HasLine(low, 12000.0));
     EXPECT_TRUE(HasLine(low, 900.0));
 
-    EXPECT_EQ(Labels(DecadeGrid(100.0)),
-              (std::vector<std::string>{"300", "500", "700", "1k", "3k", "5k", "7k", "10k",
-                                        "15k"}));
+    EXPECT_EQ(Labels(DecadeGrid(100.0)), (std::vector<std::string>{"300", "500", "700", "1k", "3k",
+                                                                   "5k", "7k", "10k", "15k"}));
     const auto mid = DecadeGrid(250.0);
     EXPECT_EQ(Labels(mid).front(), "300");
     EXPECT_EQ(Labels(mid).size(), mid.size()) << "every drawn line labelled";
@@ -227,8 +226,8 @@ TEST(FrequencyDisplayTest, MarkerSnapsToRecordsAndStaysInsideThePlot) {
     d.MoveMarker(-1000, 500, 200);
     EXPECT_EQ(d.markerIndex, 93);  // first bin at or above 1000 Hz
 
-    std::vector<SmoothRecord> recs = {{100, 1, 0}, {200, 1, 0}, {400, 1, 0}, {23500, 1, 0},
-                                      {50000, 0, 0}};
+    std::vector<SmoothRecord> recs = {
+        {100, 1, 0}, {200, 1, 0}, {400, 1, 0}, {23500, 1, 0}, {50000, 0, 0}};
     d.mode = AnalysisMode::Smooth;
     d.smoothRecords = recs;
     d.smoothEnd = 3;
@@ -269,8 +268,8 @@ TEST(FrequencyDisplayTest, FftCurveKeepsOnePointPerColumnAndSkipsEmptyBins) {
 }
 
 TEST(FrequencyDisplayTest, SmoothCurveStartsAboveTheLowestFrequency) {
-    std::vector<SmoothRecord> recs = {{40, 2, 0}, {50, 2, 0}, {60, 0, 0}, {70, 20, 0},
-                                      {23000, 2, 0}, {50000, 0, 0}};
+    std::vector<SmoothRecord> recs = {{40, 2, 0},  {50, 2, 0},    {60, 0, 0},
+                                      {70, 20, 0}, {23000, 2, 0}, {50000, 0, 0}};
     const DrawableCurve c = SmoothCurve(recs, 2.0, 3.0, 40.0, true, 0x123456, 2);
     ASSERT_EQ(c.points.size(), 2u);
     EXPECT_EQ(c.points[0].frequency, 50.0);

@@ -1,5 +1,3 @@
-#include "spectrum/FrequencyWindowModel.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +10,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
+#include "spectrum/FrequencyWindowModel.h"
 
 namespace fim {
 namespace {
@@ -94,7 +93,8 @@ TEST_F(FrequencyWindowModelTest, AMacroChoiceSetsCalibrationBothWaysUnlessMlsOnl
     EXPECT_TRUE(model->store.CalibrationInUse(AnalysisMode::Fft));
 }
 
-TEST_F(FrequencyWindowModelTest, ACalibrationIsReadAgainForANewFftSizeOrRateAndRefusedWhenItNoLongerFits) {
+TEST_F(FrequencyWindowModelTest,
+       ACalibrationIsReadAgainForANewFftSizeOrRateAndRefusedWhenItNoLongerFits) {
     ASSERT_TRUE(Show(AnalysisMode::Fft));
     Calibrate("a.cal");
     fftSize = 8192;  // the main window's FFT size changed
@@ -129,7 +129,8 @@ TEST_F(FrequencyWindowModelTest, AStoredCalibrationThatIsGoneIsReportedOnceThenF
     EXPECT_FALSE(model->store.CalibrationInUse(AnalysisMode::Fft));
 }
 
-TEST_F(FrequencyWindowModelTest, StartUpFilesWaitForTheFirstSpectrumAndARefusedInputChangesNothing) {
+TEST_F(FrequencyWindowModelTest,
+       StartUpFilesWaitForTheFirstSpectrumAndARefusedInputChangesNothing) {
     ASSERT_TRUE(Show(AnalysisMode::Smooth));
     const std::string overlay = dir.File("room.smr");
     ASSERT_TRUE(model->store.SaveSpectrum(overlay, model->Display()));

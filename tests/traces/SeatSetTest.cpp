@@ -1,5 +1,3 @@
-#include "traces/SeatSet.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +8,7 @@
 #include "audio/VirtualRoom.h"
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
+#include "traces/SeatSet.h"
 
 namespace fim {
 namespace {

@@ -1,14 +1,14 @@
 #include "app/ui/SingleInstance.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QWidget>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fim {
 

@@ -16,11 +16,15 @@ namespace {
 
 PaSampleFormat SampleFormat(const DeviceFormat& f) {
     switch (f.bitsPerSample) {
-        case 8: return paUInt8;
-        case 16: return paInt16;
+        case 8:
+            return paUInt8;
+        case 16:
+            return paInt16;
         case 20:
-        case 24: return paInt32;  // 4-byte containers
-        default: return 0;
+        case 24:
+            return paInt32;  // 4-byte containers
+        default:
+            return 0;
     }
 }
 
@@ -134,7 +138,8 @@ int OutputCallback(const void*, void* output, unsigned long frames,
 void StreamFinished(void* user) {
     auto& d = *static_cast<PortAudioDevices::Direction*>(user);
     if (d.stopping.load(std::memory_order_acquire)) return;
-    if (d.callback != nullptr) d.callback->OnWaveEvent(WaveEventKind::DeviceLost, nullptr, kWaveNoDriver);
+    if (d.callback != nullptr)
+        d.callback->OnWaveEvent(WaveEventKind::DeviceLost, nullptr, kWaveNoDriver);
 }
 
 }  // namespace
@@ -185,7 +190,8 @@ PortAudioDevices::PortAudioDevices() {
             inputNames_.push_back(name);
         }
         if (info->maxOutputChannels > 0) {
-            if (i == Pa_GetDefaultOutputDevice()) defaultOutput_ = static_cast<int>(outputs_.size());
+            if (i == Pa_GetDefaultOutputDevice())
+                defaultOutput_ = static_cast<int>(outputs_.size());
             outputs_.push_back(i);
             outputNames_.push_back(name);
         }
@@ -208,7 +214,8 @@ std::string PortAudioDevices::OutputName(int index) const {
 
 bool PortAudioDevices::InputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
-    if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p)) return false;
+    if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p))
+        return false;
     return Pa_IsFormatSupported(&p, nullptr, f.samplesPerSec) == paFormatIsSupported;
 }
 
@@ -223,17 +230,24 @@ bool PortAudioDevices::OutputSupports(int index, const DeviceFormat& f) const {
 int PortAudioDevices::Translate(int e) const {
     lastPaError_ = e;
     switch (e) {
-        case paNoError: return kWaveOk;
-        case paInvalidDevice: return kWaveBadDeviceId;
+        case paNoError:
+            return kWaveOk;
+        case paInvalidDevice:
+            return kWaveBadDeviceId;
         case paInvalidChannelCount:
         case paInvalidSampleRate:
         case paSampleFormatNotSupported:
-        case paBadIODeviceCombination: return kWaveBadFormat;
-        case paDeviceUnavailable: return kWaveAllocated;
-        case paInsufficientMemory: return kWaveNoMem;
+        case paBadIODeviceCombination:
+            return kWaveBadFormat;
+        case paDeviceUnavailable:
+            return kWaveAllocated;
+        case paInsufficientMemory:
+            return kWaveNoMem;
         case paNotInitialized:
-        case paBadStreamPtr: return kWaveInvalidHandle;
-        default: return kWaveError;
+        case paBadStreamPtr:
+            return kWaveInvalidHandle;
+        default:
+            return kWaveError;
     }
 }
 

@@ -14,7 +14,7 @@
 namespace fim {
 
 class PortAudioDevices : public WaveDevices {
-public:
+  public:
     PortAudioDevices();
     // Starts PortAudio on a helper thread. Its start probes every host API and card, which takes
     // a few hundred milliseconds, so the program starts it early and builds its windows
@@ -52,8 +52,12 @@ public:
 
     bool InputOpen() const override { return in_.stream != nullptr; }
     bool OutputOpen() const override { return out_.stream != nullptr; }
-    uint64_t InputFramesDropped() const override { return in_.lostFrames.load(std::memory_order_relaxed); }
-    uint64_t OutputFramesStarved() const override { return out_.lostFrames.load(std::memory_order_relaxed); }
+    uint64_t InputFramesDropped() const override {
+        return in_.lostFrames.load(std::memory_order_relaxed);
+    }
+    uint64_t OutputFramesStarved() const override {
+        return out_.lostFrames.load(std::memory_order_relaxed);
+    }
 
     std::string ErrorText(int result) const override;
 
@@ -73,8 +77,8 @@ public:
         };
         Played played[16] = {};
         int playedCount = 0;
-        std::atomic<bool> active{false};     // recording (input) / not paused (output)
-        std::atomic<bool> stopping{false};   // the UI thread is stopping the stream on purpose
+        std::atomic<bool> active{false};    // recording (input) / not paused (output)
+        std::atomic<bool> stopping{false};  // the UI thread is stopping the stream on purpose
         double rate = 44100.0;
         // Output: extra time before a played header is reported, so that the input has
         // delivered what came back of it (the input stream's latency). Set by the UI thread while
@@ -85,7 +89,7 @@ public:
         std::atomic<uint64_t> lostFrames{0};
     };
 
-private:
+  private:
     int Open(Direction& d, int index, const DeviceFormat& format, WaveCallback* callback,
              bool input);
     int EnsureRunning(Direction& d);

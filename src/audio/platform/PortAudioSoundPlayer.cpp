@@ -15,8 +15,8 @@ constexpr uint64_t kMaxSeconds = 600;
 
 // Audio thread (PortAudio's callback): copies the next frames, silence after the end, and ends
 // the stream once the sound is through. It never allocates, locks or waits.
-int PlayCallback(const void*, void* output, unsigned long frames,
-                 const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags, void* user) {
+int PlayCallback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
+                 PaStreamCallbackFlags, void* user) {
     auto* sound = static_cast<PortAudioSoundPlayer::Sound*>(user);
     auto* out = static_cast<int16_t*>(output);
     const std::size_t wanted = frames * static_cast<std::size_t>(sound->channels);

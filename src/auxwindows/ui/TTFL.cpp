@@ -75,7 +75,8 @@ TTFL::TTFL(std::function<bool(TflInput&)> input, QWidget* parent)
 void TTFL::FormActivate() {
     TflInput in;
     LevelMatrix m;
-    if (!input_ || !input_(in) || !ComputeLevels(settings_, in.impulse, in.start, window_, engine_, m)) {
+    if (!input_ || !input_(in) ||
+        !ComputeLevels(settings_, in.impulse, in.start, window_, engine_, m)) {
         // No response: every cell at level 0.
         m = LevelMatrix{};
         m.BlockLength = settings_.BlockLength;

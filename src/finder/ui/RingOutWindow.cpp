@@ -25,7 +25,6 @@ namespace {
 
 constexpr const char* kTitle = "Ring-out";
 
-
 }  // namespace
 
 RingOutWindow::RingOutWindow(SettingsTree& tree, Prompter& prompter, QWidget* parent)
@@ -181,8 +180,9 @@ void RingOutWindow::PrintTo(QPrinter& printer) {
         for (int col = 0; col < columns; ++col) {
             const int w = col == 0 ? 2 * unit : unit;
             const QRect cell(x, y - line, w - 4, line);
-            p.drawText(cell, (col == 0 || col == 2 || col == 3 ? Qt::AlignLeft : Qt::AlignRight) |
-                                 Qt::AlignVCenter,
+            p.drawText(cell,
+                       (col == 0 || col == 2 || col == 3 ? Qt::AlignLeft : Qt::AlignRight) |
+                           Qt::AlignVCenter,
                        Q(row[static_cast<std::size_t>(col)]));
             x += w;
         }
@@ -211,7 +211,8 @@ void RingOutWindow::fill() {
     for (std::size_t r = 1; r < cells.size(); ++r) {
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             auto* item = new QTableWidgetItem(Q(cells[r][c]));
-            if (c != 0 && c != 2 && c != 3) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (c != 0 && c != 2 && c != 3)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             table_->setItem(static_cast<int>(r - 1), static_cast<int>(c), item);
         }
     }

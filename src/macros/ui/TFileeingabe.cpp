@@ -1,10 +1,10 @@
 #include "macros/ui/TFileeingabe.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -12,7 +12,6 @@
 #include "base/paint/QtBoundary.h"
 
 namespace fim {
-
 
 TFileeingabe::TFileeingabe(UserMacro& macro, Prompter& prompter, QWidget* parent)
     : QDialog(parent), model_(macro, prompter) {
@@ -31,8 +30,8 @@ TFileeingabe::TFileeingabe(UserMacro& macro, Prompter& prompter, QWidget* parent
 
     auto* grid = new QGridLayout;
     const FileSetModel::Slot kSlots[3] = {FileSetModel::Slot::Calibration,
-                                         FileSetModel::Slot::Microphone,
-                                         FileSetModel::Slot::Overlay};
+                                          FileSetModel::Slot::Microphone,
+                                          FileSetModel::Slot::Overlay};
     const int captions[3] = {168, 286, 178};
     const char* buttonNames[3] = {"CalButton", "MicButton", "OverlayButton"};
     for (int i = 0; i < 3; ++i) {
@@ -79,8 +78,8 @@ TFileeingabe::TFileeingabe(UserMacro& macro, Prompter& prompter, QWidget* parent
 
 void TFileeingabe::push() {
     const FileSetModel::Slot kSlots[3] = {FileSetModel::Slot::Calibration,
-                                         FileSetModel::Slot::Microphone,
-                                         FileSetModel::Slot::Overlay};
+                                          FileSetModel::Slot::Microphone,
+                                          FileSetModel::Slot::Overlay};
     for (int i = 0; i < 3; ++i) {
         names_[std::size_t(i)]->setText(QString::fromStdString(model_.ShownName(kSlots[i])));
     }

@@ -16,8 +16,8 @@ TMakroinfo::TMakroinfo(const UserMacro& macro, QWidget* parent)
     label_ = new QLabel(this);
     label_->setObjectName(QStringLiteral("MakroinfoText"));
     // The summary separates its lines with "\r".
-    label_->setText(QString::fromStdString(MacroSummaryText(macro)).replace(QLatin1Char('\r'),
-                                                                            QLatin1Char('\n')));
+    label_->setText(QString::fromStdString(MacroSummaryText(macro))
+                        .replace(QLatin1Char('\r'), QLatin1Char('\n')));
     label_->setTextFormat(Qt::PlainText);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);

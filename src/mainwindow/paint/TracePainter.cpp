@@ -50,7 +50,6 @@ class ClipScope {
 
 }  // namespace
 
-
 TracePaintInput PaintInputFrom(MeasurementState& meas) {
     TracePaintInput in;
     const SharedBuffer& rlp = meas.buffers[SharedBuffers::RLP];
@@ -70,7 +69,7 @@ TracePaintInput PaintInputFrom(MeasurementState& meas) {
 }
 
 void PB2Paint(QPainter& p, const QRect& rect, const TimeTraceModel& m, const TimeMapper& map,
-             const TracePaintInput& in) {
+              const TracePaintInput& in) {
     const int width = rect.width();
     const int height = rect.height();
     if (width <= 0 || height <= 0) return;

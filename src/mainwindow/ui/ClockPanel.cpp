@@ -76,7 +76,9 @@ void ClockPanel::Click() {
     if (!dialog_) {
         dialog_ = new TSettime(
             clock_, prompter_,
-            [](const std::string& path) { return QFileInfo(QString::fromStdString(path)).isFile(); },
+            [](const std::string& path) {
+                return QFileInfo(QString::fromStdString(path)).isFile();
+            },
             dialogParent_);
     }
     dialog_->adjustSize();

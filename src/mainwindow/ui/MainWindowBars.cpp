@@ -13,9 +13,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -52,7 +52,6 @@
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 
-
 namespace fim {
 
 namespace {
@@ -69,9 +68,12 @@ QFont ReadoutFont() {
 
 QIcon LevelGlyphIcon(LevelGlyph glyph) {
     switch (glyph) {
-        case LevelGlyph::Clip: return QIcon(QStringLiteral(":/mainwindow/level_clip.svg"));
-        case LevelGlyph::Low: return QIcon(QStringLiteral(":/mainwindow/level_low.svg"));
-        case LevelGlyph::Ok: break;
+        case LevelGlyph::Clip:
+            return QIcon(QStringLiteral(":/mainwindow/level_clip.svg"));
+        case LevelGlyph::Low:
+            return QIcon(QStringLiteral(":/mainwindow/level_low.svg"));
+        case LevelGlyph::Ok:
+            break;
     }
     return QIcon(QStringLiteral(":/mainwindow/level_ok.svg"));
 }
@@ -182,8 +184,7 @@ void TForm1::buildMenus() {
     auto* group = new QActionGroup(this);
     for (std::size_t i = 0; i < kAveragingCounts.size(); ++i) {
         const int count = kAveragingCounts[i];
-        const QString caption =
-            i == 0 ? M(64) : QStringLiteral("%1 Samples").arg(count);
+        const QString caption = i == 0 ? M(64) : QStringLiteral("%1 Samples").arg(count);
         const std::string name = "AVERAGE" + std::to_string(count);
         averagingItems_[i] = addItem(averagingMenu_, name.c_str(), caption);
         averagingItems_[i]->setCheckable(true);
@@ -268,7 +269,8 @@ void TForm1::buildMenus() {
     help->menuAction()->setObjectName(QStringLiteral("HELP1"));
     connect(addItem(help, "HELP2", M(50)), &QAction::triggered, this, &TForm1::openHelp);
     connect(addItem(help, "ABOUT1", M(52)), &QAction::triggered, this, &TForm1::showAbout);
-    QAction* info = addItem(help, "INFO1", QStringLiteral("INFO"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    QAction* info =
+        addItem(help, "INFO1", QStringLiteral("INFO"), QKeySequence(Qt::CTRL | Qt::Key_I));
     connect(info, &QAction::triggered, this, &TForm1::INFO1Click);
 
     // The speed buttons repeat these commands.
@@ -334,9 +336,7 @@ void TForm1::SetDriftReport(const std::string& text, bool warn) {
                                     : QString());
 }
 
-QAction* TForm1::action(const QString& name) const {
-    return findChild<QAction*>(name);
-}
+QAction* TForm1::action(const QString& name) const { return findChild<QAction*>(name); }
 
 QToolButton* TForm1::speedButton(const QString& name) const {
     return findChild<QToolButton*>(name);

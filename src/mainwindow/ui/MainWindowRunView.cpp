@@ -13,9 +13,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -52,7 +52,6 @@
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 
-
 namespace fim {
 
 // --- RunView -----------------------------------------------------------------------------------
@@ -88,8 +87,12 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
             setupMenu_->menuAction()->setEnabled(enabled);
             view_->model().setupMenuEnabled = enabled;
             break;
-        case RunControl::AGAIN1: again_->setEnabled(enabled); break;
-        case RunControl::REPEAT1: action(QStringLiteral("REPEAT1"))->setEnabled(enabled); break;
+        case RunControl::AGAIN1:
+            again_->setEnabled(enabled);
+            break;
+        case RunControl::REPEAT1:
+            action(QStringLiteral("REPEAT1"))->setEnabled(enabled);
+            break;
         case RunControl::AUTORESET1:
             action(QStringLiteral("AUTORESET1"))->setEnabled(enabled);
             break;
@@ -100,7 +103,8 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
                 action(QString::fromLatin1(name))->setEnabled(enabled);
             break;
         case RunControl::DEFAULT1:
-        case RunControl::OVERLAY1: break;  // items of windows this program does not carry yet
+        case RunControl::OVERLAY1:
+            break;  // items of windows this program does not carry yet
     }
 }
 

@@ -125,8 +125,8 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     for (auto& b : backEnds_) list.push_back(b.get());
     devices_ = std::make_unique<DeviceSet>(std::move(list));
     wakeup_ = std::make_unique<Wakeup>(this);
-    controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_,
-                                                  *this, *this, wakeup_.get());
+    controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_, *this,
+                                                  *this, wakeup_.get());
     macroReplay_ = std::make_unique<MacroReplay>(*controller_, meas_, *prompter_, *this, *this);
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
@@ -139,11 +139,11 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
 
     // 9. Peak magnitude for the empty display; the countdown clock starts.
     meas_.ImpulsePeakValue = 0.3;
-    countdown_ = new ClockPanel(
-        pUhr_, program_.Clock, options.clockSource ? options.clockSource : NowAsDays,
-        options.alarmPlayer ? std::move(options.alarmPlayer)
-                            : std::make_unique<PortAudioSoundPlayer>(),
-        *prompter_, *settings_, this);
+    countdown_ =
+        new ClockPanel(pUhr_, program_.Clock, options.clockSource ? options.clockSource : NowAsDays,
+                       options.alarmPlayer ? std::move(options.alarmPlayer)
+                                           : std::make_unique<PortAudioSoundPlayer>(),
+                       *prompter_, *settings_, this);
     countdown_->Start();
 
     // 10. A file named on the command line.
@@ -188,8 +188,7 @@ void TForm1::loadSettings() {
     if (fileTypes_ != nullptr && RegisterFileTypesIfMissing(*fileTypes_, loadNotices_)) {
         firstStart_ = lastingSettings_;
     }
-    const SettingsLoadReport report =
-        LoadMainSettings(*settings_, program_, meas_, env);
+    const SettingsLoadReport report = LoadMainSettings(*settings_, program_, meas_, env);
     if (report.firstStart) firstStart_ = firstStart_ || lastingSettings_;
     autoMinimise_ = program_.AutoMinimize;
     warnMlsChange_ = program_.WarnMlsChange;
@@ -571,8 +570,8 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress &&
-        (watched == statusBar() || std::find(panels_.begin(), panels_.end(), watched) !=
-                                       panels_.end())) {
+        (watched == statusBar() ||
+         std::find(panels_.begin(), panels_.end(), watched) != panels_.end())) {
         INFO1Click();
         return true;
     }
@@ -609,8 +608,8 @@ void TForm1::showReadouts() {
 // --- features dialog ---------------------------------------------------------------------------
 
 void TForm1::createFeatures() {
-    features_ = std::make_unique<TFEATURES>(meas_, program_, *settings_, *devices_, *prompter_,
-                                            this);
+    features_ =
+        std::make_unique<TFEATURES>(meas_, program_, *settings_, *devices_, *prompter_, this);
     FeaturesModel::Host& h = features_->model().host;
     h.changeMlsOrder = [this](int order) {
         const int before = meas_.MlsOrder;
@@ -634,10 +633,18 @@ void TForm1::createFeatures() {
     view_->model().host.openFeedbackFinder = [this] { DOFBF(); };
     view_->model().host.openFeatures = [this](FeaturesPage page) {
         switch (page) {
-            case FeaturesPage::Data: FEATURES1Click(FeaturesTab::Data); break;
-            case FeaturesPage::UserWindow: FEATURES1Click(FeaturesTab::UserWindow); break;
-            case FeaturesPage::SoundIo: FEATURES1Click(FeaturesTab::SoundIo); break;
-            case FeaturesPage::UserMacro: FEATURES1Click(FeaturesTab::UserMacro); break;
+            case FeaturesPage::Data:
+                FEATURES1Click(FeaturesTab::Data);
+                break;
+            case FeaturesPage::UserWindow:
+                FEATURES1Click(FeaturesTab::UserWindow);
+                break;
+            case FeaturesPage::SoundIo:
+                FEATURES1Click(FeaturesTab::SoundIo);
+                break;
+            case FeaturesPage::UserMacro:
+                FEATURES1Click(FeaturesTab::UserMacro);
+                break;
         }
     };
 }
@@ -737,9 +744,7 @@ void TForm1::OpenSoundSettings() {
     queueSoundSettings();
 }
 
-void TForm1::Terminate() {
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-}
+void TForm1::Terminate() { QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection); }
 
 void TForm1::Beep() { QApplication::beep(); }
 

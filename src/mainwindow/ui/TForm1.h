@@ -7,8 +7,8 @@
 #include <QPointer>
 #include <QStringList>
 #include <array>
-#include <functional>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>

@@ -20,7 +20,6 @@ namespace fim {
 
 namespace {
 
-
 QButtonGroup* RadioGroup(QWidget* parent, QBoxLayout* into, const char* name, int caption,
                          std::initializer_list<int> items) {
     auto* box = new QGroupBox(M(caption), parent);

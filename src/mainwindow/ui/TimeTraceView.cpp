@@ -14,8 +14,8 @@
 #include "base/Catalog.h"
 #include "base/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
-#include "mainwindow/ui/TimeTraceWidget.h"
 #include "mainwindow/paint/TracePainter.h"
+#include "mainwindow/ui/TimeTraceWidget.h"
 
 // The icons are compiled into the static fim_ui library, whose resource initialiser the linker
 // would drop unless something refers to it.
@@ -27,7 +27,6 @@ namespace {
 
 constexpr int kPanelWidth = 34;
 constexpr int kSeparatorHeight = 7;
-
 
 // Forwards right-button presses on a user-window button (which open the features dialog at
 // its user-window page).

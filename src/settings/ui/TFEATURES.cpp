@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -192,17 +192,18 @@ void TFEATURES::buildDataTab() {
                                 "128 kByte", "256 kByte"},
                                &v.mlsIndex),
                  0, 0, 2, 1);
-    l->addWidget(addRadioGroup(page, "RadioGroup2", M(107),
-                               {"2 kByte", "4 kByte", "8 kByte", "16 kByte", "32 kByte"},
-                               &v.fftIndex),
-                 0, 1);
+    l->addWidget(
+        addRadioGroup(page, "RadioGroup2", M(107),
+                      {"2 kByte", "4 kByte", "8 kByte", "16 kByte", "32 kByte"}, &v.fftIndex),
+        0, 1);
     auto* box = new QWidget(page);
     auto* bl = new QVBoxLayout(box);
     bl->addWidget(addCheck(box, "CheckBox9", QStringLiteral("ATC MODE"), &v.atc));
-    bl->addWidget(addCheck(box, "CheckBox18", L("Continuous averaging", "Fortlaufende Mittelung"), &v.continuous));
+    bl->addWidget(addCheck(box, "CheckBox18", L("Continuous averaging", "Fortlaufende Mittelung"),
+                           &v.continuous));
     bl->addWidget(addCheck(box, "CheckBox13", QStringLiteral("PINK MLS"), &v.pink));
-    bl->addWidget(addCheck(box, "DriftCorrectionBox", L("Correct clock drift", "Taktdrift korrigieren"),
-                           &v.driftCorrection));
+    bl->addWidget(addCheck(box, "DriftCorrectionBox",
+                           L("Correct clock drift", "Taktdrift korrigieren"), &v.driftCorrection));
     bl->addStretch();
     l->addWidget(box, 1, 1);
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
@@ -241,10 +242,10 @@ void TFEATURES::buildUserWindowTab() {
         f->addRow(QStringLiteral("Post"), postSpin);
         l->addWidget(box, 0, Qt::AlignTop);
     };
-    window(116, "Edit4", name1_, &v.name1, "SpinEdit3", &v.pre1, kPre1Range, "SpinEdit2",
-           &v.post1, kPost1Range, kPresetUser1);
-    window(117, "Edit1", name2_, &v.name2, "SpinEdit4", &v.pre2, kUser2Range, "SpinEdit5",
-           &v.post2, kUser2Range, kPresetUser2);
+    window(116, "Edit4", name1_, &v.name1, "SpinEdit3", &v.pre1, kPre1Range, "SpinEdit2", &v.post1,
+           kPost1Range, kPresetUser1);
+    window(117, "Edit1", name2_, &v.name2, "SpinEdit4", &v.pre2, kUser2Range, "SpinEdit5", &v.post2,
+           kUser2Range, kPresetUser2);
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
         grid->setRowStretch(grid->rowCount(), 1);
     }
@@ -314,8 +315,8 @@ void TFEATURES::buildSoundTab() {
            QStringLiteral(" dB"));
     number("RoomLatency", L("Latency", "Latenz"), &r.latencyMs, 0.0, 500.0, 1,
            QStringLiteral(" ms"));
-    number("RoomTemperature", L("Air temperature", "Lufttemperatur"), &r.temperature, -40.0, 60.0, 1,
-           QStringLiteral(" °C"));
+    number("RoomTemperature", L("Air temperature", "Lufttemperatur"), &r.temperature, -40.0, 60.0,
+           1, QStringLiteral(" °C"));
     number("RoomClockPpm", L("Clock offset", "Taktabweichung"), &r.clockPpm, -1000.0, 1000.0, 1,
            QStringLiteral(" ppm"));
     roomSeed_ = new QSpinBox(roomGroup_);
@@ -338,8 +339,8 @@ void TFEATURES::buildSoundTab() {
     f->addRow(roomFeedback_);
     number("RoomFeedbackFrequency", L("Feedback frequency", "Rückkopplungsfrequenz"),
            &r.feedbackFrequency, 20.0, 20000.0, 1, QStringLiteral(" Hz"));
-    number("RoomFeedbackLevel", L("Feedback level", "Rückkopplungspegel"), &r.feedbackLevel,
-           -100.0, 0.0, 1, QStringLiteral(" dB"));
+    number("RoomFeedbackLevel", L("Feedback level", "Rückkopplungspegel"), &r.feedbackLevel, -100.0,
+           0.0, 1, QStringLiteral(" dB"));
     number("RoomFeedbackDelay", L("Feedback swells for", "Rückkopplung schwillt an über"),
            &r.feedbackDelay, 0.0, 600.0, 1, QStringLiteral(" s"));
     number("RoomFeedbackLength", L("Feedback lasts (0: on)", "Rückkopplung dauert (0: an)"),
@@ -364,9 +365,9 @@ void TFEATURES::buildFeaturesTab() {
     ll->addWidget(addCheck(left, "CheckBox3", M(139), &v.quickDraw));
     ll->addWidget(addCheck(left, "CheckBox4", M(144), &v.autoLineGap));
     ll->addWidget(addCheck(left, "CheckBox10", M(146), &v.autoMinimize));
-    QGroupBox* units = addRadioGroup(
-        left, "RadioGroup3", M(92),
-        {QStringLiteral("ISO   (m,°C)"), QStringLiteral("USA  (ft,°F)")}, nullptr);
+    QGroupBox* units =
+        addRadioGroup(left, "RadioGroup3", M(92),
+                      {QStringLiteral("ISO   (m,°C)"), QStringLiteral("USA  (ft,°F)")}, nullptr);
     // The units also change how the temperature reads.
     connect(radioGroup(QStringLiteral("RadioGroup3")), &QButtonGroup::idClicked, this,
             [this](int id) {
@@ -477,8 +478,8 @@ void TFEATURES::buildMacroTab() {
         });
         return c;
     };
-    macroMls_ = combo("ComboBox3", {"4 k", "8 k", "16 k", "32 k", "64 k", "128 k", "256 k"},
-                      &m.mlsIndex);
+    macroMls_ =
+        combo("ComboBox3", {"4 k", "8 k", "16 k", "32 k", "64 k", "128 k", "256 k"}, &m.mlsIndex);
     macroAvg_ = combo("ComboBox4",
                       {"NO", "2 SAMPLES", "4 SAMPLES", "8 SAMPLES", "16 SAMPLES", "32 SAMPLES",
                        "64 SAMPLES", "128 SAMPLES"},
@@ -559,14 +560,11 @@ void TFEATURES::buildFinderTab() {
     dl->addWidget(addCheck(display, "CheckBox15", M(263), &v.autoRestart));
     l->addWidget(display, 0, 0);
     l->addWidget(addRadioGroup(page, "RadioGroup10", M(259),
-                               {"-3 dB", "-6 dB", "-10 dB", "-15 dB", "-20 dB"},
-                               &v.thresholdIndex),
+                               {"-3 dB", "-6 dB", "-10 dB", "-15 dB", "-20 dB"}, &v.thresholdIndex),
                  0, 1, 2, 1);
-    l->addWidget(addRadioGroup(page, "RadioGroup9", M(255), {M(256), M(257), M(258)},
-                               &v.resolution),
-                 0, 2);
-    l->addWidget(addRadioGroup(page, "RadioGroup12", M(264), {"-10 dB", "-20 dB"},
-                               &v.restartStep),
+    l->addWidget(
+        addRadioGroup(page, "RadioGroup9", M(255), {M(256), M(257), M(258)}, &v.resolution), 0, 2);
+    l->addWidget(addRadioGroup(page, "RadioGroup12", M(264), {"-10 dB", "-20 dB"}, &v.restartStep),
                  1, 0);
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {
         grid->setRowStretch(grid->rowCount(), 1);
@@ -586,8 +584,8 @@ void TFEATURES::buildSamplingTab() {
     syncControls_ = new QWidget(box);
     auto* sl = new QHBoxLayout(syncControls_);
     sl->setContentsMargins(0, 0, 0, 0);
-    sl->addWidget(addRadioGroup(syncControls_, "RadioGroup4", M(317), {M(318), M(319), M(320)},
-                                &v.syncMode));
+    sl->addWidget(
+        addRadioGroup(syncControls_, "RadioGroup4", M(317), {M(318), M(319), M(320)}, &v.syncMode));
     QCheckBox* cbdq = addCheck(syncControls_, "cbdq", M(300), &v.quality);
     sl->addWidget(cbdq, 0, Qt::AlignTop);
     l->addWidget(syncControls_, 1, 0, 1, 2);

@@ -69,7 +69,7 @@ class TFEATURES : public QDialog {
     QSpinBox* addSpin(QWidget* parent, const char* name, SpinRange range, int* field,
                       bool macro = false);
     void addPresetMenu(QSpinBox* spin, int32_t tag, bool post);
-    void pushAll();      // model → controls
+    void pushAll();  // model → controls
     void pushMacro();
     void pushFormats();
     void pushTemperature();

@@ -44,7 +44,6 @@ void WidePolyline(QPainter& p, uint32_t ref, int width, const std::vector<PlotPo
 
 }  // namespace
 
-
 FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
                                   const FrequencyDisplay& view, const ColorTable& colours,
                                   std::vector<SmoothRecord>& micScratch) {
@@ -66,9 +65,9 @@ FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationSt
     const CalibrationStore::Overlay& o = store.CurrentOverlay();
     in.overlayShown = o.loaded && o.shown;
     if (in.overlayShown) {
-        in.overlay = OverlayCurve(o, c.SampleRate() > 0.0 ? c.SampleRate() : view.sampleRate,
-                                  view.overlayGain, colours.entries[kFreqOverlay],
-                                  view.overlayPenWidth);
+        in.overlay =
+            OverlayCurve(o, c.SampleRate() > 0.0 ? c.SampleRate() : view.sampleRate,
+                         view.overlayGain, colours.entries[kFreqOverlay], view.overlayPenWidth);
         in.overlayText = "OVL: " + o.name + (o.inverted ? " (INV)" : "");
     }
     if (store.CalibrationInUse(c.Mode()))
@@ -191,8 +190,7 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
             FftCurvePoints(map, in.bins, v.firstBin, v.binWidth, in.fftSize, in.levelReference,
                            v.gain, false, pts);
         else
-            SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false,
-                              pts);
+            SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false, pts);
         WidePolyline(p, c.entries[kFreqCurve], v.penWidth, pts, buf);
     }
 

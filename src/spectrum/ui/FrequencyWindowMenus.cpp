@@ -95,7 +95,8 @@ void TFFTDISPLAY::buildMenus() {
     showOverlay_ = item(show, "SHOWOVERLAY1", M(176), K(Qt::CTRL | Qt::Key_O),
                         [this] { SHOWOVERLAY1Click(); });
     showOverlay_->setCheckable(true);
-    flip_ = item(show, "FlipCurve1", M(177), K(Qt::CTRL | Qt::Key_I), [this] { FlipCurve1Click(); });
+    flip_ =
+        item(show, "FlipCurve1", M(177), K(Qt::CTRL | Qt::Key_I), [this] { FlipCurve1Click(); });
     flip_->setCheckable(true);
 
     QMenu* overlay = bar->addMenu(M(178));
@@ -256,8 +257,8 @@ void TFFTDISPLAY::buildToolBars() {
     bottom->addSeparator();
     auto* group = new QActionGroup(this);
     const std::pair<EditorMode, int> modes[] = {
-        {EditorMode::Smoothing, 160}, {EditorMode::Left, 156},     {EditorMode::Right, 157},
-        {EditorMode::Scale, 159},     {EditorMode::LinesGap, 161}, {EditorMode::Gain, 158},
+        {EditorMode::Smoothing, 160},  {EditorMode::Left, 156},     {EditorMode::Right, 157},
+        {EditorMode::Scale, 159},      {EditorMode::LinesGap, 161}, {EditorMode::Gain, 158},
         {EditorMode::OverlayGain, 162}};
     for (const auto& [mode, msg] : modes) {
         QAction* a = bottom->addAction(M(msg));

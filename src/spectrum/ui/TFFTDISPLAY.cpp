@@ -2,12 +2,13 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -16,7 +17,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QFont>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
@@ -62,7 +62,9 @@ ColorTable DefaultPrintoutColours() {
     return t;
 }
 
-std::string FilterFor(int message, const char* pattern) { return Msg(message) + " (" + pattern + ")"; }
+std::string FilterFor(int message, const char* pattern) {
+    return Msg(message) + " (" + pattern + ")";
+}
 
 }  // namespace
 
@@ -135,16 +137,13 @@ TFFTDISPLAY::~TFFTDISPLAY() {
 
 QWidget* TFFTDISPLAY::plot() const { return plot_; }
 
-QAction* TFFTDISPLAY::action(const QString& name) const {
-    return findChild<QAction*>(name);
-}
+QAction* TFFTDISPLAY::action(const QString& name) const { return findChild<QAction*>(name); }
 
 QToolButton* TFFTDISPLAY::toolButton(const QString& name) const {
     return findChild<QToolButton*>(name);
 }
 
 ColorTable& TFFTDISPLAY::colours() { return program_.Colors; }
-
 
 // ------------------------------------------------------------------ settings
 
@@ -235,7 +234,8 @@ void TFFTDISPLAY::TRACEMANAGERClick(bool show) {
         host.repaint = [this] { Repaint(); };
         host.liveLevelReference = [this] { return model_.computer.LevelReference(); };
         host.sampleRate = [this] {
-            return model_.computer.SampleRate() > 0.0 ? model_.computer.SampleRate() : model_.view.sampleRate;
+            return model_.computer.SampleRate() > 0.0 ? model_.computer.SampleRate()
+                                                      : model_.view.sampleRate;
         };
         host.closed = [this] { traceManagerAction_->setChecked(false); };
         traceManager_ = new TForm7(*traceSet_, prompter_, &settings_, std::move(host), this);
@@ -280,10 +280,9 @@ void TFFTDISPLAY::PaintTo(QPainter& painter, const QRect& rect, bool printing, b
     emit beforePaint();
     model_.view.calibrationInUse = model_.store.CalibrationInUse(model_.computer.Mode());
     model_.view.calibrationLowest = model_.store.CalibrationLowestFrequency();
-    FrequencyPaintInput in = PaintInputFor(model_.computer, model_.store, model_.view,
-                                           printing && !inColour ? printoutColours_
-                                                                 : program_.Colors,
-                                           micScratch_);
+    FrequencyPaintInput in =
+        PaintInputFor(model_.computer, model_.store, model_.view,
+                      printing && !inColour ? printoutColours_ : program_.Colors, micScratch_);
     in.traces = traces_;
     in.paintBackground = !(printing && inColour);
     in.header = header;
@@ -315,7 +314,8 @@ void TFFTDISPLAY::syncEditor() {
     wert_->setValue(model_.view.EditorValue(mode));
     updatingEditor_ = false;
     QString label = M(s.labelMessage);
-    if (mode == EditorMode::Smoothing) label += QStringLiteral(": %1").arg(model_.view.smoothingValue);
+    if (mode == EditorMode::Smoothing)
+        label += QStringLiteral(": %1").arg(model_.view.smoothingValue);
     if (mode == EditorMode::LinesGap && model_.view.autoGap) label += QStringLiteral(" (AUTO)");
     editorLabel_->setText(label);
 }
@@ -338,7 +338,8 @@ void TFFTDISPLAY::ChoosePopup(const PopupEntry& entry) {
         case K::OptiFit:
             SelectMode(EditorMode::Scale, false);
             wert_->setValue(std::clamp(
-                std::abs(static_cast<int>(std::nearbyint(model_.computer.PeakLevel() / 0.65))), 2, 40));
+                std::abs(static_cast<int>(std::nearbyint(model_.computer.PeakLevel() / 0.65))), 2,
+                40));
             break;
         case K::Auto:
             model_.view.SetAutoGap(!model_.view.autoGap);
@@ -349,24 +350,35 @@ void TFFTDISPLAY::ChoosePopup(const PopupEntry& entry) {
             model_.computer.RequestAutoGain();
             Rebuild();
             break;
-        case K::Color: SETCOLOR1Click(); break;
-        case K::Mode: SelectMode(entry.mode); break;
+        case K::Color:
+            SETCOLOR1Click();
+            break;
+        case K::Mode:
+            SelectMode(entry.mode);
+            break;
     }
 }
 
 bool TFFTDISPLAY::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(e)->key()))
-        return true;
+    if (e->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent*>(e)->key())) return true;
     return QMainWindow::eventFilter(watched, e);
 }
 
 bool TFFTDISPLAY::handleKey(int key) {
     const int w = plot_->width(), h = plot_->height();
     switch (key) {
-        case Qt::Key_Right: model_.view.MoveMarker(1, w, h); break;
-        case Qt::Key_Left: model_.view.MoveMarker(-1, w, h); break;
-        case Qt::Key_PageUp: model_.view.MoveMarker(10, w, h); break;
-        case Qt::Key_PageDown: model_.view.MoveMarker(-10, w, h); break;
+        case Qt::Key_Right:
+            model_.view.MoveMarker(1, w, h);
+            break;
+        case Qt::Key_Left:
+            model_.view.MoveMarker(-1, w, h);
+            break;
+        case Qt::Key_PageUp:
+            model_.view.MoveMarker(10, w, h);
+            break;
+        case Qt::Key_PageDown:
+            model_.view.MoveMarker(-10, w, h);
+            break;
         case Qt::Key_F:
             if (!hooks_.finder) return false;
             showMinimized();
@@ -376,7 +388,8 @@ bool TFFTDISPLAY::handleKey(int key) {
             if (!hooks_.features) return false;
             hooks_.features();
             return true;
-        default: return false;
+        default:
+            return false;
     }
     Repaint();
     return true;
@@ -412,7 +425,8 @@ void TFFTDISPLAY::QuickSave(int slot) {
 }
 
 void TFFTDISPLAY::OverlayQuickSave(int slot) {
-    if (model_.store.OverlayQuickSave(slot, settings_, model_.computer.SampleRate())) updateRecentMenus();
+    if (model_.store.OverlayQuickSave(slot, settings_, model_.computer.SampleRate()))
+        updateRecentMenus();
     updateOverlayUi();
     Repaint();
 }
@@ -516,12 +530,13 @@ void TFFTDISPLAY::SASCII1Click() {
     const std::string text =
         (program_.StampExports ? ProvenanceComments(provenance()) : std::string()) +
         (model_.computer.Mode() == AnalysisMode::Fft
-            ? BuildFrdFft(model_.computer.DisplaySpectrum().data(), model_.computer.FftSize(),
-                          model_.computer.SampleRate(), model_.computer.LowestValidFrequency(),
-                          model_.computer.LevelReference(), offset)
-            : BuildFrdSmooth(model_.computer.SmoothDisplay().data(), model_.computer.LowestValidFrequency(),
-                             model_.computer.LevelReference(), offset,
-                             micApplies ? &model_.store.Mic() : nullptr));
+             ? BuildFrdFft(model_.computer.DisplaySpectrum().data(), model_.computer.FftSize(),
+                           model_.computer.SampleRate(), model_.computer.LowestValidFrequency(),
+                           model_.computer.LevelReference(), offset)
+             : BuildFrdSmooth(model_.computer.SmoothDisplay().data(),
+                              model_.computer.LowestValidFrequency(),
+                              model_.computer.LevelReference(), offset,
+                              micApplies ? &model_.store.Mic() : nullptr));
     AtomicFile file;
     if (!file.Open(*path) || !file.Write(text) || !file.Commit())
         prompter_.Inform(Msg(39), *path + "\r" + file.Error(), PromptIcon::Stop);
@@ -535,7 +550,8 @@ void TFFTDISPLAY::LOADCAL1Click() {
         return;
     FileDialogRequest r;
     r.title = Msg(200);
-    r.filter = m == AnalysisMode::Fft ? FilterFor(198, "*.cal *.CAL") : FilterFor(199, "*.csm *.CSM");
+    r.filter =
+        m == AnalysisMode::Fft ? FilterFor(198, "*.cal *.CAL") : FilterFor(199, "*.csm *.CSM");
     pause(true);
     const auto path = prompter_.ChooseOpenFile(r);
     if (path) {
@@ -584,8 +600,8 @@ void TFFTDISPLAY::MicButtonClick() {
 void TFFTDISPLAY::LOADMICCALDATA1Click() {
     FileDialogRequest r;
     r.title = Msg(201);
-    r.filter = FilterFor(202, "*.SMC *.smc") +
-               ";;Microphone calibration text (*.txt *.TXT *.frd *.FRD)";
+    r.filter =
+        FilterFor(202, "*.SMC *.smc") + ";;Microphone calibration text (*.txt *.TXT *.frd *.FRD)";
     pause(true);
     const auto path = prompter_.ChooseOpenFile(r);
     if (path && model_.LoadMic(*path)) settings_.WriteString("MIC CAL DATA", *path);
@@ -596,7 +612,8 @@ void TFFTDISPLAY::LOADMICCALDATA1Click() {
 
 void TFFTDISPLAY::EDITMICDATA1Click() {
     const std::string editor = settings_.ReadString("Mic Cal").value_or("");
-    const QStringList args = model_.store.MicLoaded() ? QStringList{Q(model_.store.MicPath())} : QStringList{};
+    const QStringList args =
+        model_.store.MicLoaded() ? QStringList{Q(model_.store.MicPath())} : QStringList{};
     if (!editor.empty() && QProcess::startDetached(Q(editor), args)) return;
     FileDialogRequest r;
     r.title = Msg(203);

@@ -12,11 +12,11 @@
 
 #include <QMainWindow>
 #include <array>
-#include <utility>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/SettingsRecords.h"

@@ -24,7 +24,6 @@ namespace fim {
 
 namespace {
 
-
 QIcon Swatch(uint32_t ref) {
     QPixmap p(16, 16);
     p.fill(ToQColor(ref));
@@ -116,10 +115,10 @@ void TForm7::BuildRows() {
         r.label->setToolTip(M(216));
         r.label->setCursor(Qt::PointingHandCursor);
         r.label->installEventFilter(this);
-        r.load = MakeButton(this, speed(kLoad[i]), M(216), QStringLiteral(":/traces/load.svg"),
-                            false);
-        r.colour = MakeButton(this, QStringLiteral("BitBtn%1").arg(kColour[i]), M(220),
-                              QString(), false);
+        r.load =
+            MakeButton(this, speed(kLoad[i]), M(216), QStringLiteral(":/traces/load.svg"), false);
+        r.colour =
+            MakeButton(this, QStringLiteral("BitBtn%1").arg(kColour[i]), M(220), QString(), false);
         r.centre = MakeButton(this, speed(kCentre[i]), M(218),
                               QStringLiteral(":/traces/centre.svg"), true);
         r.show = MakeButton(this, speed(kCentre[i] + 1), M(217),
@@ -155,11 +154,9 @@ void TForm7::BuildRows() {
     const int m = kNumberedTraces;
     label6_ = new QLabel(this);
     label6_->setObjectName(QStringLiteral("Label6"));
-    speedButton21_ =
-        MakeButton(this, speed(21), M(222), QStringLiteral(":/traces/show.svg"), true);
+    speedButton21_ = MakeButton(this, speed(21), M(222), QStringLiteral(":/traces/show.svg"), true);
     speedButton22_ = MakeButton(this, speed(22), M(225), QString(), false);
-    speedButton23_ =
-        MakeButton(this, speed(23), M(223), QStringLiteral(":/traces/flip.svg"), true);
+    speedButton23_ = MakeButton(this, speed(23), M(223), QStringLiteral(":/traces/flip.svg"), true);
     speedButton24_ = MakeButton(this, speed(24), M(224), QStringLiteral("+"), true);
     speedButton25_ =
         MakeButton(this, speed(25), M(221), QStringLiteral(":/traces/save.svg"), false);

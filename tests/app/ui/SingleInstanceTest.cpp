@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -14,7 +15,6 @@
 #include <thread>
 
 #include "app/ui/SingleInstance.h"
-#include <unistd.h>
 
 namespace fim {
 namespace {
@@ -86,8 +86,8 @@ class FimProcesses : public ::testing::Test {
         // The user's runtime folder: private to the user, as the session manager makes it.
         ASSERT_TRUE(QDir(tmp_.path()).mkdir("run"));
         ASSERT_TRUE(QFile::setPermissions(tmp_.filePath("run"), QFileDevice::ReadOwner |
-                                                                  QFileDevice::WriteOwner |
-                                                                  QFileDevice::ExeOwner));
+                                                                    QFileDevice::WriteOwner |
+                                                                    QFileDevice::ExeOwner));
         env_.insert("XDG_RUNTIME_DIR", tmp_.filePath("run"));
         env_.insert("HOME", tmp_.path());
         env_.insert("XDG_CONFIG_HOME", tmp_.filePath("config"));

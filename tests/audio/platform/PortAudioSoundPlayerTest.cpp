@@ -2,8 +2,8 @@
 // server; without one (no default output) the playing part skips, except in CI.
 
 #include <gtest/gtest.h>
-
 #include <portaudio.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -13,8 +13,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include "audio/WaveFile.h"
 #include "audio/platform/PortAudioSoundPlayer.h"

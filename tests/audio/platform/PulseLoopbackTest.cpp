@@ -23,7 +23,7 @@ namespace {
 constexpr const char* kLoopback = "ALSA: pulse";
 
 class QuietView : public RunView {
-public:
+  public:
     void SetStatusPanel(int, const std::string&) override {}
     void RedrawImpulse() override {}
     void RunComplete() override { ++completed; }
@@ -31,7 +31,7 @@ public:
 };
 
 class QuietHost : public RunHost {
-public:
+  public:
     void OpenSoundSettings() override {}
     void Terminate() override { ADD_FAILURE() << "the device error box ended the program"; }
 };
@@ -55,13 +55,14 @@ TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     const char* server = std::getenv("PULSE_SERVER");
     PortAudioDevices cards;
     const int index = FindInputDevice(cards, kLoopback);
-    if (server == nullptr || index < 0 || !cards.InputSupports(index, MakePcmFormat(2, 48000, 16))) {
-        const std::string why = std::string("no sound server to measure through (") +
-                                (server == nullptr ? "PULSE_SERVER is not set; scripts/test.sh "
-                                                     "starts one"
-                                                   : "no usable \"" + std::string(kLoopback) +
-                                                         "\" device") +
-                                ")";
+    if (server == nullptr || index < 0 ||
+        !cards.InputSupports(index, MakePcmFormat(2, 48000, 16))) {
+        const std::string why =
+            std::string("no sound server to measure through (") +
+            (server == nullptr ? "PULSE_SERVER is not set; scripts/test.sh "
+                                 "starts one"
+                               : "no usable \"" + std::string(kLoopback) + "\" device") +
+            ")";
         if (InCi()) FAIL() << why;
         GTEST_SKIP() << why;
     }
@@ -122,7 +123,8 @@ TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     // A sound server on a busy machine may drop a block now and then (an underrun shows as a
     // smeared response); such a run is reported and measured again, at most twice.
     auto clean = [](const Result& r) {
-        return r.peakValue > 0 && 20.0 * std::log10(r.peakValue / std::max(r.largestOther, 1e-9)) > 40.0;
+        return r.peakValue > 0 &&
+               20.0 * std::log10(r.peakValue / std::max(r.largestOther, 1e-9)) > 40.0;
     };
     auto measureClean = [&](bool atc, std::size_t runs) {
         std::vector<Result> good;

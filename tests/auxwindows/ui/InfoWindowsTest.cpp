@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <vector>
 
+#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "audio/TimeFile.h"
 #include "auxwindows/ui/TForm3.h"
 #include "auxwindows/ui/TForm6.h"
@@ -18,7 +19,6 @@
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
-#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/ProgramSettings.h"

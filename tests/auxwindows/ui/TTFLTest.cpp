@@ -9,12 +9,12 @@
 #include <cmath>
 #include <vector>
 
+#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "audio/TimeFile.h"
 #include "auxwindows/ui/TTFL.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
-#include "../../mainwindow/ui/QuietFormOptions.h"
 #include "mainwindow/ui/TForm1.h"
 #include "mainwindow/ui/TimeTraceView.h"
 #include "settings/ProgramSettings.h"
@@ -25,7 +25,8 @@ namespace {
 std::vector<double> DecayingResponse(std::size_t n, std::size_t onset) {
     std::vector<double> ir(n, 0.0);
     for (std::size_t i = onset; i < n; ++i) {
-        ir[i] = 1000.0 * std::exp(-static_cast<double>(i - onset) / 900.0) * std::sin(0.37 * i + 0.002 * i * i / n);
+        ir[i] = 1000.0 * std::exp(-static_cast<double>(i - onset) / 900.0) *
+                std::sin(0.37 * i + 0.002 * i * i / n);
     }
     return ir;
 }
@@ -37,8 +38,8 @@ TEST(TTFLTest, WindowShowsTheSamePixelsAsFimtool) {
     ASSERT_TRUE(WriteTimeFile(mtf, 48000.0, ir.data(), ir.size()));
     const QString png = dir.filePath("tld.png");
     QProcess tool;
-    tool.start(FIMTOOL_PATH, {"tld", "--in", QString::fromStdString(mtf), "--start", "351",
-                              "--png", png});
+    tool.start(FIMTOOL_PATH,
+               {"tld", "--in", QString::fromStdString(mtf), "--start", "351", "--png", png});
     ASSERT_TRUE(tool.waitForFinished(60000));
     ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
     const QImage fromTool = QImage(png).convertToFormat(QImage::Format_RGB32);
@@ -110,8 +111,10 @@ TEST(TTFLTest, MainWindowMenuItemOpensTheDiagramOnceThereIsAResponse) {
     WindowTable table;
     FftEngine engine;
     LevelMatrix expected;
-    ASSERT_TRUE(ComputeLevels(TflSettings{}, std::span<const double>(ir.data(), static_cast<std::size_t>(meas.MlsSize - 1)), 251, table,
-                              engine, expected));
+    ASSERT_TRUE(ComputeLevels(
+        TflSettings{},
+        std::span<const double>(ir.data(), static_cast<std::size_t>(meas.MlsSize - 1)), 251, table,
+        engine, expected));
     EXPECT_EQ(w->levels().Values, expected.Values);
     item->trigger();  // a second time brings the same window forward
     EXPECT_EQ(form.timeLevelWindow(), w);

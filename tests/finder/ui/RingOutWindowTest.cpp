@@ -1,5 +1,3 @@
-#include "finder/ui/RingOutWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +12,7 @@
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "finder/FinderModel.h"
+#include "finder/ui/RingOutWindow.h"
 #include "finder/ui/TFBFDISP.h"
 #include "mainwindow/ui/TForm1.h"
 #include "settings/ProgramSettings.h"

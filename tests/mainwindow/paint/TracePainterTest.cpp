@@ -120,8 +120,8 @@ TEST_F(TracePainterTest, ThreeSampleViewIsPaintedFiveWide) {
     model.marker2 = 300;
     const QImage img = Trace(500, 400);
     EXPECT_EQ(model.ShownWindow().second, 105);  // painted five wide; the model is left alone
-    EXPECT_EQ(img.pixel(200, 75), kRed);  // 2 of 5 samples across 500 px
-    EXPECT_EQ(img.pixel(200, 76), kRed);  // solid, not dotted
+    EXPECT_EQ(img.pixel(200, 75), kRed);         // 2 of 5 samples across 500 px
+    EXPECT_EQ(img.pixel(200, 76), kRed);         // solid, not dotted
     EXPECT_EQ(img.pixel(333, 75), kBackground);
 }
 

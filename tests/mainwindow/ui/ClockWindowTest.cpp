@@ -6,8 +6,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -196,7 +196,8 @@ TEST_F(ClockWindowTest, MissingSoundFileTurnsPlaySoundIntoFlash) {
 }
 
 // Runs MLS ONLY in the Virtual Room; `during` runs between event-loop slices while measuring.
-std::vector<double> Measure(TForm1& form, MeasurementState& meas, const std::function<void()>& during) {
+std::vector<double> Measure(TForm1& form, MeasurementState& meas,
+                            const std::function<void()>& during) {
     form.action("MLSONLY1")->trigger();
     QElapsedTimer t;
     t.start();
@@ -217,7 +218,8 @@ TEST_F(ClockWindowTest, AnAlarmDuringAMeasurementLeavesTheRecordingAsItWas) {
     QTemporaryDir dir;
     const std::string wav = dir.filePath("alarm.wav").toStdString();
     std::vector<int16_t> tone(2 * 24000);
-    for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<int16_t>(8000 * std::sin(0.06 * i));
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(8000 * std::sin(0.06 * i));
     ASSERT_TRUE(WriteWave16(wav, 48000, 2, tone.data(), tone.size() / 2));
     // The real player: on a machine with sound the alarm really plays beside the measurement.
     auto player = std::make_unique<CountingPlayer>(std::make_unique<PortAudioSoundPlayer>());

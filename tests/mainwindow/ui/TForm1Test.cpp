@@ -1,31 +1,30 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFormLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QButtonGroup>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QFormLayout>
 #include <QMessageBox>
-#include <QStatusBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
-#include <QFile>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "app/ui/QtTranslations.h"
-#include <unistd.h>
 #include "app/ui/QtTranslations.h"
 #include "audio/ImpulseFiles.h"
 #include "audio/TimeFile.h"
@@ -88,7 +87,8 @@ class RecordingForm : public TForm1 {
   public:
     using TForm1::TForm1;
     // The kind of each run whose spectrum was asked for.
-    void ShowFrequencyResponse(std::optional<AnalysisMode>, std::optional<AnalysisWindow>) override {
+    void ShowFrequencyResponse(std::optional<AnalysisMode>,
+                               std::optional<AnalysisWindow>) override {
         shown.push_back(controller().RunKind);
     }
     void SetStatusPanel(int panel, const std::string& text) override {
@@ -159,7 +159,7 @@ class TForm1Test : public ::testing::Test {
     QString Panel(int i) const { return form->statusPanelLabel(i)->text(); }
 
     QTemporaryDir dir;
-    QString iniPath;  // set: the window keeps its settings in this file
+    QString iniPath;         // set: the window keeps its settings in this file
     bool recording = false;  // open a RecordingForm
     std::shared_ptr<const FileTypeRegistrar> fileTypes;  // set: registers missing file types
     MeasurementState meas;
@@ -214,8 +214,8 @@ TEST_F(TForm1Test, LayoutMenusAndCaptions) {
     // Top-level menus in order, with catalog captions.
     QStringList menus;
     for (QAction* a : form->menuBar()->actions()) menus << a->text();
-    EXPECT_EQ(menus, (QStringList{"DATA", "PROCESS", "WINDOW", "AVERAGING", "RUN", "SETUP",
-                                  "AGAIN", "FFT &WINDOW", "HELP"}));
+    EXPECT_EQ(menus, (QStringList{"DATA", "PROCESS", "WINDOW", "AVERAGING", "RUN", "SETUP", "AGAIN",
+                                  "FFT &WINDOW", "HELP"}));
     EXPECT_FALSE(form->action("AGAIN1")->isVisible());
     EXPECT_EQ(form->action("LOADTIMEFILE1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_EQ(form->action("SAVETIMEFILE1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -726,7 +726,9 @@ TEST_F(TForm1Test, SettingsThatCannotBeSavedAreReportedOnceWithTheirPlace) {
 }
 
 // The button text without its mnemonic marker.
-std::string Plain(const QString& text) { return QString(text).remove(QLatin1Char('&')).toStdString(); }
+std::string Plain(const QString& text) {
+    return QString(text).remove(QLatin1Char('&')).toStdString();
+}
 
 TEST_F(TForm1Test, GermanReachesQtsOwnButtonsAndDialogs) {
     SelectLanguage(true);
@@ -755,8 +757,8 @@ TEST_F(TForm1Test, GermanReachesQtsOwnButtonsAndDialogs) {
     EXPECT_EQ(Plain(fileSet.findChild<QPushButton*>("BitBtn2")->text()), "Abbrechen");
     InstallQtTranslations(false);
     SelectLanguage(false);
-    auto english = QtPrompter::MakeBox("c", "t", PromptButtons::YesNo, PromptIcon::Question,
-                                       nullptr);
+    auto english =
+        QtPrompter::MakeBox("c", "t", PromptButtons::YesNo, PromptIcon::Question, nullptr);
     EXPECT_EQ(Plain(english->button(QMessageBox::Yes)->text()), "Yes");
 }
 

@@ -110,6 +110,5 @@ TEST_F(TimeTraceViewTest, SpeedButtonsCarryHintsAndRunTheirCommands) {
     EXPECT_EQ(features, 1);
 }
 
-
 }  // namespace
 }  // namespace fim

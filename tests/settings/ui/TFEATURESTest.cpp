@@ -59,7 +59,8 @@ TEST_F(TFEATURESTest, TabsCaptionsAndTheFrameCloseBeforeOk) {
     EXPECT_FALSE(Get<QComboBox>("cbsoundin")->isEnabled());
     EXPECT_TRUE(Get<QGroupBox>("VirtualRoomGroup")->isVisible());
     EXPECT_EQ(Get<QComboBox>("cbsample")->currentText(), QStringLiteral("44.100 Samples/ 16 Bits"));
-    EXPECT_EQ(dialog.radioGroup("RadioGroup5")->button(3)->text(), QString::fromStdString(Msg(278)));
+    EXPECT_EQ(dialog.radioGroup("RadioGroup5")->button(3)->text(),
+              QString::fromStdString(Msg(278)));
 
     dialog.close();
     EXPECT_TRUE(dialog.isVisible());  // refused until OK or a confirmed Cancel

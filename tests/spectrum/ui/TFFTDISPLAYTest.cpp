@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QSpinBox>
 #include <QMenu>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTest>
 #include <cmath>
 #include <filesystem>
