@@ -96,12 +96,12 @@ constexpr double kDirectAtOneMetre = 0.35;
 // One played frame into the room's 16-bit samples: 2-byte samples as they are, 4-byte samples
 // by their top 16 bits.
 void CopyFrameIn(int16_t* to, const std::byte* from, int channels, std::size_t align) {
-    if (align == std::size_t(2 * channels)) {
+    if (align == 2 * static_cast<std::size_t>(channels)) {
         std::memcpy(to, from, align);
         return;
     }
     for (int c = 0; c < channels; ++c) {
-        const auto* b = reinterpret_cast<const uint8_t*>(from) + 4 * c;
+        const auto* b = reinterpret_cast<const uint8_t*>(from) + 4 * std::size_t(c);
         const uint32_t u =
             uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
         to[c] = static_cast<int16_t>(static_cast<int32_t>(u) >> 16);
@@ -110,13 +110,13 @@ void CopyFrameIn(int16_t* to, const std::byte* from, int channels, std::size_t a
 
 // One recorded frame from the room's 16-bit samples into the device format.
 void CopyFrameOut(std::byte* to, const int16_t* from, int channels, std::size_t align) {
-    if (align == std::size_t(2 * channels)) {
+    if (align == 2 * static_cast<std::size_t>(channels)) {
         std::memcpy(to, from, align);
         return;
     }
     for (int c = 0; c < channels; ++c) {
         const uint32_t u = static_cast<uint32_t>(int32_t{from[c]}) << 16;
-        auto* b = reinterpret_cast<uint8_t*>(to) + 4 * c;
+        auto* b = reinterpret_cast<uint8_t*>(to) + 4 * std::size_t(c);
         b[0] = uint8_t(u);
         b[1] = uint8_t(u >> 8);
         b[2] = uint8_t(u >> 16);

@@ -126,7 +126,7 @@ std::string FormatDatePattern(const std::string& pattern, Language language, int
                 } else if (n == 3) {
                     out += MonthName(language, month, false);
                 } else {
-                    out += Digits(month, n);
+                    out += Digits(month, static_cast<int>(n));
                 }
                 break;
             case 'd':

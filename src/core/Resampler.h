@@ -42,7 +42,7 @@ inline double DriftRatio(double ppm) { return 1.0 + ppm * 1e-6; }
 template <class T>
 double FractionalReader::At(const T* x, std::ptrdiff_t count, std::ptrdiff_t stride, double pos) {
     const double base = std::floor(pos);
-    int phase = static_cast<int>((pos - base) * kPhases + 0.5);
+    int phase = static_cast<int>(std::lround((pos - base) * kPhases));
     auto first = static_cast<std::ptrdiff_t>(base) - kHalf + 1;
     if (phase == kPhases) {
         phase = 0;
@@ -50,7 +50,7 @@ double FractionalReader::At(const T* x, std::ptrdiff_t count, std::ptrdiff_t str
     }
     if (phase != phase_) MakeRow(phase);
     double sum = 0.0;
-    if (first >= 0 && first + 2 * kHalf <= count) {
+    if (first >= 0 && first + std::ptrdiff_t{2 * kHalf} <= count) {
         const T* p = x + first * stride;
         for (int i = 0; i < 2 * kHalf; ++i) sum += row_[i] * static_cast<double>(p[i * stride]);
         return sum;

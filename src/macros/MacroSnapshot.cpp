@@ -29,8 +29,8 @@ void AssignSnapshot(UserMacro& m, const SnapshotSource& s) {
         const int64_t before = std::max<int64_t>(0, s.peakIndex - s.viewStart);
         const int64_t after = std::max<int64_t>(1, s.viewEnd - s.peakIndex);
         m.window.name = "Snap";
-        m.window.timeBefore = RoundInt(before * usPerSample);
-        m.window.timeAfter = RoundInt(after * usPerSample);
+        m.window.timeBefore = RoundInt(static_cast<double>(before) * usPerSample);
+        m.window.timeAfter = RoundInt(static_cast<double>(after) * usPerSample);
         m.window.samplesBefore = static_cast<int32_t>(before);
         m.window.samplesAfter = static_cast<int32_t>(after);
     }

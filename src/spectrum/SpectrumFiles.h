@@ -23,8 +23,8 @@
 namespace fim {
 
 constexpr double kSpectrumFileVersion = 2.0;
-constexpr std::size_t kSmoothFileBytes = 24 * (kSmoothRecords + 1);  // 7104
-constexpr std::size_t kMicFileBytes = 24 * kSmoothRecords;           // 7080
+constexpr std::size_t kSmoothFileBytes = 24 * std::size_t{kSmoothRecords + 1};  // 7104
+constexpr std::size_t kMicFileBytes = 24 * std::size_t{kSmoothRecords};         // 7080
 constexpr int kMinFileFftSize = 128;
 constexpr int kMaxFileFftSize = 65536;
 

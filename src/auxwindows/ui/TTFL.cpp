@@ -80,7 +80,7 @@ void TTFL::FormActivate() {
         // No response: every cell at level 0.
         m = LevelMatrix{};
         m.BlockLength = settings_.BlockLength;
-        m.Values.assign(static_cast<std::size_t>(LevelMatrix::kColumns * m.Rows()), 0.0);
+        m.Values.assign(static_cast<std::size_t>(LevelMatrix::kColumns) * m.Rows(), 0.0);
     }
     matrix_ = std::move(m);
     DrawLevels();

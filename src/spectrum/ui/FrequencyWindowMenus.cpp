@@ -265,7 +265,7 @@ void TFFTDISPLAY::buildToolBars() {
         a->setCheckable(true);
         a->setObjectName(QStringLiteral("MODE_%1").arg(static_cast<int>(mode)));
         group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, mode] { SelectMode(mode); });
+        connect(a, &QAction::triggered, this, [this, m = mode] { SelectMode(m); });
     }
     auto* spacer = new QWidget(bottom);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
