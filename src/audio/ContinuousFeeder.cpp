@@ -27,8 +27,9 @@ int ContinuousFeeder::Start(const MeasurementState& s, const std::function<void(
         devices_.PrepareInput(in_[i]);
     }
     if (r == kWaveOk) r = QueueSlot(0, static_cast<uint32_t>(n_));
-    for (int i = 1; i < kInputSlots && r == kWaveOk; ++i)
+    for (int i = 1; i < kInputSlots && r == kWaveOk; ++i) {
         r = QueueSlot(i, static_cast<uint32_t>(l));
+    }
 
     // About a second of output queued ahead (at least four periods): a sound server reports a
     // header played only when its end has left the converter and come back through the input.

@@ -75,10 +75,11 @@ int DeviceSet::OpenInput(int index, const DeviceFormat& format, WaveCallback* ca
     WaveDevices* b = Locate(index, true, local);
     if (b == nullptr) return kWaveBadDeviceId;
     const int r = b->OpenInput(local, format, callback);
-    if (r == kWaveOk)
+    if (r == kWaveOk) {
         inOwner_ = b;
-    else
+    } else {
         lastFailed_ = b;
+    }
     return r;
 }
 
@@ -88,10 +89,11 @@ int DeviceSet::OpenOutput(int index, const DeviceFormat& format, WaveCallback* c
     WaveDevices* b = Locate(index, false, local);
     if (b == nullptr) return kWaveBadDeviceId;
     const int r = b->OpenOutput(local, format, callback);
-    if (r == kWaveOk)
+    if (r == kWaveOk) {
         outOwner_ = b;
-    else
+    } else {
         lastFailed_ = b;
+    }
     return r;
 }
 

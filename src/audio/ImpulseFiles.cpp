@@ -103,27 +103,32 @@ bool ImpulseFiles::LoadWave(const std::string& path) {
     WaveReader wav;
     const WaveStatus status = wav.Open(path);
     const std::string name = BaseName(path);
-    if (status == WaveStatus::CannotOpen)
+    if (status == WaveStatus::CannotOpen) {
         return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::CannotRead));
+    }
     // Missing chunks: the chunk's message as caption. The load stops here (a damaged file must
     // not end the program or load half a file).
-    if (status != WaveStatus::Ok)
+    if (status != WaveStatus::Ok) {
         return Refuse(Msg(WaveStatusMessage(status)),
                       FileMessage(FileText::NotLoaded) + ": " + name);
+    }
     const WaveFormat& f = wav.Format();
     if (f.channels >= 2) return Refuse(Msg(15), Msg(14));
     if (!f.IsPcm()) return Refuse(Msg(17), Msg(16));
     if (f.bitsPerSample != 16) return Refuse(Msg(19), Msg(18));
-    if (f.sampleRate < kTimeFileMinRate || f.sampleRate > kTimeFileMaxRate)
+    if (f.sampleRate < kTimeFileMinRate || f.sampleRate > kTimeFileMaxRate) {
         return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::BadWaveRate));
+    }
     if (!wav.HasData()) return Refuse(Msg(28), FileMessage(FileText::NotLoaded) + ": " + name);
     const std::size_t count =
         static_cast<std::size_t>(std::min<uint64_t>(wav.FrameCount(), SharedBuffers::kRlpDoubles));
     std::vector<int16_t> samples(count);
-    if (wav.ReadFrames16(0, samples.data(), count) != count)
+    if (wav.ReadFrames16(0, samples.data(), count) != count) {
         return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::CannotRead));
-    if (count == 0)
+    }
+    if (count == 0) {
         return Refuse(FileMessage(FileText::NotLoaded), FileMessage(FileText::NoSamples));
+    }
     state_.SampleRate = static_cast<uint16_t>(f.sampleRate);
     state_.ImpulseValid = false;
     Install(samples.data(), count);

@@ -154,8 +154,9 @@ void RunController::SetupMls() {
     headers_[OutA2].Setup(olp + half, len, 2);
     headers_[OutB1].Setup(olp, len, 4);
     headers_[OutB2].Setup(olp + half, len, 5);
-    if (!BuildOutputSignal(s, [this](bool preparing) { view_.SetPinkIndicator(preparing); }))
+    if (!BuildOutputSignal(s, [this](bool preparing) { view_.SetPinkIndicator(preparing); })) {
         return;
+    }
     host_.ClampWindow(s.FftSize, s.MlsPeriod());
     s.BufferSetToggle = true;
     DevicesOpen = true;

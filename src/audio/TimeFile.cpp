@@ -15,8 +15,9 @@ TimeFileStatus ReadTimeFile(ByteSource& source, TimeFileData& out, std::size_t m
     if (source.ReadAt(0, buf, 8) != 8) return TimeFileStatus::ReadFailed;
     // Another program may have written the rate as 48000.4: it is rounded to whole Hz.
     const double rate = std::nearbyint(LoadF64(buf));
-    if (!std::isfinite(rate) || rate < kTimeFileMinRate || rate > kTimeFileMaxRate)
+    if (!std::isfinite(rate) || rate < kTimeFileMinRate || rate > kTimeFileMaxRate) {
         return TimeFileStatus::BadRate;
+    }
 
     TimeFileData data;
     data.sampleRate = static_cast<uint16_t>(rate);

@@ -136,8 +136,9 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
     const std::string key = keyValue.substr(0, eq);
     const std::string text = keyValue.substr(eq + 1);
     double v = 0;
-    if (!ParseNumber(text, v))
+    if (!ParseNumber(text, v)) {
         return "room parameter " + key + ": \"" + text + "\" is not a number";
+    }
     if (key == "seed") {
         if (v < 0 || v > 4294967295.0 || v != std::floor(v)) {
             return "room parameter seed must be a whole number 0 … 4294967295";

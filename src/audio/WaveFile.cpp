@@ -62,8 +62,9 @@ WaveStatus WaveReader::Open(ByteSource& source) {
     static const unsigned char kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                                 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     if (format_.formatTag == 0xFFFE && got >= 40 && LoadU16(f + 16) >= 22 && LoadU16(f + 24) == 1 &&
-        std::memcmp(f + 26, kGuidTail, 14) == 0)
+        std::memcmp(f + 26, kGuidTail, 14) == 0) {
         format_.extensiblePcm = true;
+    }
     if (format_.channels == 0) return WaveStatus::NoFmtChunk;
     data_ = riff_->Descend(*wave, "data");
     return WaveStatus::Ok;

@@ -41,8 +41,9 @@ void RecentList::LoadStarList(const SettingsTree& tree, const std::string& prefi
 
 void RecentList::SaveStarList(SettingsTree& tree, const std::string& prefix) const {
     const auto slots = Slots("**");
-    for (std::size_t i = 0; i < slots.size(); ++i)
+    for (std::size_t i = 0; i < slots.size(); ++i) {
         tree.WriteString(prefix + std::to_string(i + 1), slots[i]);
+    }
 }
 
 void RecentList::LoadMenuList(const SettingsTree& tree, const std::string& prefix) {
@@ -55,8 +56,9 @@ void RecentList::LoadMenuList(const SettingsTree& tree, const std::string& prefi
 
 void RecentList::SaveMenuList(SettingsTree& tree, const std::string& prefix) const {
     const auto slots = Slots("");
-    for (std::size_t i = 0; i < slots.size(); ++i)
+    for (std::size_t i = 0; i < slots.size(); ++i) {
         tree.WriteString(prefix + std::to_string(i + 1), slots[i]);
+    }
 }
 
 }  // namespace fim

@@ -71,11 +71,13 @@ int RunAcoustics(const Args& args) {
     const std::string in = a.Text("--in");
     if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string bands = a.Text("--bands", "octave");
-    if (bands != "octave" && bands != "third")
+    if (bands != "octave" && bands != "third") {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --bands " + bands);
+    }
     const std::string weighting = a.Text("--weighting", "z");
-    if (weighting != "z" && weighting != "a")
+    if (weighting != "z" && weighting != "a") {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --weighting " + weighting);
+    }
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());

@@ -32,8 +32,9 @@ int RunFinder(const Args& args) {
     a.Option("--in", "CAPTURE.wav", "a mono 16-bit WAVE file; its first N samples are read")
         .Option("--resolution", "high|normal|low", "capture length (default normal)")
         .Option("--display", "0..3", "the band display (default 1, EQ 15 BAND)");
-    if (!a.Parse(args))
+    if (!a.Parse(args)) {
         return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
+    }
     const std::string in = a.Text("--in");
     const std::string res = a.Text("--resolution", "normal");  // NORMAL, the settings default
     int32_t resolution = 1;

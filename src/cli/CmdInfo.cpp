@@ -56,8 +56,9 @@ void AddPeak(JsonObject& json, const std::vector<T>& samples) {
 int InfoTime(const std::string& path) {
     TimeFileData d;
     const TimeFileStatus s = ReadTimeFile(path, d);
-    if (s == TimeFileStatus::CannotOpen || s == TimeFileStatus::ReadFailed)
+    if (s == TimeFileStatus::CannotOpen || s == TimeFileStatus::ReadFailed) {
         return Refuse(FileMessage(FileText::CannotRead));
+    }
     if (s == TimeFileStatus::BadRate) return Refuse(FileMessage(FileText::BadTimeFileRate));
     if (s != TimeFileStatus::Ok) return Refuse(FileMessage(FileText::NotATimeFile));
     JsonObject j;

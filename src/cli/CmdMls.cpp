@@ -51,8 +51,9 @@ int RunMls(const Args& args) {
     const int rate = a.Int("--rate", 44100, 8000, 65535);
     const int level = a.Int("--level", -6, -120, 0);
     if (!a.Ok()) return Refuse(kCommand, a.Error(), 2);
-    if (!a.Has("--print") && !a.Has("--wav"))
+    if (!a.Has("--print") && !a.Has("--wav")) {
         return Refuse(kCommand, "give --print or --wav OUT.wav", 2);
+    }
 
     if (a.Has("--print")) {
         const int status = PrintSequence(order);

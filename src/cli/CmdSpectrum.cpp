@@ -79,8 +79,9 @@ int RunSpectrum(const Args& args) {
     const std::string in = a.Text("--in");
     if (in.empty()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf|IR.wav");
     const std::string modeText = a.Text("--mode", "fft");
-    if (modeText != "fft" && modeText != "smooth")
+    if (modeText != "fft" && modeText != "smooth") {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --mode " + modeText);
+    }
     const AnalysisMode mode = modeText == "smooth" ? AnalysisMode::Smooth : AnalysisMode::Fft;
     const int fftSize = a.Int("--fft-size", 4096, 128, 65536);
     const int smoothing = a.Int("--smoothing", 1, 0, 10);
@@ -91,10 +92,12 @@ int RunSpectrum(const Args& args) {
     const int pngWidth = a.Int("--width", 1000, 200, 8000);
     const int pngHeight = a.Int("--height", 600, 150, 8000);
     if (!a.Ok()) return Refuse(kCommand, a.Error());
-    if (!IsFftSize(fftSize))
+    if (!IsFftSize(fftSize)) {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --fft-size " + std::to_string(fftSize));
-    if (a.Has("--start") != a.Has("--end"))
+    }
+    if (a.Has("--start") != a.Has("--end")) {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --start S --end E");
+    }
 
     const std::string frd = a.Text("--frd");
     const std::string specOut = a.Text("--spectrum");
@@ -110,11 +113,13 @@ int RunSpectrum(const Args& args) {
     }
 
     const std::string png = a.Text("--png");
-    if (!png.empty() && Extension(png) != "png")
+    if (!png.empty() && Extension(png) != "png") {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --png " + png);
+    }
     const std::string overlayPath = a.Text("--overlay");
-    if (!overlayPath.empty() && png.empty())
+    if (!overlayPath.empty() && png.empty()) {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --overlay needs --png");
+    }
 
     MeasurementState state;
     state.buffers.Allocate({}, FatalMemoryHandler());
@@ -252,8 +257,9 @@ int RunSpectrum(const Args& args) {
     origin.windowSamples = static_cast<int>(computer.ViewEnd() - computer.ViewStart());
     origin.fftSize = computer.FftSize();
     origin.mode = mode == AnalysisMode::Fft ? "FFT" : "SMOOTH";
-    if (mode == AnalysisMode::Smooth)
+    if (mode == AnalysisMode::Smooth) {
         origin.smoothing = "width " + std::to_string(2 * smoothing + 1);
+    }
     if (!cal.empty()) origin.calibrationFile = cal, origin.calibrationHash = FileHash(cal);
     if (haveMic) origin.micFile = micPath, origin.micHash = FileHash(micPath);
     origin.soundSpeed = state.SoundSpeed;

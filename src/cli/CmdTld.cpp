@@ -46,14 +46,16 @@ int RunTld(const Args& args) {
     a.Option("--in", "IR.mtf", "the impulse response")
         .Option("--start", "S", "first sample (default: 10 ms before the peak)")
         .Option("--png", "OUT.png", "the diagram");
-    if (!a.Parse(args))
+    if (!a.Parse(args)) {
         return a.HelpShown() ? 0 : Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
+    }
     int64_t start = a.Int("--start", 0, 1, 262144);
     if (!a.Ok()) return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + a.Error());
     const std::string in = a.Text("--in");
     const std::string png = a.Text("--png");
-    if (in.empty() || png.empty())
+    if (in.empty() || png.empty()) {
         return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --in IR.mtf --png OUT.png");
+    }
     if (Extension(in) != "mtf") return Refuse(kCommand, Msg(kMsgIllegalInput) + ": " + in);
 
     TimeFileData data;

@@ -82,8 +82,9 @@ bool CommandLine::Parse(const Args& args) {
             return false;
         }
         error_ = err.str();
-        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' '))
+        while (!error_.empty() && (error_.back() == '\n' || error_.back() == ' ')) {
             error_.pop_back();
+        }
         return false;
     }
     for (const auto& [name, once] : once_) {

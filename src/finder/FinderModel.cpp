@@ -207,8 +207,9 @@ void FinderModel::Analyse() {
     c.displayMode = settings_.DisplayMode;
     c.reading = r;
     int64_t peak = 0;
-    for (int i = 0; i < n_; ++i)
+    for (int i = 0; i < n_; ++i) {
         peak = std::max<int64_t>(peak, std::llabs(int64_t{capture_[static_cast<std::size_t>(i)]}));
+    }
     c.peakDb = peak > 0 && state_.FullScale > 0
                    ? 20.0 * std::log10(static_cast<double>(peak) / state_.FullScale)
                    : -200.0;

@@ -77,19 +77,22 @@ std::vector<uint8_t> EncodeUserMacro(const UserMacro& m) {
     b.PutU8(kUseOverlay, m.useOverlay ? 1 : 0);
     b.PutU8(kOverlay2, m.overlayOption2 ? 1 : 0);
     b.PutU8(kPink, m.pinkMls ? 1 : 0);
-    for (std::size_t i = 0; i < m.reserved804.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved804.size(); ++i) {
         b.PutU8(kReserved804 + i, m.reserved804[i]);
+    }
     b.PutU8(kOrder, m.mlsOrder);
     b.PutU8(kFftCode, m.fftCode);
     b.PutU8(kAtc, m.atc ? 1 : 0);
     b.PutU8(kRepeat, m.repeat ? 1 : 0);
-    for (std::size_t i = 0; i < m.reserved810.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved810.size(); ++i) {
         b.PutU8(kReserved810 + i, m.reserved810[i]);
+    }
     EncodeTimeWindow(m.window, b.bytes(), kWindow);
     b.PutI32(kAveraging, m.averaging);
     b.PutI32(kSmoothing, m.smoothing);
-    for (std::size_t i = 0; i < m.reserved868.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved868.size(); ++i) {
         b.PutU8(kReserved868 + i, m.reserved868[i]);
+    }
     return b.bytes();
 }
 
@@ -109,19 +112,22 @@ UserMacro DecodeUserMacro(const std::vector<uint8_t>& bytes, std::size_t at) {
     m.useOverlay = b.U8(kUseOverlay) != 0;
     m.overlayOption2 = b.U8(kOverlay2) != 0;
     m.pinkMls = b.U8(kPink) != 0;
-    for (std::size_t i = 0; i < m.reserved804.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved804.size(); ++i) {
         m.reserved804[i] = b.U8(kReserved804 + i);
+    }
     m.mlsOrder = b.U8(kOrder);
     m.fftCode = b.U8(kFftCode);
     m.atc = b.U8(kAtc) != 0;
     m.repeat = b.U8(kRepeat) != 0;
-    for (std::size_t i = 0; i < m.reserved810.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved810.size(); ++i) {
         m.reserved810[i] = b.U8(kReserved810 + i);
+    }
     m.window = DecodeTimeWindow(b.bytes(), kWindow);
     m.averaging = b.I32(kAveraging);
     m.smoothing = b.I32(kSmoothing);
-    for (std::size_t i = 0; i < m.reserved868.size(); ++i)
+    for (std::size_t i = 0; i < m.reserved868.size(); ++i) {
         m.reserved868[i] = b.U8(kReserved868 + i);
+    }
     return m;
 }
 

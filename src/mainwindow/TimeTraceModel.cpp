@@ -445,8 +445,9 @@ std::string TimeTraceModel::MarkerPositionText(int32_t sample) const {
     const double t = (sample - kTimeZeroSample) / Fs();  // s
     const double ms = std::nearbyint(t * 10000.0) / 10.0;
     const double metres10 = t * 10.0 * SoundSpeed();
-    if (metricUnits)
+    if (metricUnits) {
         return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(metres10) / 10.0) + "m";
+    }
     return ShortFloat(ms) + "ms " + ShortFloat(std::nearbyint(metres10 / kFoot) / 10.0) + "ft";
 }
 

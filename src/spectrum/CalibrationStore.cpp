@@ -153,8 +153,9 @@ bool CalibrationStore::ImportMicCalText(const std::string& path, const SmoothRec
                                         double sampleRate) {
     MicCalData data;
     const MicCalStatus status = ReadMicCalText(path, data);
-    if (status == MicCalStatus::CannotOpen)
+    if (status == MicCalStatus::CannotOpen) {
         return RefuseDamaged(path, SpectrumFileStatus::CannotOpen);
+    }
     if (status != MicCalStatus::Ok) {
         prompter_.Inform(FileMessage(FileText::NotLoaded),
                          FileMessage(status == MicCalStatus::NoData ? FileText::MicCalNoData

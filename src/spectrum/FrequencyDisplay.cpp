@@ -540,8 +540,9 @@ std::vector<PopupEntry> FrequencyDisplay::Popup(EditorMode m) const {
                     mode("LINES GAP", EditorMode::LinesGap)};
         case EditorMode::LinesGap: {
             std::vector<PopupEntry> out;
-            for (int g : GapChoices(range))
+            for (int g : GapChoices(range)) {
                 out.push_back({std::to_string(g) + " dB", K::Value, g, {}});
+            }
             out.push_back(mode("SCALE", EditorMode::Scale));
             out.push_back({"AUTO", K::Auto, 0, {}});
             return out;

@@ -29,12 +29,14 @@ void FrequencyWindowModel::StartUp(const FrequencyViewSettings& s,
     view.overlayGain = s.overlayGain;
     view.phaseShown = s.phaseShown;
     view.smoothingValue = std::clamp((smoothing_ - 1) / 2, 0, 10);
-    for (auto it = calFiles.rbegin(); it != calFiles.rend(); ++it)
+    for (auto it = calFiles.rbegin(); it != calFiles.rend(); ++it) {
         store.recentCalibrations.Add(
             *it, static_cast<int>(UpperExtension(*it) == ".CSM" ? AnalysisMode::Smooth
                                                                 : AnalysisMode::Fft));
-    for (auto it = overlayFiles.rbegin(); it != overlayFiles.rend(); ++it)
+    }
+    for (auto it = overlayFiles.rbegin(); it != overlayFiles.rend(); ++it) {
         store.recentOverlays.Add(*it);
+    }
 
     // The overlay and the microphone correction need the sample rate and the SMOOTH layout of
     // the first spectrum; they are loaded with it.
@@ -74,8 +76,9 @@ void FrequencyWindowModel::fillCalibration(SpectrumInput& in) const {
 void FrequencyWindowModel::forgetGoneCalibration(AnalysisMode m) {
     // A stored calibration whose file is gone was reported once; forgetting its name keeps the
     // report from coming back at every start and mode switch.
-    if (store.LastFileMissing())
+    if (store.LastFileMissing()) {
         settings_.DeleteValue(m == AnalysisMode::Smooth ? "LogCal" : "LinCal");
+    }
 }
 
 void FrequencyWindowModel::reloadCalibrationForMode() {
@@ -282,9 +285,10 @@ std::span<const SmoothRecord> FrequencyWindowModel::TraceCorrection() {
     const MicCorrection& mic = store.Mic();
     traceCorrection_.resize(mic.entries.size() + 1);
     traceCorrection_[0] = {mic.sampleRate, 0.0, 0.0};
-    for (std::size_t i = 0; i < mic.entries.size(); ++i)
+    for (std::size_t i = 0; i < mic.entries.size(); ++i) {
         traceCorrection_[i + 1] = {mic.entries[i].frequency, mic.entries[i].db,
                                    mic.entries[i].phase};
+    }
     return traceCorrection_;
 }
 

@@ -33,15 +33,17 @@ SpectrumFileStatus ParseFftSpectrum(ByteSource& source, FftSpectrumFile& out) {
     if (LoadF64(&b[8]) != kSpectrumFileVersion) return SpectrumFileStatus::BadVersion;
     const double size = LoadF64(&b[16]);
     if (!(size >= kMinFileFftSize && size <= kMaxFileFftSize) || size != std::floor(size) ||
-        (static_cast<int>(size) & (static_cast<int>(size) - 1)) != 0)
+        (static_cast<int>(size) & (static_cast<int>(size) - 1)) != 0) {
         return SpectrumFileStatus::BadFftSize;
+    }
     FftSpectrumFile f;
     f.fftSize = static_cast<int>(size);
     if (b.size() != 32 + 16ull * (f.fftSize / 2)) return SpectrumFileStatus::BadSize;
     f.lowestFrequency = LoadF64(&b[0]);
     f.sampleRate = LoadF64(&b[24]);
-    if (!Finite(f.lowestFrequency) || !Finite(f.sampleRate) || !(f.sampleRate > 0))
+    if (!Finite(f.lowestFrequency) || !Finite(f.sampleRate) || !(f.sampleRate > 0)) {
         return SpectrumFileStatus::BadValue;
+    }
     f.bins.resize(static_cast<std::size_t>(f.fftSize / 2));
     for (std::size_t k = 0; k < f.bins.size(); ++k) {
         f.bins[k].Magnitude = LoadF64(&b[32 + 16 * k]);
@@ -61,8 +63,9 @@ SpectrumFileStatus ParseSmoothSpectrum(ByteSource& source, SmoothSpectrumFile& o
     SmoothSpectrumFile f;
     f.lowestFrequency = LoadF64(&b[0]);
     f.sampleRate = LoadF64(&b[8]);
-    if (!Finite(f.lowestFrequency) || !Finite(f.sampleRate) || !(f.sampleRate > 0))
+    if (!Finite(f.lowestFrequency) || !Finite(f.sampleRate) || !(f.sampleRate > 0)) {
         return SpectrumFileStatus::BadValue;
+    }
     for (int i = 0; i < kSmoothRecords; ++i) {
         const unsigned char* r = &b[24 * (i + 1)];
         SmoothRecord& rec = f.records[static_cast<std::size_t>(i)];
@@ -79,8 +82,9 @@ SpectrumFileStatus ParseSmoothSpectrum(ByteSource& source, SmoothSpectrumFile& o
 SpectrumFileStatus ParseMicCorrection(ByteSource& source, MicCorrection& out) {
     // Files written with the end marker's slot (296 records) are read as well: only the first 295
     // records are used.
-    if (source.Size() != kMicFileBytes && source.Size() != kMicFileBytes + 24)
+    if (source.Size() != kMicFileBytes && source.Size() != kMicFileBytes + 24) {
         return SpectrumFileStatus::BadSize;
+    }
     std::vector<unsigned char> b;
     if (!ReadAll(source, b, kMicFileBytes + 24)) return SpectrumFileStatus::BadSize;
     MicCorrection m;
@@ -115,8 +119,9 @@ bool WriteFftSpectrumFile(const std::string& path, double lowestFrequency, int f
     AtomicFile f;
     bool ok = fftSize >= 2 && bins && f.Open(path) && f.WriteF64(lowestFrequency) &&
               f.WriteF64(kSpectrumFileVersion) && f.WriteF64(fftSize) && f.WriteF64(sampleRate);
-    for (int k = 0; ok && k < fftSize / 2; ++k)
+    for (int k = 0; ok && k < fftSize / 2; ++k) {
         ok = f.WriteF64(bins[k].Magnitude) && f.WriteF64(bins[k].Phase);
+    }
     ok = ok && f.Commit();
     if (!ok && error) *error = f.Error().empty() ? "bad spectrum" : f.Error();
     return ok;

@@ -29,8 +29,9 @@ std::vector<uint8_t> EncodeTraceSettings(const TraceSettingsBlock& block) {
         std::copy(block.FileName.begin(), block.FileName.end(), b.begin() + 1);
     }
     const uint32_t c = static_cast<uint32_t>(block.Colour);
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         b[204 + static_cast<std::size_t>(i)] = static_cast<uint8_t>(c >> (8 * i));
+    }
     b[208] = storable ? 1 : 0;
     return b;
 }
@@ -43,9 +44,10 @@ TraceSettingsBlock DecodeTraceSettings(std::span<const uint8_t> bytes) {
     block.Colour = static_cast<int32_t>(c);
     const std::size_t length = bytes[0];
     block.Loaded = bytes[208] != 0 && length <= kTraceNameBytes;
-    if (block.Loaded)
+    if (block.Loaded) {
         block.FileName.assign(bytes.begin() + 1,
                               bytes.begin() + 1 + static_cast<std::ptrdiff_t>(length));
+    }
     return block;
 }
 

@@ -138,8 +138,9 @@ int OutputCallback(const void*, void* output, unsigned long frames,
 void StreamFinished(void* user) {
     auto& d = *static_cast<PortAudioDevices::Direction*>(user);
     if (d.stopping.load(std::memory_order_acquire)) return;
-    if (d.callback != nullptr)
+    if (d.callback != nullptr) {
         d.callback->OnWaveEvent(WaveEventKind::DeviceLost, nullptr, kWaveNoDriver);
+    }
 }
 
 }  // namespace
@@ -214,8 +215,9 @@ std::string PortAudioDevices::OutputName(int index) const {
 
 bool PortAudioDevices::InputSupports(int index, const DeviceFormat& f) const {
     PaStreamParameters p;
-    if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p))
+    if (index < 0 || index >= InputCount() || !MakeParameters(inputs_[index], f, true, p)) {
         return false;
+    }
     return Pa_IsFormatSupported(&p, nullptr, f.samplesPerSec) == paFormatIsSupported;
 }
 

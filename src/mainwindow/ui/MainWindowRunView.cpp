@@ -99,8 +99,9 @@ void TForm1::SetControlEnabled(RunControl control, bool enabled) {
         case RunControl::ImpulseButtons:
         case RunControl::FFT1:
             for (const char* name :
-                 {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1", "ROOMACOUSTICS1"})
+                 {"FFT1", "SMOOTHFFT1", "FFTWINDOW1", "TIMELEVEL1", "ROOMACOUSTICS1"}) {
                 action(QString::fromLatin1(name))->setEnabled(enabled);
+            }
             break;
         case RunControl::DEFAULT1:
         case RunControl::OVERLAY1:

@@ -76,9 +76,10 @@ void TFFTDISPLAY::buildMenus() {
     snap->menuAction()->setObjectName(QStringLiteral("SNAP1"));
     connect(snap, &QMenu::aboutToShow, this, [this, snap] {
         const auto entries = snap->actions();
-        for (int i = 0; i < entries.size(); ++i)
+        for (int i = 0; i < entries.size(); ++i) {
             entries[i]->setText(QStringLiteral("M%1: ").arg(i + 1) +
                                 Q(program_.Macros[static_cast<std::size_t>(i) + 2].name));
+        }
     });
     for (int i = 1; i <= 10; ++i) {
         const std::string name = "Snap" + std::to_string(i);
@@ -169,9 +170,10 @@ void TFFTDISPLAY::buildToolBars() {
 
     presets_ = new QMenu(this);
     presets_->setObjectName(QStringLiteral("psave"));
-    for (const std::string& name : CalibrationStore::PresetNames())
+    for (const std::string& name : CalibrationStore::PresetNames()) {
         connect(presets_->addAction(Q(name)), &QAction::triggered, this,
                 [this, name] { PresetSave(name); });
+    }
     connect(presets_->addAction(QStringLiteral("User")), &QAction::triggered, this,
             [this] { SAVE1Click(); });
     popupButton(action(QStringLiteral("SAVE1")), "SAVEBUTTON", QStringLiteral("SAVE"), presets_);

@@ -94,8 +94,9 @@ class FrequencyPlotWidget : public QWidget {
     void mouseReleaseEvent(QMouseEvent* e) override {
         if (e->button() != Qt::LeftButton) return;
         const int x = e->position().toPoint().x();
-        if (!w_->model_.view.ZoomRelease(x, width(), height()) && std::abs(x - pressX_) <= 2)
+        if (!w_->model_.view.ZoomRelease(x, width(), height()) && std::abs(x - pressX_) <= 2) {
             w_->model_.view.SetMarkerAt(x, width(), height());
+        }
         w_->syncEditor();
         update();
     }
@@ -153,8 +154,9 @@ void TFFTDISPLAY::readSettings() {
     view.penWidth = std::clamp<int>(program_.PenWidth, 1, 8);
     view.overlayPenWidth = std::clamp<int>(program_.OverlayPenWidth, 1, 8);
     model_.StartUp(s, program_.CalFiles, program_.OverlayFiles);
-    if (s.printoutColors.size() == ColorTable::kBytes)
+    if (s.printoutColors.size() == ColorTable::kBytes) {
         printoutColours_ = DecodeColorTable(s.printoutColors);
+    }
     phase_->setChecked(view.phaseShown);
     eqBorders_->setText(M(view.eqStyle ? 167 : 166));
     resize(s.width, s.height);
@@ -292,8 +294,9 @@ void TFFTDISPLAY::PaintTo(QPainter& painter, const QRect& rect, bool printing, b
 
 void TFFTDISPLAY::SelectMode(EditorMode mode, bool popUp) {
     model_.view.editorMode = mode;
-    if (QAction* a = findChild<QAction*>(QStringLiteral("MODE_%1").arg(static_cast<int>(mode))))
+    if (QAction* a = findChild<QAction*>(QStringLiteral("MODE_%1").arg(static_cast<int>(mode)))) {
         a->setChecked(true);
+    }
     popup_->clear();
     for (const PopupEntry& entry : model_.view.Popup(mode)) {
         QAction* a = popup_->addAction(Q(entry.caption));
@@ -313,8 +316,9 @@ void TFFTDISPLAY::syncEditor() {
     wert_->setValue(model_.view.EditorValue(mode));
     updatingEditor_ = false;
     QString label = M(s.labelMessage);
-    if (mode == EditorMode::Smoothing)
+    if (mode == EditorMode::Smoothing) {
         label += QStringLiteral(": %1").arg(model_.view.smoothingValue);
+    }
     if (mode == EditorMode::LinesGap && model_.view.autoGap) label += QStringLiteral(" (AUTO)");
     editorLabel_->setText(label);
 }
@@ -424,8 +428,9 @@ void TFFTDISPLAY::QuickSave(int slot) {
 }
 
 void TFFTDISPLAY::OverlayQuickSave(int slot) {
-    if (model_.store.OverlayQuickSave(slot, settings_, model_.computer.SampleRate()))
+    if (model_.store.OverlayQuickSave(slot, settings_, model_.computer.SampleRate())) {
         updateRecentMenus();
+    }
     updateOverlayUi();
     Repaint();
 }
@@ -537,16 +542,18 @@ void TFFTDISPLAY::SASCII1Click() {
                               model_.computer.LevelReference(), offset,
                               micApplies ? &model_.store.Mic() : nullptr));
     AtomicFile file;
-    if (!file.Open(*path) || !file.Write(text) || !file.Commit())
+    if (!file.Open(*path) || !file.Write(text) || !file.Commit()) {
         prompter_.Inform(Msg(39), *path + "\r" + file.Error(), PromptIcon::Stop);
+    }
 }
 
 void TFFTDISPLAY::LOADCAL1Click() {
     const AnalysisMode m = model_.CalibrationMode();
     if (model_.store.CalibrationInUse(m) &&
         prompter_.Ask(Msg(33), Msg(32), PromptButtons::YesNo, PromptIcon::Question) !=
-            PromptAnswer::Yes)
+            PromptAnswer::Yes) {
         return;
+    }
     FileDialogRequest r;
     r.title = Msg(200);
     r.filter =
@@ -620,8 +627,9 @@ void TFFTDISPLAY::EDITMICDATA1Click() {
     const auto path = prompter_.ChooseOpenFile(r);
     if (!path) return;
     settings_.WriteString("Mic Cal", *path);
-    if (!QProcess::startDetached(Q(*path), args))
+    if (!QProcess::startDetached(Q(*path), args)) {
         prompter_.Inform(Msg(203), *path, PromptIcon::Stop);
+    }
 }
 
 void TFFTDISPLAY::Snap(int userMacro) {
@@ -694,8 +702,9 @@ void TFFTDISPLAY::PrintTo(QPrinter& printer, bool inColour) {
     }
     PaintTo(p, page, true, inColour, PrintHeader());
     p.end();
-    if (printer.printerState() == QPrinter::Error)
+    if (printer.printerState() == QPrinter::Error) {
         prompter_.Inform(Msg(154), Msg(31), PromptIcon::Warning);
+    }
 }
 
 // ------------------------------------------------------------------ captions and lists

@@ -239,8 +239,9 @@ void TForm7::ToggleChanged() {
 void TForm7::LoadTrace(int number) {
     Ttrace& t = traces_.Trace(number);
     FileDialogRequest request = TraceFileRequest(226, "smr");
-    if (t.Loaded)
+    if (t.Loaded) {
         request.initialDir = QFileInfo(QString::fromStdString(t.FileName)).path().toStdString();
+    }
     const auto path = prompter_.ChooseOpenFile(request);
     if (!path) return;
     if (!t.LoadFromFile(*path)) return;

@@ -70,8 +70,9 @@ FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationSt
                          view.overlayGain, colours.entries[kFreqOverlay], view.overlayPenWidth);
         in.overlayText = "OVL: " + o.name + (o.inverted ? " (INV)" : "");
     }
-    if (store.CalibrationInUse(c.Mode()))
+    if (store.CalibrationInUse(c.Mode())) {
         in.calibrationText = "CAL: " + store.CalibrationName(c.Mode());
+    }
     return in;
 }
 
