@@ -170,6 +170,7 @@ int RunMeasure(const Args& args) {
     if (const auto ppm = controller.Drift().Ppm()) {
         json.Add("clock_drift_ppm", *ppm);
         json.Add("clock_drift_warning", std::abs(*ppm) > controller.DriftWarningPpm ? 1 : 0);
+        json.Add("clock_drift_corrected", state.DriftCorrected ? 1 : 0);
     }
     // Signal-to-noise ratio per octave band over the response from 1 ms before its peak (up to
     // 16384 samples), from the spread between the periods.

@@ -2,7 +2,9 @@
 // it: the sequence played without a gap, recordings of two periods taken back to back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "audio/RunView.h"
@@ -14,6 +16,7 @@
 #include "core/NoiseFloor.h"
 #include "core/Recovery.h"
 #include "core/Resampler.h"
+#include "core/SampleFormat.h"
 
 namespace fim {
 namespace {
@@ -33,8 +36,9 @@ class RoomRecorder {
     // The sequence's phase at the first frame of the next recording.
     std::size_t Phase() const { return phase_; }
     // The next 2·N frames as 32-bit stereo samples.
-    std::vector<int32_t> Next() {
-        const std::size_t frames = 2 * n_;
+    std::vector<int32_t> Next() { return Frames(2 * n_); }
+    // The next `frames` frames as 32-bit stereo samples.
+    std::vector<int32_t> Frames(std::size_t frames) {
         std::vector<int16_t> out(2 * frames), in(2 * frames);
         for (std::size_t f = 0; f < frames; ++f) {
             const int16_t v = static_cast<int16_t>(16000 * mls_[phase_]);
@@ -88,9 +92,54 @@ TEST(ClockDrift, WarningNamesTheDriftAboveTheThreshold) {
     EXPECT_EQ(DriftText(-12.26, 5.0), "Clock drift -12.3 ppm - check clocks");
 }
 
-// Averages 8 periods of the room through the run's recovery (reference timing and peak sync);
-// returns the averaged response's peak magnitude.
-double AveragedPeak(double ppm, bool correct, MeasurementState& s) {
+// Continuous averaging's recordings: the settling slot of N frames, then slots of L frames
+// without a gap, each laid out in 2·N frames as the run hands them over.
+class StreamRecorder {
+  public:
+    StreamRecorder(int order, const RoomParameters& p)
+        : rec_(order, p), n_(std::size_t{1} << order), recording_(4 * n_) {}
+    // The next period (the first call: the settling one) laid out in the recording.
+    int32_t* Next() {
+        const auto slot = rec_.Frames(first_ ? n_ : n_ - 1);
+        std::copy(slot.end() - 2 * std::ptrdiff_t(n_ - 1), slot.end(), recording_.begin() + 2 * n_);
+        RepeatStreamPeriod(recording_.data(), n_);
+        first_ = false;
+        return recording_.data();
+    }
+
+  private:
+    RoomRecorder rec_;
+    std::size_t n_;
+    std::vector<int32_t> recording_;
+    bool first_ = true;
+};
+
+TEST(ClockDrift, StreamOffsetsAreMeasuredAcrossPeriods) {
+    for (double ppm : {0.0, 10.0, -10.0, 50.0, -50.0}) {
+        StreamRecorder stream(16, QuietRoom(ppm));
+        DriftCorrector corrector;
+        corrector.Prepare(16);
+        // The settling period only leads in: it adds no figure.
+        EXPECT_FALSE(corrector.ProcessStreamPeriod(stream.Next(), true,
+                                                   DriftCorrector::StreamUse::Anchor, false));
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_TRUE(corrector.ProcessStreamPeriod(stream.Next(), true,
+                                                      DriftCorrector::StreamUse::Averaged, false));
+        }
+        ASSERT_EQ(corrector.Tracker().Count(), 8);
+        EXPECT_NEAR(*corrector.Tracker().Ppm(), ppm, 1.0) << ppm;
+        EXPECT_EQ(corrector.Corrected(), 0);
+        // After a gap the next period has no predecessor to measure against.
+        corrector.StreamInterrupted();
+        EXPECT_FALSE(corrector.ProcessStreamPeriod(stream.Next(), true,
+                                                   DriftCorrector::StreamUse::Averaged, false));
+    }
+}
+
+// Averages 8 periods of the room through the run's recovery (reference timing and peak sync),
+// as two-period recordings or as a continuous stream; returns the averaged response's peak
+// magnitude.
+double AveragedPeak(double ppm, bool correct, MeasurementState& s, bool stream = false) {
     constexpr int kOrder = 16;
     s.MlsOrder = kOrder;
     s.RecomputeDerived();
@@ -103,14 +152,36 @@ double AveragedPeak(double ppm, bool correct, MeasurementState& s) {
     s.IgnoreFirst = false;
     s.FirstSamplePending = false;
     RoomRecorder recorder(kOrder, QuietRoom(ppm));
+    StreamRecorder periods(kOrder, QuietRoom(ppm));
     DriftCorrector corrector;
     corrector.Prepare(kOrder);
+    if (stream) {
+        corrector.ProcessStreamPeriod(periods.Next(), true, DriftCorrector::StreamUse::Anchor,
+                                      correct);
+    }
+    const std::size_t frames = 2 * (std::size_t{1} << kOrder);
     for (int i = 0; i < 40; ++i) {
-        auto rec = recorder.Next();
-        corrector.Process(rec.data(), true, correct);
-        std::copy(rec.begin(), rec.end(), s.buffers.SampleresultI());
+        if (stream) {
+            int32_t* rec = periods.Next();
+            const std::vector<int32_t> before(rec, rec + 2 * frames);
+            corrector.ProcessStreamPeriod(rec, true, DriftCorrector::StreamUse::Averaged, correct);
+            // Without the correction the recording is not touched.
+            if (!correct) {
+                EXPECT_TRUE(std::equal(before.begin(), before.end(), rec));
+            }
+            std::copy(rec, rec + 2 * frames, s.buffers.SampleresultI());
+        } else {
+            auto rec = recorder.Next();
+            const auto before = rec;
+            corrector.Process(rec.data(), true, correct);
+            if (!correct) {
+                EXPECT_EQ(rec, before);
+            }
+            std::copy(rec.begin(), rec.end(), s.buffers.SampleresultI());
+        }
         if (ProcessPeriod(s).complete) {
             FindImpulsePeak(s);
+            EXPECT_EQ(corrector.Corrected() > 0, correct) << ppm;
             return s.ImpulsePeakValue;
         }
     }
@@ -121,16 +192,21 @@ double AveragedPeak(double ppm, bool correct, MeasurementState& s) {
 TEST(ClockDrift, CorrectionKeepsTheAveragedPeak) {
     MeasurementState s;
     s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
-    const double reference = AveragedPeak(0.0, false, s);
-    const double drifting = AveragedPeak(50.0, false, s);
-    const double corrected = AveragedPeak(50.0, true, s);
-    const double lossDb = 20 * std::log10(reference / drifting);
-    const double correctedDb = 20 * std::log10(reference / corrected);
-    RecordProperty("loss_without_correction_db", std::to_string(lossDb));
-    EXPECT_GT(lossDb, 1.0);
-    EXPECT_LT(std::abs(correctedDb), 0.5);
-    // At 0 ppm the correction finds nothing to undo.
-    EXPECT_NEAR(AveragedPeak(0.0, true, s), reference, reference * 0.01);
+    for (const bool stream : {false, true}) {
+        const double reference = AveragedPeak(0.0, false, s, stream);
+        const double drifting = AveragedPeak(50.0, false, s, stream);
+        const double corrected = AveragedPeak(50.0, true, s, stream);
+        const double lossDb = 20 * std::log10(reference / drifting);
+        const double correctedDb = 20 * std::log10(reference / corrected);
+        RecordProperty(stream ? "stream_loss_without_correction_db" : "loss_without_correction_db",
+                       std::to_string(lossDb));
+        std::printf("%s: 50 ppm loses %.2f dB, %.3f dB with the correction\n",
+                    stream ? "continuous" : "two-period", lossDb, correctedDb);
+        EXPECT_GT(lossDb, 1.0) << stream;
+        EXPECT_LT(std::abs(correctedDb), 0.5) << stream;
+        // At 0 ppm the correction finds nothing to undo.
+        EXPECT_NEAR(AveragedPeak(0.0, true, s, stream), reference, reference * 0.01) << stream;
+    }
 }
 
 TEST(Resampler, ReadsBandLimitedSignalsBetweenSamples) {

@@ -422,6 +422,10 @@ void TForm1::INFO1Click() {
                 in.soundSpeed = meas_.SoundSpeed;
                 in.inputDevice = settings_->ReadString("INCARD").value_or("");
                 in.outputDevice = settings_->ReadString("OUTCARD").value_or("");
+                in.driftMeasured = meas_.DriftMeasured;
+                in.driftPpm = meas_.DriftPpm;
+                in.driftCorrected = meas_.DriftCorrected;
+                in.driftWarningPpm = program_.DriftWarningPpm;
                 in.memory = ReadMemoryStatus();
                 in.quickDraw = view_->model().quickDraw;
                 in.quickDelay = view_->model().quickDelay;

@@ -511,6 +511,9 @@ Provenance TFFTDISPLAY::provenance() const {
         p.micHash = FileHash(p.micFile);
     }
     p.soundSpeed = m.SoundSpeed;
+    p.driftMeasured = m.DriftMeasured;
+    p.driftPpm = m.DriftPpm;
+    p.driftCorrected = m.DriftCorrected;
     return p;
 }
 

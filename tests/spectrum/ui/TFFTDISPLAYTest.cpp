@@ -22,6 +22,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
+#include "core/MeasurementState.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/paint/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
@@ -312,7 +313,12 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
     const std::string frd = dir.File("out.FRD");
     prompter.files.push_back(frd);
+    // The response on display came from a measurement that found and corrected a drift.
+    Meas().DriftMeasured = true;
+    Meas().DriftPpm = 20.04;
+    Meas().DriftCorrected = true;
     w->SASCII1Click();
+    Meas().DriftMeasured = false;
     std::ifstream f(frd);
     std::string line, stamp;
     int lines = 0;
@@ -327,6 +333,7 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     EXPECT_EQ(lines, c.BinCount() - c.FirstBin() + 1);
     EXPECT_NE(stamp.find("* FFT size: 4096"), std::string::npos) << stamp;
     EXPECT_NE(stamp.find("* Mode: FFT"), std::string::npos) << stamp;
+    EXPECT_NE(stamp.find("* Clock drift: 20.0 ppm, corrected"), std::string::npos) << stamp;
 
     // Unstamped, the export is the plain list of points.
     program.StampExports = false;
