@@ -85,10 +85,10 @@ TEST_F(InfoTool, DescribesEveryKind) {
     ASSERT_EQ(Info(dir.File("t.SMR")), 0) << err;
     EXPECT_EQ(out,
               "{\"kind\": \"smooth_spectrum\", \"version\": 2, \"sample_rate\": 96000, "
-              "\"lowest_frequency\": 34, \"records\": 295, \"first_frequency\": 10.0, "
-              "\"last_frequency\": 29310.0, \"valid_records\": 229, "
-              "\"level_reference\": 1.0021834061135371, \"level_min_db\": -6.04, "
-              "\"level_max_db\": 6.0, \"peak_frequency\": 10110.0}\n");
+              "\"lowest_frequency\": 34, \"records\": 295, \"first_frequency\": 10, "
+              "\"last_frequency\": 29310, \"valid_records\": 229, "
+              "\"level_reference\": 1.002183406113537, \"level_min_db\": -6.04, "
+              "\"level_max_db\": 6, \"peak_frequency\": 10110}\n");
 
     MicCorrection mic;
     mic.sampleRate = 44100;
@@ -154,7 +154,9 @@ TEST_F(InfoTool, DamagedBinaryFilesAreRefused) {
         EXPECT_NE(Info(dir.File(c.name)), 0) << c.name;
         EXPECT_TRUE(out.empty()) << c.name << ": " << out;
         EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.name << ": " << err;
-        if (!c.message.empty()) EXPECT_EQ(err, c.message) << c.name;
+        if (!c.message.empty()) {
+            EXPECT_EQ(err, c.message) << c.name;
+        }
         EXPECT_EQ(test::ReadBytes(dir.File(c.name)), c.bytes) << c.name;
     }
 }
