@@ -157,6 +157,8 @@ void TFFTDISPLAY::readSettings() {
     if (s.printoutColors.size() == ColorTable::kBytes)
         printoutColours_ = DecodeColorTable(s.printoutColors);
     phase_->setChecked(view.phaseShown);
+    noiseFloor_->setChecked(view.noiseFloorShown);
+    greyNearNoise_->setChecked(view.greyNearNoise);
     eqBorders_->setText(M(view.eqStyle ? 167 : 166));
     resize(s.width, s.height);
     move(s.left, s.top);
@@ -285,6 +287,8 @@ void TFFTDISPLAY::PaintTo(QPainter& painter, const QRect& rect, bool printing, b
                       printing && !inColour ? printoutColours_ : program_.Colors, micScratch_);
     in.traces = traces_;
     in.paintBackground = !(printing && inColour);
+    AddNoiseFloor(in, model_.HasNoiseFloor() ? &model_.NoiseComputer() : nullptr,
+                  model_.NoisePeriods(), model_.store, model_.view, noiseMicScratch_);
     in.header = header;
     PaintFrequencyPlot(painter, rect, model_.view, in);
 }
