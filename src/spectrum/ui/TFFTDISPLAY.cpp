@@ -16,9 +16,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QProcess>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -32,6 +30,7 @@
 #include "base/Catalog.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
+#include "base/ui/PrintAndSave.h"
 #include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/MacroSnapshot.h"
@@ -660,25 +659,8 @@ std::string TFFTDISPLAY::PrintHeader() const {
 }
 
 void TFFTDISPLAY::PRINT1Click() {
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer installed: the page goes into a PDF file.
-        FileDialogRequest r;
-        r.title = Msg(154);
-        r.filter = "PDF (*.pdf)";
-        r.defaultExtension = "pdf";
-        const auto path = prompter_.ChooseSaveFile(r);
-        if (!path) return;
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(Q(*path));
-        const bool colour = prompter_.Ask(Msg(154), Msg(29), PromptButtons::YesNo,
-                                          PromptIcon::Question) == PromptAnswer::Yes;
-        PrintTo(printer, colour);
-        return;
-    }
     QPrinter printer(QPrinter::ScreenResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (!ChoosePrintTarget(printer, this, prompter_, Msg(154))) return;
     if (printer.printerState() == QPrinter::Active) {
         prompter_.Inform(Msg(154), Msg(30), PromptIcon::Warning);
         return;
