@@ -54,6 +54,8 @@ struct FrequencyPaintInput {
     std::string calibrationText;  // "CAL: name", empty when none
 
     std::vector<DrawableCurve> traces;
+    // Mean curves with their bands (a seat set), drawn on every paint like the traces.
+    std::vector<BandCurve> bands;
 
     ColorTable colours = ColorTable::Default();
     bool paintBackground = true;  // false on a colour printout
