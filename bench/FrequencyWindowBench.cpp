@@ -17,7 +17,7 @@
 #include "spectrum/CalibrationStore.h"
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/SpectrumComputer.h"
-#include "spectrum/paint/FrequencyPainter.h"
+#include "spectrum/ui/paint/FrequencyPainter.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "BenchGui.h"
 #include "auxwindows/TimeLevelDiagram.h"
-#include "auxwindows/paint/TimeLevelPainter.h"
+#include "auxwindows/ui/paint/TimeLevelPainter.h"
 #include "core/FftEngine.h"
 #include "finder/WindowTable.h"
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Checks that includes follow the folder order of src/CMakeLists.txt (FIM_SUBSYSTEMS, then cli):
 # an engine file (top of a subsystem folder) includes only engine files of its own folder or of
-# folders listed before it. Window (ui/), painter (paint/) and back-end (platform/) files sit above
-# all engine code and may include any folder. Nothing includes app/ or cli/ from outside, except
-# that fimtool (cli/) shares the program's fatal-memory path in app/.
+# folders listed before it. Window (ui/), painter (ui/paint/) and back-end (platform/) files sit
+# above all engine code and may include any folder; they, fimtool (cli/) and the program entries
+# (main.cpp) are also the only files that include Qt headers. Nothing includes app/ or cli/ from
+# outside, except that fimtool (cli/) shares the program's fatal-memory path in app/.
 # Prints each offending include and exits 1 when there is one.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,6 +14,12 @@ if [ -z "$order" ]; then
     exit 2
 fi
 cd "$top/src"
+qt=$(grep -rlE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<Q[A-Za-z]+' --include='*.h' --include='*.cpp' . |
+     sed 's#^\./##' | grep -vE '/(ui|platform)/|^cli/|(^|/)main\.cpp$' || true)
+if [ -n "$qt" ]; then
+    echo "$qt" | sed 's/$/: includes a Qt header outside ui\/, platform\/, cli\/ and main.cpp/'
+    exit 1
+fi
 grep -rHn '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . |
 awk -v order="$order cli" '
     BEGIN { n = split(order, names, " "); for (i = 1; i <= n; i++) rank[names[i]] = i; bad = 0 }

@@ -31,7 +31,7 @@
 #include "spectrum/SpectrumComputer.h"
 #include "spectrum/SpectrumFiles.h"
 #include "spectrum/TimeWindow.h"
-#include "spectrum/paint/FrequencyPainter.h"
+#include "spectrum/ui/paint/FrequencyPainter.h"
 
 namespace fim::cli {
 

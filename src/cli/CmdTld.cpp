@@ -10,7 +10,7 @@
 
 #include "audio/TimeFile.h"
 #include "auxwindows/TimeLevelDiagram.h"
-#include "auxwindows/paint/TimeLevelPainter.h"
+#include "auxwindows/ui/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
 #include "base/MessageIds.h"
 #include "cli/CommandLine.h"

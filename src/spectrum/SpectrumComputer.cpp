@@ -1,7 +1,7 @@
 // src/spectrum/: the frequency response. The spectrum of the analysis window, smoothing,
 // calibration and microphone correction, spectrum files and the text export, the frequency
 // display's view state and the frequency window's model; the window itself is in ui/, its
-// painter in paint/.
+// painter in ui/paint/.
 
 #include "spectrum/SpectrumComputer.h"
 

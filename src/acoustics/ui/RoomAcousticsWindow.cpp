@@ -15,9 +15,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "acoustics/paint/DecayPainter.h"
+#include "acoustics/ui/paint/DecayPainter.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

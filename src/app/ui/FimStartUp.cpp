@@ -34,6 +34,10 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     SelectLanguage(german);
     InstallQtTranslations(german);
 
+    // From here on a termination signal ends the start-up cleanly (the name below is released)
+    // instead of killing the process while it holds the single-instance name.
+    InstallTerminationSignals();
+
     // A second start only brings the running instance to the front: it allocates nothing and
     // opens no device.
     SingleInstance instance;
@@ -80,6 +84,12 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     prompter.SetParent(window.get());
     instance.SetWindow(window.get());
     CloseOnTerminationSignals(window.get());
+    // A signal during the start-up: end here, before anything is shown or changed.
+    if (TerminationRequested()) {
+        delete startUp;
+        SetFftFatalHandler({});
+        return 0;
+    }
     window->show();
     QTimer::singleShot(0, startUp, &QObject::deleteLater);
     const int status = QApplication::exec();

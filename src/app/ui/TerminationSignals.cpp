@@ -17,27 +17,30 @@ namespace fim {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+volatile sig_atomic_t terminationRequested = 0;
+QPointer<QWidget> target;
 
 // Runs on whatever thread the signal lands: only async-signal-safe calls. The write wakes the UI
 // thread through the socket notifier.
 extern "C" void OnTerminationSignal(int) {
+    terminationRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &byte, 1);
 }
 
 }  // namespace
 
-void CloseOnTerminationSignals(QWidget* window) {
+void InstallTerminationSignals() {
     if (signalPipe[0] != -1) return;
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
     auto* notifier =
         new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, QCoreApplication::instance());
-    QPointer<QWidget> target(window);
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [target] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
         // The window's close handling saves the settings. Quitting afterwards also ends any
-        // message box still waiting for an answer nobody will give.
+        // message box still waiting for an answer nobody will give. Before the event loop runs
+        // quitting does nothing; the start-up asks TerminationRequested instead.
         if (target != nullptr && target->isVisible()) target->close();
         QCoreApplication::quit();
     });
@@ -49,7 +52,16 @@ void CloseOnTerminationSignals(QWidget* window) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 }
+
+bool TerminationRequested() { return terminationRequested != 0; }
+
+void CloseOnTerminationSignals(QWidget* window) {
+    InstallTerminationSignals();
+    target = window;
+}
 #else
+void InstallTerminationSignals() {}
+bool TerminationRequested() { return false; }
 void CloseOnTerminationSignals(QWidget*) {}
 #endif
 

@@ -7,8 +7,16 @@ class QWidget;
 
 namespace fim {
 
-// Installs the handlers; from then on a signal closes `window` (when it still exists) and quits.
-// Call once, from the UI thread, after the application object exists.
+// Installs the handlers. Call once, from the UI thread, as soon as the application object exists
+// and before the single-instance name is taken: a signal during the rest of the start-up is then
+// only recorded (TerminationRequested) instead of killing the process with the name held.
+void InstallTerminationSignals();
+
+// True once one of the signals arrived after InstallTerminationSignals.
+bool TerminationRequested();
+
+// From now on a signal closes `window` (when it still exists) and quits the event loop.
+// Installs the handlers first when that has not happened yet.
 void CloseOnTerminationSignals(QWidget* window);
 
 }  // namespace fim

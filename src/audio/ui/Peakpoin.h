@@ -6,7 +6,7 @@
 #include <QWidget>
 
 #include "audio/PeakLamp.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

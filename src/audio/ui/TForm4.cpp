@@ -14,7 +14,7 @@
 #include "audio/ui/QueuedWakeup.h"
 #include "base/Catalog.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "auxwindows/InfoScreens.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

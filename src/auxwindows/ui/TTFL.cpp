@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "auxwindows/paint/TimeLevelPainter.h"
+#include "auxwindows/ui/paint/TimeLevelPainter.h"
 #include "base/Catalog.h"
 
 namespace fim {

@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

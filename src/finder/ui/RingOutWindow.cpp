@@ -16,7 +16,7 @@
 #include "base/AtomicFile.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "finder/FinderModel.h"
 
 namespace fim {

@@ -16,7 +16,7 @@
 #include "audio/ui/Peakpoin.h"
 #include "audio/ui/QueuedWakeup.h"
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

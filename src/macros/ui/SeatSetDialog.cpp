@@ -6,7 +6,7 @@
 #include <QSpinBox>
 
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

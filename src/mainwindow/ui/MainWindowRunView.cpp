@@ -38,7 +38,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/MacroTexts.h"
 #include "macros/ui/TMakroinfo.h"

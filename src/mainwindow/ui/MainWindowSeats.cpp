@@ -11,7 +11,7 @@
 
 #include "audio/DeviceSet.h"
 #include "audio/WaveFile.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "macros/ui/SeatSetDialog.h"
 #include "mainwindow/ui/ClockPanel.h"
 #include "mainwindow/ui/TForm1.h"

@@ -43,7 +43,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "finder/ui/RingOutWindow.h"
 #include "finder/ui/TFBFDISP.h"

@@ -13,7 +13,7 @@
 
 #include "base/Catalog.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "mainwindow/CountdownClock.h"
 
 namespace fim {

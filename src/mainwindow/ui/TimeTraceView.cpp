@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
-#include "mainwindow/paint/TracePainter.h"
 #include "mainwindow/ui/TimeTraceWidget.h"
+#include "mainwindow/ui/paint/TracePainter.h"
 
 // The icons are compiled into the static fim_ui library, whose resource initialiser the linker
 // would drop unless something refers to it.

@@ -4,7 +4,7 @@
 #include <QPainter>
 
 #include "mainwindow/TimeTraceModel.h"
-#include "mainwindow/paint/TracePainter.h"
+#include "mainwindow/ui/paint/TracePainter.h"
 
 namespace fim {
 

@@ -23,7 +23,7 @@
 
 #include "base/Catalog.h"
 #include "base/Prompter.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/ui/TFileeingabe.h"
 

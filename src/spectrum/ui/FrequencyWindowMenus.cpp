@@ -14,7 +14,7 @@
 #include <QToolButton>
 
 #include "base/Catalog.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 

@@ -16,7 +16,7 @@
 #include "base/Catalog.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 static void InitTraceResources() { Q_INIT_RESOURCE(traces); }
 

@@ -157,6 +157,20 @@ TEST_F(FimProcesses, SecondStartEndsAtOnceAndTheFirstKeepsRunning) {
     EXPECT_EQ(third->state(), QProcess::Running);
 }
 
+// The name is taken early in the start-up, long before the main window shows (the sound cards
+// are probed meanwhile): a signal then must still end the process cleanly and free the name.
+TEST_F(FimProcesses, TerminatedWhileStartingEndsCleanlyAndFreesTheName) {
+    QProcess* first = StartFim();
+    ASSERT_TRUE(SpinUntil(
+        [&] { return QFileInfo::exists(SocketPath()) || first->state() == QProcess::NotRunning; }));
+    first->terminate();
+    ASSERT_TRUE(first->waitForFinished(20000));
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), 0);
+    EXPECT_FALSE(QFileInfo::exists(SocketPath()));
+    EXPECT_FALSE(QFileInfo::exists(SocketPath() + ".lock"));
+}
+
 TEST_F(FimProcesses, InstanceThatDiedDoesNotBlockTheNextStart) {
     QProcess* first = StartFim();
     ASSERT_TRUE(WaitForName(first));

@@ -23,8 +23,8 @@
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
 #include "settings/ProgramSettings.h"
-#include "spectrum/paint/FrequencyPainter.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
+#include "spectrum/ui/paint/FrequencyPainter.h"
 
 namespace fim {
 namespace {

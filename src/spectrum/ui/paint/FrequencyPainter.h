@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "core/SpectrumTypes.h"
 #include "settings/SettingsRecords.h"
 #include "spectrum/CalibrationStore.h"

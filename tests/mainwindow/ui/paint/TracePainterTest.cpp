@@ -8,7 +8,7 @@
 #include "base/ScriptedPrompter.h"
 #include "core/MeasurementState.h"
 #include "mainwindow/TimeTraceModel.h"
-#include "mainwindow/paint/TracePainter.h"
+#include "mainwindow/ui/paint/TracePainter.h"
 
 namespace fim {
 namespace {

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <vector>
 
-#include "spectrum/paint/FrequencyPainter.h"
+#include "spectrum/ui/paint/FrequencyPainter.h"
 
 namespace fim {
 namespace {

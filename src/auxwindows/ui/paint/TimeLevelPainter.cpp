@@ -1,11 +1,11 @@
-#include "auxwindows/paint/TimeLevelPainter.h"
+#include "auxwindows/ui/paint/TimeLevelPainter.h"
 
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

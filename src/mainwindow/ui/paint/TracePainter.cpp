@@ -1,4 +1,4 @@
-#include "mainwindow/paint/TracePainter.h"
+#include "mainwindow/ui/paint/TracePainter.h"
 
 #include <QFont>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "spectrum/paint/FrequencyPainter.h"
+#include "spectrum/ui/paint/FrequencyPainter.h"
 
 #include <QFont>
 #include <QFontMetrics>

@@ -1,10 +1,10 @@
-#include "acoustics/paint/DecayPainter.h"
+#include "acoustics/ui/paint/DecayPainter.h"
 
 #include <QFont>
 #include <QPainterPath>
 #include <cmath>
 
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
 

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "base/paint/QtBoundary.h"
+#include "base/ui/paint/QtBoundary.h"
 #include "mainwindow/TracePoints.h"
 
 class QPainter;
