@@ -83,7 +83,11 @@ void SeatRun::MeasureSeat() {
     const int seat = CurrentSeat();
     host_.PrepareSeat(seat);
     host_.ShowSeatStatus(SeatOf(seat, plan_.seats) + ": measuring");
+    // A device box inside the set-up runs the event loop: CheckRun must not take the run for
+    // one that ended before it started.
+    starting_ = true;
     replay_.RunMacro(plan_.macro, /*once=*/true);
+    starting_ = false;
     // The devices could not be set up (the box was shown): nothing runs, the set ends here.
     if (phase_ == Phase::Measuring && !state_.RunActive && CurrentSeat() == seat)
         Finish(SeatOf(seat, plan_.seats) + ": not measured");
@@ -143,7 +147,7 @@ void SeatRun::Stop() {
 }
 
 void SeatRun::CheckRun() {
-    if (phase_ == Phase::Measuring && !state_.RunActive) {
+    if (phase_ == Phase::Measuring && !starting_ && !state_.RunActive) {
         Finish("Seat set \"" + name_ + "\" stopped: " + std::to_string(set_.size()) + " of " +
                std::to_string(plan_.seats) + " seats");
     }

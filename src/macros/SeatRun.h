@@ -111,6 +111,7 @@ class SeatRun {
     SeatRunHost& host_;
     const UserMacroBlock* macros_ = nullptr;
     Phase phase_ = Phase::Idle;
+    bool starting_ = false;  // inside the replay's start of a seat's run
     SeatRunPlan plan_;
     std::string name_;
     SeatSet set_;
