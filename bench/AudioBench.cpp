@@ -6,12 +6,8 @@
 #include <chrono>
 #include <vector>
 
-#include "BenchRun.h"
-#include "audio/RunController.h"
+#include "../tests/audio/DeviceRunRig.h"
 #include "audio/VirtualRoom.h"
-#include "base/MemorySettingsTree.h"
-#include "base/ScriptedPrompter.h"
-#include "core/MeasurementState.h"
 
 namespace {
 
@@ -40,30 +36,24 @@ void BM_VirtualRoomSecond(benchmark::State& state) {
 }
 BENCHMARK(BM_VirtualRoomSecond)->Unit(benchmark::kMillisecond);
 
-using bench::NullHost;
-using bench::NullView;
+using testing::DeviceRunRig;
 
 // From the notification that a period's second output header is done to ProcessPeriod finished:
 // the UI thread's work per period, measured on the fast Virtual Room with REPEAT on (the
 // simulated playing time is excluded). The budget is 10 ms at order 16.
 void BM_PeriodDoneToProcessed(benchmark::State& state) {
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) {});
+    RoomParameters p;
+    p.realTime = false;
+    VirtualRoom room(p);
+    DeviceRunRig rig(room, kVirtualRoomName);
+    rig.host.pauses = false;
+    MeasurementState& s = rig.s;
     s.MlsOrder = static_cast<uint8_t>(state.range(0));
     s.AveragesTarget = 8;
     s.AtcMode = 1;
     s.PeakSync = true;
-    RoomParameters p;
-    p.realTime = false;
-    VirtualRoom room(p);
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kVirtualRoomName);
-    settings.WriteString("OUTCARD", kVirtualRoomName);
-    ScriptedPrompter prompter;
-    NullView view;
-    NullHost host;
-    SemaphoreWakeup wake;
-    RunController c(s, room, settings, prompter, view, host, &wake);
+    RunController& c = rig.controller;
+    SemaphoreWakeup& wake = rig.wake;
     c.REPEAT1Click();
     c.NORMALClick();
     for (auto _ : state) {
@@ -81,24 +71,19 @@ BENCHMARK(BM_PeriodDoneToProcessed)->Arg(16)->Unit(benchmark::kMillisecond)->Use
 // real-time room: the fast one renders ahead all the time, and every device call would wait
 // for the chunk it is rendering.
 void BM_ContinuousPeriodToProcessed(benchmark::State& state) {
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) {});
+    RoomParameters p;
+    p.realTime = true;
+    VirtualRoom room(p);
+    DeviceRunRig rig(room, kVirtualRoomName);
+    rig.host.pauses = false;
+    MeasurementState& s = rig.s;
     s.MlsOrder = static_cast<uint8_t>(state.range(0));
     s.AveragesTarget = 8;
     s.AtcMode = 1;
     s.PeakSync = true;
     s.ContinuousAveraging = true;
-    RoomParameters p;
-    p.realTime = true;
-    VirtualRoom room(p);
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kVirtualRoomName);
-    settings.WriteString("OUTCARD", kVirtualRoomName);
-    ScriptedPrompter prompter;
-    NullView view;
-    NullHost host;
-    SemaphoreWakeup wake;
-    RunController c(s, room, settings, prompter, view, host, &wake);
+    RunController& c = rig.controller;
+    SemaphoreWakeup& wake = rig.wake;
     c.REPEAT1Click();
     c.NORMALClick();
     for (auto _ : state) {
@@ -115,36 +100,22 @@ BENCHMARK(BM_ContinuousPeriodToProcessed)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-class CountingView : public NullView {
-  public:
-    void RunComplete() override { ++completed; }
-    int completed = 0;
-};
-
 // A whole run of K averages on the real-time Virtual Room, from the command to the result, as
 // the ratio of its wall time to the sound it needs: K + 1 periods (one to fill the room, one per
 // average). The devices are open beforehand, as in the program between runs; the 20 ms pause
 // after starting the input is real. Arguments: order, K.
 void BM_RunWallTime(benchmark::State& state, bool continuous) {
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) {});
-    s.MlsOrder = static_cast<uint8_t>(state.range(0));
-    s.AveragesTarget = static_cast<int>(state.range(1));
-    s.ContinuousAveraging = continuous;
     RoomParameters p;
     p.realTime = true;
     VirtualRoom room(p);
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kVirtualRoomName);
-    settings.WriteString("OUTCARD", kVirtualRoomName);
-    ScriptedPrompter prompter;
-    CountingView view;
-    class PausingHost : public NullHost {
-      public:
-        void Pause(int ms) override { RunHost::Pause(ms); }
-    } host;
-    SemaphoreWakeup wake;
-    RunController c(s, room, settings, prompter, view, host, &wake);
+    DeviceRunRig rig(room, kVirtualRoomName);
+    MeasurementState& s = rig.s;
+    s.MlsOrder = static_cast<uint8_t>(state.range(0));
+    s.AveragesTarget = static_cast<int>(state.range(1));
+    s.ContinuousAveraging = continuous;
+    RunController& c = rig.controller;
+    SemaphoreWakeup& wake = rig.wake;
+    const testing::CountingView& view = rig.view;
     c.SetupSound();
     double seconds = 0;
     for (auto _ : state) {

@@ -9,6 +9,7 @@
 #include "audio/TimeFile.h"
 #include "audio/WaveFile.h"
 #include "base/Catalog.h"
+#include "base/FileNames.h"
 #include "base/FileTexts.h"
 #include "base/MessageIds.h"
 
@@ -31,10 +32,7 @@ bool ImpulseFiles::Refuse(const std::string& caption, const std::string& text) {
 }
 
 int ImpulseFiles::FilterIndexForName(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext == ".WAV" ? kWaveFile : kTimeFile;
+    return UpperExtension(path) == ".WAV" ? kWaveFile : kTimeFile;
 }
 
 bool ImpulseFiles::SaveImpulse(const std::string& path, int index) {
@@ -79,6 +77,8 @@ void ImpulseFiles::Install(const T* samples, std::size_t count) {
     }
     state_.ImpulseValid = true;
     state_.PinkMls = false;
+    // A loaded response carries no spread between periods; the last run's noise is not its own.
+    state_.Noise.Reset();
 }
 
 bool ImpulseFiles::LoadTime(const std::string& path) {
@@ -161,16 +161,14 @@ bool ImpulseFiles::SaveTimeFileCommand() {
     // extension typed by the user decides instead.
     filterIndex = chosen == 1 ? kWaveFile : kTimeFile;
     std::string name = *path;
-    const std::string ext = std::filesystem::path(name).extension().string();
+    const std::string ext = UpperExtension(name);
     int index = filterIndex;
     if (ext.empty()) {
         name += filterIndex == kWaveFile ? ".WAV" : ".MTF";
-    } else if (ext.size() == 4) {
-        std::string upper = ext;
-        std::transform(upper.begin(), upper.end(), upper.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-        if (upper == ".WAV") index = kWaveFile;
-        if (upper == ".MTF") index = kTimeFile;
+    } else if (ext == ".WAV") {
+        index = kWaveFile;
+    } else if (ext == ".MTF") {
+        index = kTimeFile;
     }
     return SaveImpulse(name, index);
 }

@@ -1,6 +1,6 @@
 #include "base/MemorySettingsTree.h"
 
-#include <cstring>
+#include "base/LeBlock.h"
 
 namespace fim {
 
@@ -59,11 +59,7 @@ std::optional<double> MemorySettingsTree::ReadFloat(std::string_view name) const
     if (auto* d = std::get_if<double>(v)) return *d;
     // A float is stored as an 8-byte binary value.
     if (auto* b = std::get_if<std::vector<uint8_t>>(v); b != nullptr && b->size() == 8) {
-        uint64_t bits = 0;
-        for (int k = 7; k >= 0; --k) bits = (bits << 8) | (*b)[k];
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        return d;
+        return LeBlock(*b).F64(0);
     }
     return std::nullopt;
 }

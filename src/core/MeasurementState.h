@@ -143,7 +143,7 @@ struct MeasurementState {
     bool ImpulseValid = false;
 
     // The spread between the periods of the run (prepared by the run controller); after a run
-    // of two or more periods NoiseImpulse() holds the averaged response's noise.
+    // of two or more periods Noise.Estimate() holds the averaged response's noise.
     NoiseTracker Noise;
 
     // Serialises the processing of a recorded period against stopping a run.

@@ -8,14 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "../audio/DeviceRunRig.h"
 #include "acoustics/BandFilter.h"
 #include "acoustics/RoomAcoustics.h"
-#include "audio/DeviceNotifier.h"
-#include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
-#include "base/MemorySettingsTree.h"
-#include "base/ScriptedPrompter.h"
-#include "core/MeasurementState.h"
 
 namespace fim {
 namespace {
@@ -281,44 +277,24 @@ TEST(RoomAcoustics, SilenceTinyAndDamagedResponsesGiveNoFigures) {
 
 // --- the Virtual Room, measured ----------------------------------------------------------------
 
-struct QuietView : RunView {
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-};
-
-struct QuietHost : RunHost {
-    void OpenSoundSettings() override {}
-    void Terminate() override {}
-};
-
 // Measures the Virtual Room (time-aligned, fast) at `order`; returns the response.
 std::vector<double> MeasureRoom(double reverb, int order) {
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+    RoomParameters p;
+    p.realTime = false;
+    p.reverbTime = reverb;
+    VirtualRoom room(p);
+    testing::DeviceRunRig rig(room, kVirtualRoomName, [](const std::string&) { FAIL(); });
+    MeasurementState& s = rig.s;
     s.MlsOrder = static_cast<uint8_t>(order);
     s.AveragesTarget = 1;
     s.AtcMode = 1;
     s.PeakSync = false;
     s.IgnoreFirst = false;
-    RoomParameters p;
-    p.realTime = false;
-    p.reverbTime = reverb;
-    VirtualRoom room(p);
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kVirtualRoomName);
-    settings.WriteString("OUTCARD", kVirtualRoomName);
-    ScriptedPrompter prompter;
-    QuietView view;
-    QuietHost host;
-    SemaphoreWakeup wake;
-    RunController c(s, room, settings, prompter, view, host, &wake);
+    RunController& c = rig.controller;
     c.NORMALClick();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (s.RunActive && std::chrono::steady_clock::now() < until) {
-        if (wake.WaitFor(std::chrono::milliseconds(50))) c.DispatchDeviceEvents();
-    }
+    rig.Pump(std::chrono::seconds(60), std::chrono::milliseconds(50));
     EXPECT_TRUE(s.ImpulseValid);
-    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_TRUE(rig.prompter.shown.empty());
     s.DevicesClosed = true;
     c.MIR1Click();
     const std::size_t length = (std::size_t{1} << order) - 1;

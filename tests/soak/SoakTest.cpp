@@ -16,13 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "../audio/DeviceRunRig.h"
 #include "audio/DeviceNotifier.h"
 #include "audio/ImpulseFiles.h"
-#include "audio/RunController.h"
 #include "audio/VirtualRoom.h"
-#include "base/MemorySettingsTree.h"
-#include "base/ScriptedPrompter.h"
-#include "core/MeasurementState.h"
 
 namespace fim {
 namespace {
@@ -47,20 +44,6 @@ Usage Measure() {
     return u;
 }
 
-class CountingView : public RunView {
-  public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-    void RunComplete() override { ++completed; }
-    int completed = 0;
-};
-
-class QuietHost : public RunHost {
-  public:
-    void OpenSoundSettings() override { ADD_FAILURE() << "the sound settings were opened"; }
-    void Terminate() override { ADD_FAILURE() << "the program was ended"; }
-};
-
 int Runs() {
     const char* env = std::getenv("FIM_SOAK_RUNS");
     const int n = env != nullptr ? std::atoi(env) : 0;
@@ -74,8 +57,13 @@ TEST(Soak, RepeatRunsKeepMemoryFilesThreadsAndResponses) {
     fs::create_directories(dir);
     const std::string file = (dir / "soak.mtf").string();
 
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+    RoomParameters p;
+    p.realTime = false;
+    p.noiseDb = kRoomNoiseOffDb;
+    p.reverbTime = 0.05;  // the tail dies within the ignored first period
+    VirtualRoom room(p);
+    testing::DeviceRunRig rig(room, kVirtualRoomName, [](const std::string&) { FAIL(); });
+    MeasurementState& s = rig.s;
     s.MlsOrder = 12;
     s.AveragesTarget = 1;
     s.AtcMode = 0;
@@ -83,19 +71,10 @@ TEST(Soak, RepeatRunsKeepMemoryFilesThreadsAndResponses) {
     s.IgnoreFirst = true;  // the room's first period starts from silence
     s.QualityCheck = true;
     s.DevicesClosed = true;
-    RoomParameters p;
-    p.realTime = false;
-    p.noiseDb = kRoomNoiseOffDb;
-    p.reverbTime = 0.05;  // the tail dies within the ignored first period
-    VirtualRoom room(p);
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kVirtualRoomName);
-    settings.WriteString("OUTCARD", kVirtualRoomName);
-    ScriptedPrompter prompter;
-    CountingView view;
-    QuietHost host;
-    SemaphoreWakeup wake;
-    RunController controller(s, room, settings, prompter, view, host, &wake);
+    ScriptedPrompter& prompter = rig.prompter;
+    testing::CountingView& view = rig.view;
+    SemaphoreWakeup& wake = rig.wake;
+    RunController& controller = rig.controller;
     ImpulseFiles files(s, prompter);
 
     std::map<int, std::vector<double>> firstOfOrder;
@@ -134,6 +113,8 @@ TEST(Soak, RepeatRunsKeepMemoryFilesThreadsAndResponses) {
     }
     controller.StopRun();
     controller.MIR1Click();
+    EXPECT_EQ(rig.host.settingsOpened, 0) << "the sound settings were opened";
+    EXPECT_EQ(rig.host.terminated, 0) << "the program was ended";
     EXPECT_TRUE(prompter.shown.empty())
         << prompter.shown[0].caption << ": " << prompter.shown[0].text;
     if (runs >= 200) {

@@ -8,15 +8,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "acoustics/ui/paint/DecayPainter.h"
 #include "base/Prompter.h"
+#include "base/ui/PrintAndSave.h"
 #include "base/ui/paint/QtBoundary.h"
 
 namespace fim {
@@ -180,47 +179,22 @@ void RoomAcousticsWindow::CopyClick() {
 
 void RoomAcousticsWindow::SaveCsvClick() {
     if (!model_.HasResult()) return;
-    FileDialogRequest r;
-    r.title = "Save room acoustics";
-    r.filter = "CSV (*.csv *.CSV)";
-    r.defaultExtension = "csv";
-    const auto path = prompter_.ChooseSaveFile(r);
-    if (!path) return;
-    const std::string error = model_.SaveCsv(*path);
-    if (!error.empty()) prompter_.Inform(kTitle, *path + "\r" + error, PromptIcon::Stop);
+    SaveCsvAs(prompter_, kTitle, "Save room acoustics",
+              [this](const std::string& path) { return model_.SaveCsv(path); });
 }
 
 void RoomAcousticsWindow::PrintClick() {
     if (!model_.HasResult()) return;
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer installed: the page goes into a PDF file.
-        FileDialogRequest r;
-        r.title = "Print room acoustics";
-        r.filter = "PDF (*.pdf)";
-        r.defaultExtension = "pdf";
-        const auto path = prompter_.ChooseSaveFile(r);
-        if (!path) return;
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(Q(*path));
-        PrintTo(printer);
-        return;
-    }
     QPrinter printer(QPrinter::ScreenResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    PrintTo(printer);
+    if (ChoosePrintTarget(printer, this, prompter_, "Print room acoustics")) PrintTo(printer);
 }
 
 void RoomAcousticsWindow::PrintTo(QPrinter& printer) {
-    printer.setDocName(QStringLiteral("Room acoustics"));
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPainter p;
-    if (!p.begin(&printer)) {
-        prompter_.Inform(kTitle, "The printer could not be started.", PromptIcon::Warning);
-        return;
-    }
-    const QRect page(0, 0, p.device()->width(), p.device()->height());
+    PrintLandscape(printer, prompter_, kTitle, QStringLiteral("Room acoustics"),
+                   [this](QPainter& p, const QRect& page) { PaintPage(p, page); });
+}
+
+void RoomAcousticsWindow::PaintPage(QPainter& p, const QRect& page) const {
     QFont font;
     font.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(std::max(9, page.height() / 60));
@@ -250,9 +224,6 @@ void RoomAcousticsWindow::PrintTo(QPrinter& printer) {
         y += line;
     }
     PaintDecays(p, QRect(page.left(), y + line, page.width(), page.bottom() - y - line), model_);
-    p.end();
-    if (printer.printerState() == QPrinter::Error)
-        prompter_.Inform(kTitle, "The page could not be printed.", PromptIcon::Warning);
 }
 
 }  // namespace fim

@@ -14,7 +14,9 @@
 
 class QComboBox;
 class QLabel;
+class QPainter;
 class QPrinter;
+class QRect;
 class QTableWidget;
 
 namespace fim {
@@ -57,6 +59,8 @@ class RoomAcousticsWindow : public QWidget {
 
   private:
     class Plot;
+    // The title, the table and the decay curves on one page.
+    void PaintPage(QPainter& p, const QRect& page) const;
     void fillTable();
 
     std::function<bool(AcousticsInput&)> input_;

@@ -7,7 +7,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "audio/ui/Peakpoin.h"
@@ -123,16 +122,13 @@ TForm4::TForm4(MeasurementState& state, RunController& controller, RunView& view
     buttons->addWidget(ok, 1, 1);
     top->addLayout(buttons);
 
-    // The lamps follow the display, not the buffers: about 30 frames a second.
-    display_ = new QTimer(this);
-    display_->setInterval(33);
-    connect(display_, &QTimer::timeout, this, &TForm4::refreshLamps);
+    // The lamps follow the display, not the buffers.
+    devices_ = std::make_unique<LiveDevices>(
+        this, LiveDevices::Hooks{[this] { return model_->Open(); }, [this] { model_->Close(); },
+                                 [this] { FormCreate(); }, [this] { refreshLamps(); }});
 }
 
-TForm4::~TForm4() {
-    display_->stop();
-    model_->Close();
-}
+TForm4::~TForm4() { devices_->Release(); }
 
 void TForm4::FormCreate() {
     for (std::size_t i = 0; i < 8; ++i) {
@@ -147,12 +143,7 @@ void TForm4::FormCreate() {
 }
 
 bool TForm4::Start() {
-    if (!model_->Open()) {
-        hide();
-        return false;
-    }
-    FormCreate();
-    display_->start();
+    if (!devices_->Take()) return false;
     show();
     raise();
     activateWindow();
@@ -184,22 +175,11 @@ void TForm4::Button2Click() {
 
 void TForm4::SetupClick() {
     if (!openSettings) return;
-    // The dialog may change devices, format or output level: the monitor lets go of the devices
-    // while it is open and sets them up anew afterwards.
-    display_->stop();
-    model_->Close();
-    openSettings();
-    if (!model_->Open()) {
-        hide();
-        return;
-    }
-    FormCreate();
-    display_->start();
+    devices_->AroundSettings(openSettings);
 }
 
 void TForm4::closeEvent(QCloseEvent* event) {
-    display_->stop();
-    model_->Close();
+    devices_->Release();
     event->accept();
 }
 

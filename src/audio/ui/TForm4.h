@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "audio/LevelSetup.h"
+#include "audio/ui/LiveDevices.h"
 
 class QLabel;
 class QPushButton;
-class QTimer;
 
 namespace fim {
 
@@ -63,7 +63,7 @@ class TForm4 : public QDialog {
     QLabel* panel1_ = nullptr;
     QLabel* panel5_ = nullptr;
     QPushButton* button2_ = nullptr;
-    QTimer* display_ = nullptr;
+    std::unique_ptr<LiveDevices> devices_;
 };
 
 }  // namespace fim

@@ -7,11 +7,11 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
+#include "base/LeBlock.h"
 #include "base/MemorySettingsTree.h"
 
 namespace fim {
@@ -127,11 +127,7 @@ std::optional<double> QSettingsTree::ReadFloat(std::string_view name) const {
     if (v == nullptr || v->typeId() != QMetaType::QByteArray) return std::nullopt;
     const QByteArray b = v->toByteArray();
     if (b.size() != 8) return std::nullopt;
-    uint64_t bits = 0;
-    for (int k = 7; k >= 0; --k) bits = (bits << 8) | static_cast<uint8_t>(b[k]);
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
+    return LeBlock(std::vector<uint8_t>(b.begin(), b.end())).F64(0);
 }
 
 std::optional<std::string> QSettingsTree::ReadString(std::string_view name) const {
@@ -160,14 +156,9 @@ void QSettingsTree::WriteBool(std::string_view name, bool value) {
 }
 
 void QSettingsTree::WriteFloat(std::string_view name, double value) {
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    QByteArray b(8, '\0');
-    for (int k = 0; k < 8; ++k) {
-        b[k] = static_cast<char>(bits & 0xFF);
-        bits >>= 8;
-    }
-    Write(name, QVariant(b));
+    LeBlock b(8);
+    b.PutF64(0, value);
+    Write(name, QVariant(QByteArray(reinterpret_cast<const char*>(b.bytes().data()), 8)));
 }
 
 void QSettingsTree::WriteString(std::string_view name, std::string_view value) {

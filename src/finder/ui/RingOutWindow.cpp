@@ -5,9 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -16,6 +14,7 @@
 #include "base/AtomicFile.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
+#include "base/ui/PrintAndSave.h"
 #include "base/ui/paint/QtBoundary.h"
 #include "finder/FinderModel.h"
 
@@ -113,47 +112,25 @@ void RingOutWindow::ClearClick() {
 }
 
 void RingOutWindow::SaveCsvClick() {
-    FileDialogRequest r;
-    r.title = "Save ring-out list";
-    r.filter = "CSV (*.csv *.CSV)";
-    r.defaultExtension = "csv";
-    const auto path = prompter_.ChooseSaveFile(r);
-    if (!path) return;
-    std::string error;
-    if (!WriteFileAtomically(*path, log_.Csv(order_), &error))
-        prompter_.Inform(kTitle, *path + "\r" + error, PromptIcon::Stop);
+    SaveCsvAs(prompter_, kTitle, "Save ring-out list", [this](const std::string& path) {
+        std::string error;
+        WriteFileAtomically(path, log_.Csv(order_), &error);
+        return error;
+    });
 }
 
 void RingOutWindow::PrintClick() {
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer installed: the page goes into a PDF file.
-        FileDialogRequest r;
-        r.title = "Print ring-out list";
-        r.filter = "PDF (*.pdf)";
-        r.defaultExtension = "pdf";
-        const auto path = prompter_.ChooseSaveFile(r);
-        if (!path) return;
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(Q(*path));
-        PrintTo(printer);
-        return;
-    }
     QPrinter printer(QPrinter::ScreenResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-    PrintTo(printer);
+    if (ChoosePrintTarget(printer, this, prompter_, "Print ring-out list")) PrintTo(printer);
 }
 
 void RingOutWindow::PrintTo(QPrinter& printer) {
-    printer.setDocName(QStringLiteral("Ring-out"));
-    printer.setPageOrientation(QPageLayout::Landscape);
-    QPainter p;
-    if (!p.begin(&printer)) {
-        prompter_.Inform(kTitle, "The printer could not be started.", PromptIcon::Warning);
-        return;
-    }
-    const QRect page(0, 0, p.device()->width(), p.device()->height());
+    PrintLandscape(
+        printer, prompter_, kTitle, QStringLiteral("Ring-out"),
+        [this, &printer](QPainter& p, const QRect& page) { PaintPages(printer, p, page); });
+}
+
+void RingOutWindow::PaintPages(QPrinter& printer, QPainter& p, const QRect& page) const {
     QFont font;
     font.setFamilies(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
     font.setPixelSize(std::max(8, page.height() / 64));
@@ -188,7 +165,6 @@ void RingOutWindow::PrintTo(QPrinter& printer) {
         }
         header = false;
     }
-    p.end();
 }
 
 void RingOutWindow::changed() {

@@ -10,7 +10,9 @@
 
 #include "finder/RingOutLog.h"
 
+class QPainter;
 class QPrinter;
+class QRect;
 class QTableWidget;
 class QToolButton;
 
@@ -44,6 +46,8 @@ class RingOutWindow : public QWidget {
     QTableWidget* table() const { return table_; }
 
   private:
+    // The list's pages, from `page`'s top; a new page when one is full.
+    void PaintPages(QPrinter& printer, QPainter& p, const QRect& page) const;
     void changed();
     void fill();
 

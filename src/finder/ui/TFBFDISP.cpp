@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QStatusBar>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -177,15 +176,12 @@ TFBFDISP::TFBFDISP(MeasurementState& state, RunController& controller, RunView& 
     }
     statusBar()->setSizeGripEnabled(false);
 
-    display_ = new QTimer(this);
-    display_->setInterval(33);
-    connect(display_, &QTimer::timeout, this, &TFBFDISP::refreshPeakLamps);
+    devices_ = std::make_unique<LiveDevices>(
+        this, LiveDevices::Hooks{[this] { return model_->Open(); }, [this] { model_->Close(); },
+                                 [this] { applySettings(); }, [this] { refreshPeakLamps(); }});
 }
 
-TFBFDISP::~TFBFDISP() {
-    display_->stop();
-    model_->Close();
-}
+TFBFDISP::~TFBFDISP() { devices_->Release(); }
 
 QToolButton* TFBFDISP::button(const QString& name) const { return findChild<QToolButton*>(name); }
 
@@ -194,12 +190,7 @@ QColor TFBFDISP::shapeColour(int k) const {
 }
 
 bool TFBFDISP::Start() {
-    if (!model_->Open()) {
-        hide();
-        return false;
-    }
-    applySettings();
-    display_->start();
+    if (!devices_->Take()) return false;
     show();
     raise();
     return true;
@@ -240,17 +231,8 @@ void TFBFDISP::ToolButton7Click() { model_->SetAutoRestart(autoRestart_->isCheck
 
 void TFBFDISP::SETUP1Click() {
     if (!openSettings) return;
-    // The dialog may change the device, the format or the resolution: the finder lets go of the
-    // input meanwhile and takes it again with the new settings.
-    display_->stop();
-    model_->Close();
-    openSettings();
-    if (!model_->Open()) {
-        hide();
-        return;
-    }
-    applySettings();
-    display_->start();
+    // The dialog may change the device, the format or the resolution.
+    devices_->AroundSettings(openSettings);
 }
 
 void TFBFDISP::SAMPLE1Click() { model_->SAMPLE1Click(); }
@@ -263,8 +245,7 @@ void TFBFDISP::RESAMPLE1Click() {
 void TFBFDISP::STOP1Click() { close(); }
 
 void TFBFDISP::closeEvent(QCloseEvent* event) {
-    display_->stop();
-    model_->Close();
+    devices_->Release();
     refresh();
     event->accept();
 }

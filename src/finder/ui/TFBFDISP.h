@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 
+#include "audio/ui/LiveDevices.h"
 #include "finder/FinderModel.h"
 
 class QLabel;
-class QTimer;
 class QToolButton;
 
 namespace fim {
@@ -71,7 +71,7 @@ class TFBFDISP : public QMainWindow {
     std::array<Peakpoin*, 8> peak_{};
     std::array<QToolButton*, 4> modeButtons_{};  // by tag: EQ 31, EQ 15, EQ 10, FREQUENCY
     QToolButton* autoRestart_ = nullptr;
-    QTimer* display_ = nullptr;
+    std::unique_ptr<LiveDevices> devices_;
 };
 
 }  // namespace fim

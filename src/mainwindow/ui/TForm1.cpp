@@ -336,6 +336,11 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
         in.fftSize = meas_.FftSize;
         in.sampleRate = meas_.SampleRate;
         in.pinkMls = meas_.PinkMls;
+        // The run's noise, when the response in the buffer is the run's averaged one.
+        if (const auto noise = meas_.Noise.Estimate(); noise.size() >= in.impulseCount) {
+            in.noise = noise.data();
+            in.noisePeriods = meas_.Noise.EstimatePeriods();
+        }
         return true;
     };
     hooks.peakIndex = [this] { return static_cast<int64_t>(meas_.ImpulsePeakIndex); };

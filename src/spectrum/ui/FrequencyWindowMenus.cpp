@@ -20,6 +20,13 @@
 
 namespace fim {
 
+namespace {
+// A caption of this window's own entries that the catalog does not hold, in its language.
+QString L(const char* english, const char* german) {
+    return QString::fromUtf8(ActiveLanguage() == Language::German ? german : english);
+}
+}  // namespace
+
 void TFFTDISPLAY::buildMenus() {
     QMenuBar* bar = menuBar();
     auto item = [this](QMenu* menu, const char* name, const QString& caption,
@@ -112,6 +119,26 @@ void TFFTDISPLAY::buildMenus() {
     flip_ =
         item(show, "FlipCurve1", M(177), K(Qt::CTRL | Qt::Key_I), [this] { FlipCurve1Click(); });
     flip_->setCheckable(true);
+    show->addSeparator();
+    // The run's noise floor under the curve, and the curve greyed where it stands less than
+    // 10 dB above it. Both are preferences: they act when a run brought a noise estimate, and
+    // the plot says so when it did not.
+    noiseFloor_ = item(show, "NOISEFLOOR1", L("NOISE FLOOR", "RAUSCHBODEN"), {}, [this] {
+        model_.view.noiseFloorShown = noiseFloor_->isChecked();
+        settings_.WriteBool("NOISE FLOOR", model_.view.noiseFloorShown);
+        Repaint();
+    });
+    noiseFloor_->setCheckable(true);
+    greyNearNoise_ = item(show, "NOISEGREY1",
+                          L("GREY WHERE < 10 dB ABOVE NOISE",
+                            "GRAU WO < 10 dB \xC3\x9C"
+                            "BER RAUSCHEN"),
+                          {}, [this] {
+                              model_.view.greyNearNoise = greyNearNoise_->isChecked();
+                              settings_.WriteBool("NOISE GREY", model_.view.greyNearNoise);
+                              Repaint();
+                          });
+    greyNearNoise_->setCheckable(true);
 
     QMenu* overlay = bar->addMenu(M(178));
     overlay->menuAction()->setObjectName(QStringLiteral("OVERLAY1"));

@@ -16,9 +16,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QProcess>
 #include <QSpinBox>
 #include <QStandardPaths>
@@ -33,6 +31,7 @@
 #include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
+#include "base/ui/PrintAndSave.h"
 #include "base/ui/paint/QtBoundary.h"
 #include "core/MeasurementState.h"
 #include "macros/MacroSnapshot.h"
@@ -163,6 +162,8 @@ void TFFTDISPLAY::readSettings() {
     if (s.printoutColors.size() == ColorTable::kBytes)
         printoutColours_ = DecodeColorTable(s.printoutColors);
     phase_->setChecked(view.phaseShown);
+    noiseFloor_->setChecked(view.noiseFloorShown);
+    greyNearNoise_->setChecked(view.greyNearNoise);
     eqBorders_->setText(M(view.eqStyle ? 167 : 166));
     resize(s.width, s.height);
     move(s.left, s.top);
@@ -333,6 +334,8 @@ void TFFTDISPLAY::PaintTo(QPainter& painter, const QRect& rect, bool printing, b
     in.traces = traces_;
     in.bands = bands_;
     in.paintBackground = !(printing && inColour);
+    AddNoiseFloor(in, model_.HasNoiseFloor() ? &model_.NoiseComputer() : nullptr,
+                  model_.NoisePeriods(), model_.store, model_.view, noiseMicScratch_);
     in.header = header;
     PaintFrequencyPlot(painter, rect, model_.view, in);
 }
@@ -704,25 +707,8 @@ std::string TFFTDISPLAY::PrintHeader() const {
 }
 
 void TFFTDISPLAY::PRINT1Click() {
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer installed: the page goes into a PDF file.
-        FileDialogRequest r;
-        r.title = Msg(154);
-        r.filter = "PDF (*.pdf)";
-        r.defaultExtension = "pdf";
-        const auto path = prompter_.ChooseSaveFile(r);
-        if (!path) return;
-        QPrinter printer(QPrinter::ScreenResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(Q(*path));
-        const bool colour = prompter_.Ask(Msg(154), Msg(29), PromptButtons::YesNo,
-                                          PromptIcon::Question) == PromptAnswer::Yes;
-        PrintTo(printer, colour);
-        return;
-    }
     QPrinter printer(QPrinter::ScreenResolution);
-    QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (!ChoosePrintTarget(printer, this, prompter_, Msg(154))) return;
     if (printer.printerState() == QPrinter::Active) {
         prompter_.Inform(Msg(154), Msg(30), PromptIcon::Warning);
         return;

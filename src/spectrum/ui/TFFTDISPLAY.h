@@ -200,7 +200,7 @@ class TFFTDISPLAY : public QMainWindow {
     std::unique_ptr<TraceSet> traceSet_;
     TForm7* traceManager_ = nullptr;
     QAction* traceManagerAction_ = nullptr;
-    std::vector<SmoothRecord> micScratch_;
+    std::vector<SmoothRecord> micScratch_, noiseMicScratch_;
     ColorTable printoutColours_;
     bool opened_ = false;
 
@@ -216,6 +216,8 @@ class TFFTDISPLAY : public QMainWindow {
     QAction* showOverlay_ = nullptr;
     QAction* flip_ = nullptr;
     QAction* phase_ = nullptr;
+    QAction* noiseFloor_ = nullptr;
+    QAction* greyNearNoise_ = nullptr;
     QAction* eqBorders_ = nullptr;
     QAction* stopAgain_ = nullptr;
     QAction* mic_ = nullptr;

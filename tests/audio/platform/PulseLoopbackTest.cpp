@@ -11,35 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "audio/RunController.h"
+#include "../DeviceRunRig.h"
 #include "audio/platform/PortAudioDevices.h"
-#include "base/MemorySettingsTree.h"
-#include "base/ScriptedPrompter.h"
-#include "core/MeasurementState.h"
 
 namespace fim {
 namespace {
 
 constexpr const char* kLoopback = "ALSA: pulse";
 
-class QuietView : public RunView {
-  public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-    void RunComplete() override { ++completed; }
-    int completed = 0;
-};
-
-class QuietHost : public RunHost {
-  public:
-    void OpenSoundSettings() override {}
-    void Terminate() override { ADD_FAILURE() << "the device error box ended the program"; }
-};
-
-bool InCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
+using testing::InCi;
 
 struct Result {
     int peakIndex = 0;
@@ -68,8 +48,8 @@ TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
     }
 
     auto measure = [&](bool atc) {
-        MeasurementState s;
-        s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+        testing::DeviceRunRig rig(cards, kLoopback, [](const std::string&) { FAIL(); });
+        MeasurementState& s = rig.s;
         s.SampleRate = 48000;  // the sink's rate: nothing is resampled
         s.MlsOrder = 16;
         s.AtcMode = atc ? 1 : 0;  // align on the reference: both monitor channels carry the output
@@ -77,30 +57,20 @@ TEST_P(PulseLoopback, DominantPeakAtTheLoopbackLatencyTwice) {
         s.AveragesTarget = 1;
         s.IgnoreFirst = true;
         s.ContinuousAveraging = GetParam();
-        MemorySettingsTree settings;
-        settings.WriteString("INCARD", kLoopback);
-        settings.WriteString("OUTCARD", kLoopback);
-        ScriptedPrompter prompter;
-        prompter.answers = {PromptAnswer::Cancel, PromptAnswer::Cancel};
-        QuietView view;
-        QuietHost host;
-        SemaphoreWakeup wake;
-        RunController c(s, cards, settings, prompter, view, host, &wake);
+        rig.prompter.answers = {PromptAnswer::Cancel, PromptAnswer::Cancel};
+        RunController& c = rig.controller;
         Result r;
         if (!c.SetupSound()) {
             ADD_FAILURE() << "the loopback devices did not open";
             return r;
         }
         c.NORMALClick();
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (s.RunActive && std::chrono::steady_clock::now() < until) {
-            if (wake.WaitFor(std::chrono::milliseconds(100))) c.DispatchDeviceEvents();
-            c.CheckStalled(std::chrono::steady_clock::now());
-        }
+        rig.Pump(std::chrono::seconds(60), std::chrono::milliseconds(100), true);
         c.StopRun();
         c.MIR1Click();
-        for (const auto& box : prompter.shown) ADD_FAILURE() << box.caption << ": " << box.text;
-        if (view.completed != 1) {
+        EXPECT_EQ(rig.host.terminated, 0) << "the device error box ended the program";
+        for (const auto& box : rig.prompter.shown) ADD_FAILURE() << box.caption << ": " << box.text;
+        if (rig.view.completed != 1) {
             ADD_FAILURE() << "the run did not complete";
             return r;
         }

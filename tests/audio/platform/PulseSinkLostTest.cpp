@@ -14,36 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "../DeviceRunRig.h"
 #include "audio/DeviceNotifier.h"
-#include "audio/RunController.h"
 #include "audio/platform/PortAudioDevices.h"
-#include "base/MemorySettingsTree.h"
-#include "base/ScriptedPrompter.h"
-#include "core/MeasurementState.h"
 
 namespace fim {
 namespace {
 
 constexpr const char* kLoopback = "ALSA: pulse";
 
-class CountingView : public RunView {
-  public:
-    void SetStatusPanel(int, const std::string&) override {}
-    void RedrawImpulse() override {}
-    void RunComplete() override { ++completed; }
-    int completed = 0;
-};
-
-class QuietHost : public RunHost {
-  public:
-    void OpenSoundSettings() override {}
-    void Terminate() override { ADD_FAILURE() << "the device error box ended the program"; }
-};
-
-bool InCi() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
+using testing::InCi;
 
 // Runs a shell command; its first line of output.
 std::string Run(const std::string& command) {
@@ -106,8 +86,8 @@ TEST(PulseSinkLost, RunStopsWithTheBoxKeepsTheResponseAndTheNextRunWorks) {
         GTEST_SKIP() << "no \"" << kLoopback << "\" device";
     }
 
-    MeasurementState s;
-    s.buffers.Allocate({}, [](const std::string&) { FAIL(); });
+    testing::DeviceRunRig rig(cards, kLoopback, [](const std::string&) { FAIL(); });
+    MeasurementState& s = rig.s;
     s.SampleRate = 48000;
     s.MlsOrder = 15;
     s.AtcMode = 1;
@@ -115,26 +95,12 @@ TEST(PulseSinkLost, RunStopsWithTheBoxKeepsTheResponseAndTheNextRunWorks) {
     s.IgnoreFirst = true;
     s.AveragesTarget = 1;
     s.DevicesClosed = true;
-    MemorySettingsTree settings;
-    settings.WriteString("INCARD", kLoopback);
-    settings.WriteString("OUTCARD", kLoopback);
-    ScriptedPrompter prompter;
-    CountingView view;
-    QuietHost host;
-    SemaphoreWakeup wake;
-    RunController c(s, cards, settings, prompter, view, host, &wake);
+    ScriptedPrompter& prompter = rig.prompter;
+    testing::CountingView& view = rig.view;
+    RunController& c = rig.controller;
     // Pumps the run; `during` is called once after the first recorded period is in.
     auto pump = [&](const std::function<void()>& during) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-        bool called = false;
-        while (s.RunActive && std::chrono::steady_clock::now() < until) {
-            if (wake.WaitFor(std::chrono::milliseconds(100))) c.DispatchDeviceEvents();
-            c.CheckStalled(std::chrono::steady_clock::now());
-            if (!called && during && !s.FirstSamplePending) {
-                called = true;
-                during();
-            }
-        }
+        rig.Pump(std::chrono::seconds(90), std::chrono::milliseconds(100), true, during);
     };
 
     // A complete response first. A busy machine may disturb a run (a dropped block shows as a
@@ -177,6 +143,7 @@ TEST(PulseSinkLost, RunStopsWithTheBoxKeepsTheResponseAndTheNextRunWorks) {
     EXPECT_NEAR(s.ImpulsePeakIndex, peak, 1);
     c.StopRun();
     c.MIR1Click();
+    EXPECT_EQ(rig.host.terminated, 0) << "the device error box ended the program";
 }
 
 }  // namespace
