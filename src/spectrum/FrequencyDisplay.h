@@ -66,6 +66,16 @@ struct DrawableCurve {
     std::vector<CurvePoint> points;  // ascending frequency
 };
 
+// A mean curve drawn with a band around it (a seat set: mean ± spread), and optionally one
+// member curve singled out (its farthest seat), with legend lines for the plot's corner.
+struct BandCurve {
+    uint32_t colour = 0;  // 0x00BBGGRR, of the mean; the band is a lighter fill of it
+    int penWidth = 2;
+    std::vector<CurvePoint> mean, lower, upper;  // the same frequencies, ascending
+    DrawableCurve flagged;                       // no points: none
+    std::vector<std::string> legend;
+};
+
 // Level of a magnitude against a reference; nullopt-like NaN is never returned: callers skip
 // magnitudes of 0 or less before asking.
 double LevelDb(double magnitude, double reference, double offsetDb);

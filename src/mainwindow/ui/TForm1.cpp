@@ -128,12 +128,14 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_, *this,
                                                   *this, wakeup_.get());
     macroReplay_ = std::make_unique<MacroReplay>(*controller_, meas_, *prompter_, *this, *this);
+    seatRun_ = std::make_unique<SeatRun>(*macroReplay_, *controller_, meas_, *prompter_, *this);
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
 
     // 5.–8. Stored settings.
     loadSettings();
     macroReplay_->SetMacros(&program_.Macros);
+    seatRun_->SetMacros(&program_.Macros);
     refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
@@ -154,8 +156,10 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     // 11. The measurement engine with the loaded settings (devices stay closed until a run).
     watchdog_ = new QTimer(this);
     watchdog_->setInterval(500);
-    connect(watchdog_, &QTimer::timeout, this,
-            [this] { controller_->CheckStalled(std::chrono::steady_clock::now()); });
+    connect(watchdog_, &QTimer::timeout, this, [this] {
+        controller_->CheckStalled(std::chrono::steady_clock::now());
+        seatRun_->CheckRun();
+    });
     watchdog_->start();
     showRecentFiles();
     showReadouts();
@@ -361,6 +365,8 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
     hooks.finder = [this] { DOFBF(); };
+    hooks.seatSet = [this] { SEATSET1Click(); };
+    hooks.stopSeatSet = [this] { STOPSEATSET1Click(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
     countdown_->SetSecondLabel(fftWindow_->clockLabel());
     return *fftWindow_;
@@ -561,6 +567,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (finder_ && finder_->isVisible()) finder_->close();
     // The frequency window writes its values (and its recent lists) before the main window's.
     if (fftWindow_ && fftWindow_->isVisible()) fftWindow_->close();
+    seatRun_->Stop();
+    restoreSeatRoom();
     saveSettings();
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close

@@ -43,6 +43,20 @@ void TFFTDISPLAY::buildMenus() {
     graph->menuAction()->setObjectName(QStringLiteral("GRAPH1"));
     item(graph, "SAVE1", M(151), K(Qt::CTRL | Qt::Key_S), [this] { SAVE1Click(); });
     item(graph, "SASCII1", M(279), {}, [this] { SASCII1Click(); });
+    QMenu* seats = graph->addMenu(QStringLiteral("SEAT SET"));
+    seats->menuAction()->setObjectName(QStringLiteral("SEATSETMENU1"));
+    item(seats, "SEATSET1", QStringLiteral("MEASURE SEAT SET..."), {}, [this] {
+        if (hooks_.seatSet) hooks_.seatSet();
+    });
+    item(seats, "STOPSEATSET1", QStringLiteral("STOP SEAT SET"), {}, [this] {
+        if (hooks_.stopSeatSet) hooks_.stopSeatSet();
+    });
+    item(seats, "SAVESEATMEAN1", QStringLiteral("SAVE SEAT MEAN..."), {}, [this] {
+        SAVESEATMEAN1Click();
+    })->setEnabled(false);
+    item(seats, "CLEARSEATSET1", QStringLiteral("CLEAR SEAT SET"), {}, [this] {
+        ClearSeatSet();
+    })->setEnabled(false);
     item(graph, "QUICKSAVE11", M(152), K(Qt::Key_F1), [this] { QuickSave(1); });
     item(graph, "QUICKSAVE21", M(153), K(Qt::Key_F2), [this] { QuickSave(2); });
     item(graph, "PRINT1", M(154), K(Qt::CTRL | Qt::Key_P), [this] { PRINT1Click(); });

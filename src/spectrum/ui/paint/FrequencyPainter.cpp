@@ -8,6 +8,7 @@
 #include <QPolygon>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace fim {
@@ -208,10 +209,40 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     std::vector<PlotPoint> pts;
     std::vector<QPoint> buf;
 
+    // Bands first, under every line: the region between each band's upper and lower curve.
+    for (const BandCurve& b : in.bands) {
+        if (b.upper.empty() || b.upper.size() != b.lower.size()) continue;
+        QPolygon area;
+        const auto add = [&](const CurvePoint& cp) {
+            if (!std::isfinite(cp.db)) return;
+            // Far outside the plot a level would overflow the pixel type.
+            area << QPoint(map.X(std::clamp(cp.frequency, map.Fmin(), map.Fmax())),
+                           std::clamp(map.Y(cp.db), -4 * H, 5 * H));
+        };
+        for (const CurvePoint& cp : b.upper) add(cp);
+        for (auto it = b.lower.rbegin(); it != b.lower.rend(); ++it) add(*it);
+        QColor fill = ToQColor(b.colour);
+        fill.setAlpha(70);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawPolygon(area);
+        p.setBrush(Qt::NoBrush);
+    }
+
     // Stored traces under the live curve.
     for (const DrawableCurve& t : in.traces) {
         CurvePoints(map, t.points, pts);
         WidePolyline(p, t.colour, t.penWidth, pts, buf);
+    }
+
+    for (const BandCurve& b : in.bands) {
+        if (!b.flagged.points.empty()) {
+            CurvePoints(map, b.flagged.points, pts);
+            p.setPen(Pen(b.flagged.colour, Qt::DashLine));
+            Polyline(p, pts, buf);
+        }
+        CurvePoints(map, b.mean, pts);
+        WidePolyline(p, b.colour, b.penWidth, pts, buf);
     }
 
     if (in.overlayShown) {
@@ -304,6 +335,14 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
                                       : ToQColor(c.entries[kFreqStatus]));
         p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
         textY += fm.height();
+    }
+    for (const BandCurve& b : in.bands) {
+        for (std::size_t i = 0; i < b.legend.size(); ++i) {
+            const QString t = QString::fromUtf8(b.legend[i].c_str());
+            p.setPen(ToQColor(i == 0 ? b.colour : b.flagged.colour));
+            p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
+            textY += fm.height();
+        }
     }
 
     if (v.zooming && v.zoomEnd != v.zoomStart) {

@@ -54,6 +54,8 @@ struct FrequencyPaintInput {
     std::string calibrationText;  // "CAL: name", empty when none
 
     std::vector<DrawableCurve> traces;
+    // Mean curves with their bands (a seat set), drawn on every paint like the traces.
+    std::vector<BandCurve> bands;
 
     // The run's noise floor: the noise's display spectrum (FFT bins or SMOOTH records, as the
     // curve's), levelled against the curve's reference and drawn as a shaded band under it when
