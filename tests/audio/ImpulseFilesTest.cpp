@@ -77,7 +77,13 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     state.SampleRate = 48000;
     state.MlsSize = 65536;
     state.PinkMls = true;
+    // The noise estimate of a run before: it is not the loaded response's.
+    state.Noise.Prepare(4095);
+    state.Noise.Add(rlp, rlp, 1, 4095);
+    state.Noise.Finish(12);
+    ASSERT_TRUE(state.Noise.Ready());
     ASSERT_TRUE(files.LoadImpulse(path, ImpulseFiles::kTimeFile));
+    EXPECT_FALSE(state.Noise.Ready());
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(state.MlsSize, 4096);
     EXPECT_EQ(state.SampleRate, 44100);
