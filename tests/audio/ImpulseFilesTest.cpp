@@ -77,8 +77,14 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     state.SampleRate = 48000;
     state.MlsSize = 65536;
     state.PinkMls = true;
-    state.DriftMeasured = true;  // of the measurement the file replaces
+    // What a run before left: its drift and noise estimate are not the loaded response's.
+    state.DriftMeasured = true;
+    state.Noise.Prepare(4095);
+    state.Noise.Add(rlp, rlp, 1, 4095);
+    state.Noise.Finish(12);
+    ASSERT_TRUE(state.Noise.Ready());
     ASSERT_TRUE(files.LoadImpulse(path, ImpulseFiles::kTimeFile));
+    EXPECT_FALSE(state.Noise.Ready());
     EXPECT_FALSE(state.DriftMeasured);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(state.MlsSize, 4096);

@@ -258,6 +258,16 @@ TEST_F(SeatRunTest, PlansThatCannotBeMeasuredAreRefusedAndMeasureNothing) {
     EXPECT_FALSE(s.RunActive);
 }
 
+TEST_F(SeatRunTest, ASeatWhoseDevicesDoNotOpenEndsTheSetWithNothingSaved) {
+    room->Disconnect();
+    seats->Start(Plan(3));
+    EXPECT_FALSE(s.RunActive);
+    EXPECT_EQ(seats->phase(), SeatRun::Phase::Finished);
+    EXPECT_FALSE(prompter.shown.empty());  // the device box said why
+    EXPECT_TRUE(SeatFiles().empty());
+    EXPECT_TRUE(countdowns.empty());
+}
+
 TEST_F(SeatRunTest, ASetThatCannotBeSavedStopsWithAMessage) {
     fs::create_directories(dir);
     { std::ofstream(dir / "Stalls") << "a file where the folder should go"; }
