@@ -166,7 +166,10 @@ void BM_FftwPaddedCorrelation(benchmark::State& state) { RunFftwCorrelation(stat
 
 // One period of a peak-synchronised run: coarse timing pass, the period's own recovery, and the
 // accumulation. The run never completes, so every iteration takes the "Sample valid" path.
-void BM_ProcessPeriodPeakSync(benchmark::State& state) {
+// One averaged period with reference timing and peak sync, as a run processes it. The noise
+// tracker is on in a run (the run controller prepares it); the variant without it is the
+// baseline its bookkeeping is measured against.
+void ProcessPeriodPeakSync(benchmark::State& state, bool tracker) {
     const int order = static_cast<int>(state.range(0));
     static MeasurementState s;
     if (!s.buffers.Allocated()) s.buffers.Allocate({}, [](const std::string&) { std::abort(); });
@@ -189,12 +192,23 @@ void BM_ProcessPeriodPeakSync(benchmark::State& state) {
     s.ShowIntermediate = false;
     s.AveragesTarget = 1 << 30;
     s.AveragesDone = 0;
+    if (tracker) {
+        s.Noise.Prepare(length);
+    } else {
+        s.Noise = NoiseTracker();  // unprepared: it tracks nothing
+    }
     ProcessPeriod(s);  // the reference period
     for (auto _ : state) {
         ProcessPeriod(s);
         benchmark::ClobberMemory();
     }
     if (s.AveragesDone < 2) state.SkipWithError("periods were not accepted");
+    if (tracker != (s.Noise.Periods() >= 2)) state.SkipWithError("tracker state is wrong");
+}
+
+void BM_ProcessPeriodPeakSync(benchmark::State& state) { ProcessPeriodPeakSync(state, true); }
+void BM_ProcessPeriodPeakSyncNoTracker(benchmark::State& state) {
+    ProcessPeriodPeakSync(state, false);
 }
 
 BENCHMARK(BM_RecoverImpulseFloat)->DenseRange(12, 18)->Unit(benchmark::kMicrosecond);
@@ -202,5 +216,6 @@ BENCHMARK(BM_RecoverImpulseInt)->DenseRange(12, 18)->Unit(benchmark::kMicrosecon
 BENCHMARK(BM_FftwCircularCorrelation)->DenseRange(12, 18)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FftwPaddedCorrelation)->DenseRange(12, 18)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProcessPeriodPeakSync)->DenseRange(12, 18)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcessPeriodPeakSyncNoTracker)->Arg(18)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

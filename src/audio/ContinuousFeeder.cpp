@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "core/MeasurementState.h"
+#include "core/SampleFormat.h"
 
 namespace fim {
 
@@ -67,15 +67,12 @@ ContinuousFeeder::Take ContinuousFeeder::TakeNext(MeasurementState& s, bool& com
     WaveHeader& h = in_[next_];
     complete = h.bytesRecorded.load(std::memory_order_acquire) == h.bufferLength;
     const bool settling = taken_ == 0;
-    if (!settling) {
-        // The period at frames N … N + L − 1, then the same values for the other frames' phases.
-        const std::size_t l = n_ - 1;
-        int32_t* r = s.buffers.SampleresultI();
-        ConvertRecording(h.data, r + 2 * n_, bits_, 2 * l);
-        std::memcpy(r, r + 2 * (n_ + l - 1), 2 * sizeof(int32_t));
-        std::memcpy(r + 2, r + 2 * n_, 2 * l * sizeof(int32_t));
-        std::memcpy(r + 2 * (2 * n_ - 1), r + 2 * n_, 2 * sizeof(int32_t));
-    }
+    // The period at frames N … N + L − 1, then the same values for the other frames' phases. The
+    // settling slot's last L frames lead into the first period without a gap: laid out the same
+    // way, they let the clock drift be followed from the first averaged period on.
+    const std::size_t skip = settling ? blockAlign_ : 0;
+    ConvertRecording(h.data + skip, s.buffers.SampleresultI() + 2 * n_, bits_, 2 * (n_ - 1));
+    RepeatStreamPeriod(s.buffers.SampleresultI(), n_);
     ++taken_;
     const int slot = next_;
     next_ = (next_ + 1) % kInputSlots;

@@ -42,7 +42,8 @@ class ContinuousFeeder {
 
     enum class Take {
         None,      // nothing recorded yet
-        Settling,  // the period the room needed to reach steady state: not to be used
+        Settling,  // the period the room needed to reach steady state: not to be averaged (its
+                   // last L frames are in Sampleresult all the same, to follow the stream)
         Period,    // a period is in Sampleresult; `complete` says whether it was recorded whole
         Broken,    // the device lost or starved frames: the stream's phase is gone, start again
     };

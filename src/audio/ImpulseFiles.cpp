@@ -76,7 +76,10 @@ void ImpulseFiles::Install(const T* samples, std::size_t count) {
         }
     }
     state_.ImpulseValid = true;
+    state_.DriftMeasured = false;
     state_.PinkMls = false;
+    // A loaded response carries no spread between periods; the last run's noise is not its own.
+    state_.Noise.Reset();
 }
 
 bool ImpulseFiles::LoadTime(const std::string& path) {
@@ -91,6 +94,8 @@ bool ImpulseFiles::LoadTime(const std::string& path) {
         case TimeFileStatus::TooShort:
         case TimeFileStatus::BadSize:
             return Refuse(caption, FileMessage(FileText::NotATimeFile));
+        case TimeFileStatus::BadValue:
+            return Refuse(caption, FileMessage(FileText::DamagedFile));
         default:
             return Refuse(caption, FileMessage(FileText::CannotRead));
     }

@@ -432,6 +432,10 @@ void RunController::FinishRun(InputLock& lock) {
     MeasurementState& s = state_;
     if (s.AutoReset) SelectAveraging(1);
     FindImpulsePeak(s);
+    const auto ppm = drift_.Tracker().Ppm();
+    s.DriftMeasured = ppm.has_value();
+    s.DriftPpm = ppm.value_or(0.0);
+    s.DriftCorrected = drift_.Corrected() > 0;
     rlpBackedUp_ = false;
     if (RunKind < 10) view_.RepaintImpulse();
     if (!Repeat) view_.SetControlEnabled(RunControl::SETUP1, true);
@@ -457,6 +461,7 @@ void RunController::FinishRun(InputLock& lock) {
 }
 
 bool RunController::StartStream() {
+    drift_.StreamInterrupted();
     outputDone_.ResetCount();
     outputDone_.Discard();
     inputDone_.Discard();
@@ -509,15 +514,18 @@ void RunController::ProcessContinuousPeriod() {
         case ContinuousFeeder::Take::Settling:
             // This is the period IgnoreFirst throws away; no second one is discarded.
             if (s.IgnoreFirst) s.FirstSamplePending = false;
+            FollowStream(complete, DriftCorrector::StreamUse::Anchor);
             periodStart_ = std::chrono::steady_clock::now();
             return;
         case ContinuousFeeder::Take::Period:
             break;
     }
     periodStart_ = std::chrono::steady_clock::now();
+    const bool whole = complete;
     if (!s.QualityCheck) complete = true;
     if (!CheckLevels(SecondPeriodPeak(s), complete)) {
         // Skipped; the stream goes on (unless a box stopped the run).
+        FollowStream(whole, DriftCorrector::StreamUse::Anchor);
         lock.Release();
         if (retryRequested_) {
             retryRequested_ = false;
@@ -525,7 +533,7 @@ void RunController::ProcessContinuousPeriod() {
         }
         return;
     }
-    TrackDrift();
+    if (FollowStream(whole, DriftCorrector::StreamUse::Averaged)) ReportDrift();
     const PeriodOutcome outcome = ProcessPeriod(s, host_.PeakQuestioner());
     ShowPeriodOutcome(outcome, view_);
     if (!outcome.complete) return;
@@ -536,7 +544,20 @@ void RunController::TrackDrift() {
     MeasurementState& s = state_;
     // A period that is thrown away says nothing about the run's clocks.
     if (s.FirstSamplePending && s.IgnoreFirst) return;
-    if (!drift_.Process(s.buffers.SampleresultI(), s.AtcMode >= 1, DriftCorrection)) return;
+    if (drift_.Process(s.buffers.SampleresultI(), s.AtcMode >= 1, DriftCorrection)) ReportDrift();
+}
+
+bool RunController::FollowStream(bool whole, DriftCorrector::StreamUse use) {
+    // A period with missing frames breaks the stream's continuity for the drift.
+    if (!whole) {
+        drift_.StreamInterrupted();
+        return false;
+    }
+    return drift_.ProcessStreamPeriod(state_.buffers.SampleresultI(), state_.AtcMode >= 1, use,
+                                      DriftCorrection);
+}
+
+void RunController::ReportDrift() {
     const double ppm = *drift_.Tracker().Ppm();
     view_.SetDriftReport(DriftText(ppm, DriftWarningPpm), std::abs(ppm) > DriftWarningPpm);
 }

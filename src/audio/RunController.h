@@ -242,6 +242,12 @@ class RunController {
     void ProcessPeriodDone(uint32_t headerUser);
     // Measures (and with DriftCorrection corrects) the recorded period before its recovery.
     void TrackDrift();
+    // Continuous runs: follows the drift across the stream's periods (and with DriftCorrection
+    // corrects an averaged period); `whole` says the period was recorded without a gap. Returns
+    // whether a drift figure was added.
+    bool FollowStream(bool whole, DriftCorrector::StreamUse use);
+    // Shows the run's drift so far in the status bar.
+    void ReportDrift();
     DriftCorrector drift_;
     // The end of a run whose last period ProcessPeriod completed (the lock is held).
     void FinishRun(InputLock& lock);

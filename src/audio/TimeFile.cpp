@@ -29,7 +29,10 @@ TimeFileStatus ReadTimeFile(ByteSource& source, TimeFileData& out, std::size_t m
         const std::size_t n = std::min<std::size_t>(sizeof buf / 8, count - done);
         if (source.ReadAt(8 * (1 + static_cast<uint64_t>(done)), buf, 8 * n) != 8 * n)
             return TimeFileStatus::ReadFailed;
-        for (std::size_t i = 0; i < n; ++i) data.samples[done + i] = LoadF64(buf + 8 * i);
+        for (std::size_t i = 0; i < n; ++i) {
+            data.samples[done + i] = LoadF64(buf + 8 * i);
+            if (!std::isfinite(data.samples[done + i])) return TimeFileStatus::BadValue;
+        }
         done += n;
     }
     out = std::move(data);
@@ -70,6 +73,8 @@ const char* TimeFileStatusText(TimeFileStatus status) {
             return "not a time file: size is not a multiple of 8 bytes";
         case TimeFileStatus::BadRate:
             return "not a time file: sample rate is not a number from 1000 to 65535 Hz";
+        case TimeFileStatus::BadValue:
+            return "damaged time file: a sample is not a number";
         case TimeFileStatus::ReadFailed:
             return "the file could not be read to its end";
     }

@@ -5,7 +5,8 @@
 //
 // The reader refuses what cannot be a time file (the loaded response must never be replaced by
 // garbage): fewer than two records, a size that is not a whole number of records, or a rate that
-// is not finite or lies outside 1000 … 65535 Hz once rounded to whole Hz (half to even). A file
+// is not finite or lies outside 1000 … 65535 Hz once rounded to whole Hz (half to even), or a
+// sample that is not finite (it would poison every spectrum and scale drawn from it). A file
 // with more samples than the caller's capacity is read up to that capacity, like a long WAVE file.
 
 #include <cstddef>
@@ -23,6 +24,7 @@ enum class TimeFileStatus {
     TooShort,    // fewer than two records
     BadSize,     // size not a multiple of 8
     BadRate,     // rate not finite, or outside 1000 … 65535 Hz after rounding
+    BadValue,    // a sample read is not finite
     ReadFailed,  // the file ended or failed while reading
 };
 

@@ -86,6 +86,7 @@ constexpr Range kRanges[] = {
     {"feedback_delay", "VirtualRoom Feedback Delay", 0.0, 600.0, &RoomParameters::feedbackDelay},
     {"feedback_length", "VirtualRoom Feedback Length", 0.0, 3600.0,
      &RoomParameters::feedbackLength},
+    {"seat_step", "VirtualRoom Seat Step", 0.0, 20.0, &RoomParameters::seatStep},
 };
 
 // The tone starts this far below full scale: under one step of 16 bits, i.e. silence.
@@ -126,6 +127,14 @@ void CopyFrameOut(std::byte* to, const int16_t* from, int channels, std::size_t 
 
 }  // namespace
 
+RoomParameters RoomParameters::ForSeat(int seat) const {
+    RoomParameters p = *this;
+    const int k = std::max(0, seat);
+    p.distance = std::clamp(distance + k * seatStep, 0.1, 100.0);
+    p.seed = seed + static_cast<uint32_t>(k);
+    return p;
+}
+
 int RoomParameters::LatencySamples(uint32_t rate) const {
     return static_cast<int>(std::nearbyint(latencyMs * rate / 1000.0));
 }
@@ -164,7 +173,7 @@ std::optional<std::string> RoomParameters::Set(const std::string& keyValue) {
     }
     return "unknown room parameter \"" + key +
            "\" (distance, reverb, noise, gain, latency, temperature, ppm, seed, feedback, "
-           "feedback_frequency, feedback_level, feedback_delay, feedback_length)";
+           "feedback_frequency, feedback_level, feedback_delay, feedback_length, seat_step)";
 }
 
 void RoomParameters::Load(const SettingsTree& tree) {

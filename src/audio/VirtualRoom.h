@@ -51,6 +51,12 @@ struct RoomParameters {
     double feedbackLevel = -6.0;        // peak level at the input, dB re full scale
     double feedbackDelay = 2.0;         // s
     double feedbackLength = 0.0;        // s
+    // Seat sets: seat k (0-based) of a set hears the room from distance + k · seatStep metres
+    // (at most 100 m) with seed + k, so every seat has a room of its own.
+    double seatStep = 0.0;  // m
+
+    // The parameters of seat `seat` (0-based) of a seat set.
+    RoomParameters ForSeat(int seat) const;
 
     double SoundSpeed() const { return 0.6 * temperature + 331.3; }
     // The feedback tone's peak amplitude (16-bit sample units) `seconds` after the devices opened;
@@ -63,11 +69,12 @@ struct RoomParameters {
 
     // Sets one parameter from "key=value" (keys: distance, reverb, noise, gain, latency,
     // temperature, ppm, seed, feedback (0 or 1), feedback_frequency, feedback_level,
-    // feedback_delay, feedback_length). Returns an error text, or nullopt when taken.
+    // feedback_delay, feedback_length, seat_step). Returns an error text, or nullopt when taken.
     std::optional<std::string> Set(const std::string& keyValue);
     // Takes the values present in the settings tree ("VirtualRoom Distance", "… Reverb",
     // "… Noise", "… Gain", "… Latency", "… Temperature", "… ClockPpm", "… Seed", "… Feedback",
-    // "… Feedback Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length");
+    // "… Feedback Frequency", "… Feedback Level", "… Feedback Delay", "… Feedback Length",
+    // "… Seat Step");
     // values out of range are ignored.
     void Load(const SettingsTree& tree);
     // Writes every parameter under the names Load reads.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "base/Catalog.h"
+#include "core/ClockDrift.h"
 #include "mainwindow/TimeTraceModel.h"
 
 namespace fim {
@@ -120,6 +121,14 @@ SystemInfoTexts BuildSystemInfo(const SystemInfoInput& in) {
                          (in.metric ? " m/s" : " ft/s"));
     t.sampling.push_back("In:  " + in.inputDevice);
     t.sampling.push_back("Out: " + in.outputDevice);
+    if (in.driftMeasured) {
+        t.sampling.push_back("Clock drift: " + DriftStateText(in.driftPpm, in.driftCorrected));
+        if (std::abs(in.driftPpm) > in.driftWarningPpm) {
+            t.warnings.push_back(DriftText(in.driftPpm, in.driftWarningPpm));
+        }
+    } else {
+        t.sampling.push_back("Clock drift: not measured");
+    }
 
     if (in.memory.valid) {
         const auto mb = static_cast<uint64_t>(

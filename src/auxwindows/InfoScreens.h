@@ -73,6 +73,11 @@ struct SystemInfoInput {
     double soundSpeed = 343.3;
     std::string inputDevice;
     std::string outputDevice;
+    // The clock drift of the measurement on display (none after loading a file).
+    bool driftMeasured = false;
+    double driftPpm = 0.0;
+    bool driftCorrected = false;
+    double driftWarningPpm = 5.0;
     MemoryStatus memory;
     // The settings that have no menu.
     bool quickDraw = false;
@@ -90,7 +95,8 @@ struct SystemInfoTexts {
     std::vector<std::string> hidden;
     std::vector<std::string> warnings;  // empty: nothing to warn about
 };
-// The system information screen. ATC is set incorrectly when it is off while averaging runs
+// The system information screen. A drift beyond the warning threshold is also a warning. ATC is
+// set incorrectly when it is off while averaging runs
 // (the periods are then summed without alignment) or while peak synchronisation is chosen
 // (which only works with ATC).
 SystemInfoTexts BuildSystemInfo(const SystemInfoInput& in);

@@ -1,12 +1,15 @@
 // fimtool info FILE: a JSON description of any file the program reads, chosen by extension:
 // time files (.mtf), WAVE (.wav), FFT calibrations and spectra (.cal, .mfr), SMOOTH calibrations,
 // spectra and traces (.csm, .smr), microphone corrections (.smc) and microphone-calibration
-// texts (.txt, .csv, .frd).
+// texts (.txt, .csv, .frd). Binary spectra and calibrations report their header fields, record
+// count, frequency range and the level range and peak of their valid records; damaged files are
+// refused as the program's readers refuse them.
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -53,6 +56,37 @@ void AddPeak(JsonObject& json, const std::vector<T>& samples) {
     json.Add("peak_value", peak);
 }
 
+// `v` rounded to 1/`scale` (half to even), so figures print short.
+double Rounded(double v, double scale) { return std::nearbyint(v * scale) / scale; }
+
+// Levels of a spectrum as the frequency window draws a stored one: 20·log10 of the magnitude
+// against the mean magnitude of the valid records. Records of magnitude 0 have no level.
+class LevelRange {
+  public:
+    void Add(double frequency, double magnitude) {
+        sum_ += magnitude;
+        ++count_;
+        if (!(magnitude > 0.0)) return;
+        if (magnitude > max_) max_ = magnitude, peakFrequency_ = frequency;
+        if (magnitude < min_) min_ = magnitude;
+    }
+    void Report(JsonObject& j) const {
+        j.Add("valid_records", static_cast<int64_t>(count_));
+        if (count_ == 0 || !(max_ > 0.0)) return;
+        const double reference = sum_ / double(count_);
+        j.Add("level_reference", reference);
+        j.Add("level_min_db", Rounded(20.0 * std::log10(min_ / reference), 100));
+        j.Add("level_max_db", Rounded(20.0 * std::log10(max_ / reference), 100));
+        j.Add("peak_frequency", Rounded(peakFrequency_, 100));
+    }
+
+  private:
+    double sum_ = 0.0;
+    std::size_t count_ = 0;
+    double min_ = std::numeric_limits<double>::infinity(), max_ = 0.0;
+    double peakFrequency_ = 0.0;
+};
+
 int InfoTime(const std::string& path) {
     TimeFileData d;
     const TimeFileStatus s = ReadTimeFile(path, d);
@@ -60,12 +94,14 @@ int InfoTime(const std::string& path) {
         return Refuse(FileMessage(FileText::CannotRead));
     }
     if (s == TimeFileStatus::BadRate) return Refuse(FileMessage(FileText::BadTimeFileRate));
+    if (s == TimeFileStatus::BadValue) return Refuse(FileMessage(FileText::DamagedFile));
     if (s != TimeFileStatus::Ok) return Refuse(FileMessage(FileText::NotATimeFile));
     JsonObject j;
     j.Add("kind", "time");
     j.Add("sample_rate", d.sampleRate);
     j.Add("samples", static_cast<int64_t>(d.samples.size()));
     if (d.Truncated()) j.Add("samples_in_file", static_cast<int64_t>(d.samplesInFile));
+    j.Add("duration_ms", Rounded(double(d.samplesInFile) * 1000.0 / d.sampleRate, 100));
     AddPeak(j, d.samples);
     j.Print();
     return 0;
@@ -99,6 +135,16 @@ int InfoFft(const std::string& path, const char* kind) {
     j.Add("sample_rate", f.sampleRate);
     j.Add("lowest_frequency", f.lowestFrequency);
     j.Add("records", static_cast<int64_t>(f.bins.size()));
+    // Bin k lies at k·rate/N; the valid bins start at the lowest valid frequency.
+    const double width = f.sampleRate / f.fftSize;
+    j.Add("bin_width", Rounded(width, 1e4));
+    j.Add("highest_frequency", Rounded(double(f.bins.size() - 1) * width, 100));
+    LevelRange levels;
+    const auto first =
+        static_cast<std::size_t>(std::max(0.0, std::nearbyint(f.lowestFrequency / width)));
+    for (std::size_t k = first; k < f.bins.size(); ++k)
+        levels.Add(double(k) * width, f.bins[k].Magnitude);
+    levels.Report(j);
     j.Print();
     return 0;
 }
@@ -113,6 +159,17 @@ int InfoSmooth(const std::string& path, const char* kind) {
     j.Add("sample_rate", f.sampleRate);
     j.Add("lowest_frequency", f.lowestFrequency);
     j.Add("records", static_cast<int64_t>(f.records.size()));
+    // The last record is the end marker; the frequency window's level reference takes the
+    // records above the lowest valid frequency and below 23000 Hz.
+    j.Add("first_frequency", Rounded(f.records.front().Frequency, 100));
+    j.Add("last_frequency", Rounded(f.records[kSmoothRecords - 2].Frequency, 100));
+    LevelRange levels;
+    for (std::size_t k = 0; k + 1 < kSmoothRecords; ++k) {
+        const SmoothRecord& r = f.records[k];
+        if (r.Frequency > f.lowestFrequency && r.Frequency < 23000.0)
+            levels.Add(r.Frequency, r.Magnitude);
+    }
+    levels.Report(j);
     j.Print();
     return 0;
 }
@@ -125,6 +182,12 @@ int InfoMic(const std::string& path) {
     j.Add("kind", "mic_correction");
     j.Add("sample_rate", m.sampleRate);
     j.Add("records", static_cast<int64_t>(kSmoothRecords));
+    j.Add("lowest_frequency", Rounded(m.entries.front().frequency, 100));
+    j.Add("highest_frequency", Rounded(m.entries.back().frequency, 100));
+    double low = m.entries.front().db, high = low;
+    for (const auto& e : m.entries) low = std::min(low, e.db), high = std::max(high, e.db);
+    j.Add("correction_min_db", Rounded(low, 100));
+    j.Add("correction_max_db", Rounded(high, 100));
     j.Print();
     return 0;
 }
@@ -151,7 +214,10 @@ int InfoMicText(const std::string& path) {
 int RunInfo(const Args& args) {
     CommandLine a("info",
                   "A JSON description of any file the program reads, chosen by its "
-                  "extension (.mtf .wav .cal .mfr .csm .smr .smc .txt .csv .frd).");
+                  "extension (.mtf .wav .cal .mfr .csm .smr .smc .txt .csv .frd). Spectrum and "
+                  "calibration files: header fields, record count, frequency range, level range "
+                  "(dB against the mean magnitude of the valid records) and peak; time files: "
+                  "rate, length and peak.");
     a.Positional("FILE", "the file to describe");
     if (!a.Parse(args)) return a.HelpShown() ? 0 : Refuse(a.Error());
     if (a.Text("FILE").empty()) return Refuse("usage: fimtool info FILE");

@@ -170,10 +170,11 @@ int RunMeasure(const Args& args) {
     if (const auto ppm = controller.Drift().Ppm()) {
         json.Add("clock_drift_ppm", *ppm);
         json.Add("clock_drift_warning", std::abs(*ppm) > controller.DriftWarningPpm ? 1 : 0);
+        json.Add("clock_drift_corrected", state.DriftCorrected ? 1 : 0);
     }
     // Signal-to-noise ratio per octave band over the response from 1 ms before its peak (up to
     // 16384 samples), from the spread between the periods.
-    if (const auto noise = state.Noise.Noise(); !noise.empty() && state.ImpulsePeakIndex > 0) {
+    if (const auto noise = state.Noise.Estimate(); !noise.empty() && state.ImpulsePeakIndex > 0) {
         const std::size_t before = static_cast<std::size_t>(std::nearbyint(rate / 1000.0));
         const std::size_t peak = static_cast<std::size_t>(state.ImpulsePeakIndex - 1);
         const std::size_t start = peak > before ? peak - before : 0;
@@ -186,6 +187,7 @@ int RunMeasure(const Args& args) {
             band.Add("snr_db", b.snrDb);
             bands.push_back(band);
         }
+        json.Add("snr_source", "period_spread");
         json.Add("snr_start", static_cast<int>(start + 1));
         json.Add("snr_end", static_cast<int>(start + count));
         json.Add("snr_octaves", bands);

@@ -8,6 +8,7 @@
 
 #include "core/Recovery.h"
 #include "core/Resampler.h"
+#include "core/SampleFormat.h"
 
 namespace fim {
 
@@ -93,8 +94,14 @@ void DriftCorrector::Prepare(int order) {
     first_.assign(length_, 0.0);
     second_.assign(length_, 0.0);
     copy_.assign(4 * (length_ + 1), 0);
+    stream_.assign(4 * length_, 0);
     haveReference_ = false;
+    havePrevious_ = false;
+    haveOffset_ = false;
+    offset_ = 0.0;
+    corrected_ = 0;
     tracker_.Reset();
+    FractionalReader::Prepare();
 }
 
 bool DriftCorrector::Process(int32_t* recording, bool leftChannel, bool correct) {
@@ -121,7 +128,61 @@ bool DriftCorrector::Process(int32_t* recording, bool leftChannel, bool correct)
     std::copy(recording, recording + 4 * frames, copy_.begin());
     ResampleRecording(copy_.data(), 2 * frames, ratio, double(length_) * ratio,
                       *offset + middle * (1.0 - ratio), recording);
+    ++corrected_;
     return true;
+}
+
+bool DriftCorrector::ProcessStreamPeriod(int32_t* recording, bool leftChannel, StreamUse use,
+                                         bool correct) {
+    if (length_ == 0) return false;
+    const std::size_t n = length_ + 1;
+    const std::size_t l = length_;
+    // Frames 1 … L repeat the period at frames N … N + L − 1 in the phase of a two-period
+    // recording, so impulse positions compare with those of Process.
+    RecoverImpulseInt(order_, 2, recording + 2 + (leftChannel ? 0 : 1), first_.data());
+    std::optional<double> step;
+    if (havePrevious_) step = RelativeDelay(second_.data(), first_.data(), l);
+    if (step && haveOffset_) {
+        offset_ += *step;
+    } else if (haveReference_) {
+        // No contiguous predecessor: place the period against the run's first one (within the
+        // reach of the delay search).
+        const auto at = RelativeDelay(reference_.data(), first_.data(), l);
+        haveOffset_ = at.has_value();
+        if (at) offset_ = *at;
+    } else if (RelativeDelay(first_.data(), first_.data(), l)) {
+        reference_ = first_;
+        haveReference_ = haveOffset_ = true;
+        offset_ = 0.0;
+    }
+    const bool averaged = use == StreamUse::Averaged;
+    if (step && averaged) tracker_.Add(*step / double(l) * 1e6);
+
+    // stream_ holds [predecessor | this period], each L frames as recorded.
+    std::copy(recording + 2 * n, recording + 2 * (n + l), stream_.begin() + 2 * l);
+    if (correct && averaged && havePrevious_ && haveOffset_ && tracker_.Ppm()) {
+        // Output frame k is read at L + offset + k·ratio. The output repeats every L·ratio input
+        // frames, so reads past the end are taken one period earlier, in the predecessor.
+        const double ratio = DriftRatio(*tracker_.Ppm());
+        const double period = double(l) * ratio;
+        double offset = std::fmod(offset_, period);
+        if (offset < 0.0) offset += period;
+        ResampleRecording(stream_.data(), 2 * l, ratio, period, double(l) + offset,
+                          recording + 2 * n, l);
+        RepeatStreamPeriod(recording, n);
+        ++corrected_;
+    }
+    std::copy(stream_.begin() + 2 * l, stream_.end(), stream_.begin());
+    std::swap(first_, second_);
+    havePrevious_ = true;
+    return step && averaged;
+}
+
+std::string DriftStateText(double ppm, bool corrected) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%.1f ppm, %s", ppm,
+                  corrected ? "corrected" : "not corrected");
+    return text;
 }
 
 std::string DriftText(double ppm, double thresholdPpm) {

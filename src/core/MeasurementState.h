@@ -141,9 +141,14 @@ struct MeasurementState {
     double ImpulsePeakValue = 0.0;
     int32_t ImpulsePeakIndex = 0;  // 1-based
     bool ImpulseValid = false;
+    // The clock drift of the run that produced RLP (the run controller sets it when a run
+    // completes; a loaded file has none): the mean ppm, and whether the recordings were resampled.
+    bool DriftMeasured = false;
+    double DriftPpm = 0.0;
+    bool DriftCorrected = false;
 
     // The spread between the periods of the run (prepared by the run controller); after a run
-    // of two or more periods NoiseImpulse() holds the averaged response's noise.
+    // of two or more periods Noise.Estimate() holds the averaged response's noise.
     NoiseTracker Noise;
 
     // Serialises the processing of a recorded period against stopping a run.

@@ -1,5 +1,6 @@
 #include "core/NoiseFloor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -11,7 +12,8 @@ namespace fim {
 void NoiseTracker::Prepare(std::size_t length) {
     if (difference_.size() < length) difference_.assign(length, 0.0);
     if (recovered_.size() < length) recovered_.assign(length, 0.0);
-    periods_ = 0;
+    if (estimate_.size() < length) estimate_.assign(length, 0.0);
+    Reset();
 }
 
 namespace {
@@ -51,6 +53,15 @@ void NoiseTracker::ToResponse(int order) {
     RecoverImpulseFloat(order, difference_.data(), recovered_.data());
     std::swap(difference_, recovered_);
     sampleDomain_ = false;
+}
+
+void NoiseTracker::Finish(int order) {
+    ToResponse(order);
+    ready_ = false;
+    if (sampleDomain_ || estimate_.size() < length_ || !Noise(estimate_.data(), length_)) return;
+    estimateLength_ = length_;
+    estimatePeriods_ = periods_;
+    ready_ = true;
 }
 
 bool NoiseTracker::Noise(double* out, std::size_t length) const {
@@ -123,6 +134,33 @@ std::vector<BandSnr> OctaveSnr(const double* response, const double* noise, std:
         bands.push_back(b);
     }
     return bands;
+}
+
+TailSnr TailNoiseSnr(const double* response, std::size_t length, std::size_t start,
+                     std::size_t count, double sampleRate) {
+    TailSnr r;
+    if (count < 2 || start + 2 * count > length) {
+        r.reason = "the response is too short for a noise tail after the analysed part";
+        return r;
+    }
+    r.noiseStart = length - count;
+    const double* tail = response + r.noiseStart;
+    double early = 0.0, late = 0.0;
+    for (std::size_t k = 0; k < count / 2; ++k) early += tail[k] * tail[k];
+    for (std::size_t k = count / 2; k < 2 * (count / 2); ++k) late += tail[k] * tail[k];
+    if (!(early + late > 0.0)) {
+        r.reason = "the response's tail is silent";
+        return r;
+    }
+    if (early > 2.0 * late) {
+        r.reason = "the response still decays at its end";
+        return r;
+    }
+    // OctaveSnr reads signal and noise from the same offset.
+    std::vector<double> noise(start + count, 0.0);
+    std::copy_n(tail, count, noise.begin() + static_cast<std::ptrdiff_t>(start));
+    r.bands = OctaveSnr(response, noise.data(), start, count, sampleRate);
+    return r;
 }
 
 }  // namespace fim

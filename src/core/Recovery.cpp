@@ -399,8 +399,8 @@ PeriodOutcome ProcessPeriod(MeasurementState& state, PeakQuestion* question) {
         } else {
             for (std::size_t k = 0; k < length; ++k) avl[k] /= divisor;
             RecoverImpulseFloat(order, avl, rlp);
-            state.Noise.ToResponse(order);
         }
+        state.Noise.Finish(order);
         return out;
     }
     out.done = state.AveragesDone;

@@ -38,4 +38,12 @@ bool ConvertRecording(const void* source, int32_t* destination, int bits, std::s
     }
 }
 
+void RepeatStreamPeriod(int32_t* recording, std::size_t n) {
+    const std::size_t l = n - 1;
+    int32_t* r = recording;
+    std::memcpy(r, r + 2 * (n + l - 1), 2 * sizeof(int32_t));
+    std::memcpy(r + 2, r + 2 * n, 2 * l * sizeof(int32_t));
+    std::memcpy(r + 2 * (2 * n - 1), r + 2 * n, 2 * sizeof(int32_t));
+}
+
 }  // namespace fim

@@ -15,4 +15,9 @@ int BytesPerSample(int bits);
 // are copied. A width BytesPerSample does not know converts nothing and returns false.
 bool ConvertRecording(const void* source, int32_t* destination, int bits, std::size_t count);
 
+// A recording of 2·N stereo frames whose frames N … N + L − 1 (L = N − 1) hold one period of a
+// steady stream: fills the other frames with the value the period holds for their phase (frame
+// j: frame N + ((j − 1) mod L)), so the recording reads like two periods of the stream.
+void RepeatStreamPeriod(int32_t* recording, std::size_t n);
+
 }  // namespace fim

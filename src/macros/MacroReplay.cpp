@@ -47,7 +47,7 @@ MacroReplay::MacroReplay(RunController& controller, MeasurementState& state, Pro
 
 MacroReplay::~MacroReplay() { controller_.SetReplay(nullptr); }
 
-void MacroReplay::RunMacro(int m) {
+void MacroReplay::RunMacro(int m, bool once) {
     if (macros_ == nullptr || m < 1 || m > kUserMacroCount) return;
     if (state_.RunActive) {
         controller_.StopRun();
@@ -59,7 +59,7 @@ void MacroReplay::RunMacro(int m) {
     SanitizeUserMacro(macro);
 
     s.AveragesDone = 0;
-    controller_.Repeat = macro.repeat;
+    controller_.Repeat = macro.repeat && !once;
     view_.SetControlChecked(RunControl::REPEAT1, controller_.Repeat);
     controller_.SavedPinkMls = s.PinkMls;
     s.PinkMls = macro.pinkMls;

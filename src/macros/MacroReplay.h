@@ -57,8 +57,9 @@ class MacroReplay : public RunReplay {
     void SetMacros(const UserMacroBlock* macros) { macros_ = macros; }
 
     // Replays macro m (1 … 12): applies its set-up and starts a run of kind 10 + m. While a
-    // run is active it stops that run instead.
-    void RunMacro(int m);
+    // run is active it stops that run instead. `once` measures a single time whatever the
+    // macro's REPEAT says (a seat of a seat set).
+    void RunMacro(int m, bool once = false);
 
     // A repeating run that was paused (a file dialog of the frequency window was open) starts
     // again: a macro run replays its macro, which sets the REPEAT tick itself; any other run

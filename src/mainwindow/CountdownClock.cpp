@@ -1,5 +1,6 @@
 #include "mainwindow/CountdownClock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +104,23 @@ void CountdownClock::Tick() {
             break;
     }
     if (alarm_) RunAlarm();
+    if (intervalDone_) {
+        double remaining = intervalEnd_ - now;
+        if (remaining < kCountdownEnd) {
+            text_ = FormatClockTime(0.0, true);
+            // Cleared before the call: `done` may start the next interval.
+            std::function<void()> done = std::move(intervalDone_);
+            intervalDone_ = nullptr;
+            done();
+            return;
+        }
+        text_ = FormatClockTime(remaining, true);
+    }
+}
+
+void CountdownClock::StartInterval(double seconds, std::function<void()> done) {
+    intervalEnd_ = now_() + std::max(0.0, seconds) / 86400.0;
+    intervalDone_ = std::move(done);
 }
 
 void CountdownClock::RunAlarm() {

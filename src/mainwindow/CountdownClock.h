@@ -38,6 +38,13 @@ class CountdownClock {
     // A click on the clock before its dialog opens: the alarm stops, the colour returns.
     void Click();
 
+    // A countdown of `seconds` from now beside the clock's own mode (the pause between the seats
+    // of a seat set): while it runs the text shows the time left; the tick that reaches zero
+    // shows 00:00:00 and calls `done` once, and the clock shows its own mode again.
+    void StartInterval(double seconds, std::function<void()> done);
+    void CancelInterval() { intervalDone_ = nullptr; }
+    bool IntervalRunning() const { return static_cast<bool>(intervalDone_); }
+
     const std::string& Text() const { return text_; }
     ClockColour Colour() const { return colour_; }
     bool Alarm() const { return alarm_; }
@@ -70,6 +77,8 @@ class CountdownClock {
     std::string text_ = "0:00";
     ClockColour colour_ = ClockColour::ButtonFace;
     bool alarm_ = false;
+    double intervalEnd_ = 0.0;  // days, like now
+    std::function<void()> intervalDone_;
 };
 
 }  // namespace fim

@@ -65,7 +65,8 @@ bool SameRoom(const RoomParameters& a, const RoomParameters& b) {
            a.gainDb == b.gainDb && a.latencyMs == b.latencyMs && a.temperature == b.temperature &&
            a.seed == b.seed && a.feedback == b.feedback &&
            a.feedbackFrequency == b.feedbackFrequency && a.feedbackLevel == b.feedbackLevel &&
-           a.feedbackDelay == b.feedbackDelay && a.feedbackLength == b.feedbackLength;
+           a.feedbackDelay == b.feedbackDelay && a.feedbackLength == b.feedbackLength &&
+           a.seatStep == b.seatStep;
 }
 
 }  // namespace

@@ -114,8 +114,9 @@ DrawableCurve OverlayCurve(const CalibrationStore::Overlay& o, double sampleRate
 
 void FftCurvePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins, int firstBin,
                     double binWidth, int fftSize, double reference, double offsetDb, bool invert,
-                    std::vector<PlotPoint>& out) {
+                    std::vector<PlotPoint>& out, std::vector<int>* records) {
     out.clear();
+    if (records) records->clear();
     if (!(reference > 0.0) || !(binWidth > 0.0) || bins.empty()) return;
     const bool onePerColumn = fftSize >= 4096;
     const int n = static_cast<int>(bins.size());
@@ -131,15 +132,17 @@ void FftCurvePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> 
         const int y = map.Y((invert ? -db : db) + offsetDb);
         if (x == lastX && y == lastY) continue;
         AddPoint(out, x, y);
+        if (records) records->push_back(k);
         lastX = x;
         lastY = y;
     }
 }
 
 void SmoothCurvePoints(const FrequencyMapper& map, std::span<const SmoothRecord> records, int end,
-                       double reference, double offsetDb, bool invert,
-                       std::vector<PlotPoint>& out) {
+                       double reference, double offsetDb, bool invert, std::vector<PlotPoint>& out,
+                       std::vector<int>* indices) {
     out.clear();
+    if (indices) indices->clear();
     if (!(reference > 0.0)) return;
     end = std::min(end, static_cast<int>(records.size()));
     for (int i = 0; i < end; ++i) {
@@ -148,7 +151,31 @@ void SmoothCurvePoints(const FrequencyMapper& map, std::span<const SmoothRecord>
         if (!(r.Magnitude > 0.0)) continue;
         const double db = LevelDb(r.Magnitude, reference, 0.0);
         AddPoint(out, map.X(r.Frequency), map.Y((invert ? -db : db) + offsetDb));
+        if (indices) indices->push_back(i);
     }
+}
+
+namespace {
+template <class Record>
+std::vector<uint8_t> NearNoise(std::span<const Record> curve, std::span<const Record> floor,
+                               double marginDb) {
+    std::vector<uint8_t> near(curve.size(), 0);
+    const double ratio = std::pow(10.0, marginDb / 20.0);
+    for (std::size_t i = 0; i < std::min(curve.size(), floor.size()); ++i) {
+        const double c = curve[i].Magnitude, f = floor[i].Magnitude;
+        if (c > 0.0 && f > 0.0 && c < f * ratio) near[i] = 1;
+    }
+    return near;
+}
+}  // namespace
+
+std::vector<uint8_t> NearNoiseRecords(std::span<const SpectrumRecord> curve,
+                                      std::span<const SpectrumRecord> floor, double marginDb) {
+    return NearNoise(curve, floor, marginDb);
+}
+std::vector<uint8_t> NearNoiseRecords(std::span<const SmoothRecord> curve,
+                                      std::span<const SmoothRecord> floor, double marginDb) {
+    return NearNoise(curve, floor, marginDb);
 }
 
 void CurvePoints(const FrequencyMapper& map, const std::vector<CurvePoint>& curve,
@@ -307,6 +334,8 @@ FrequencyViewSettings ReadFrequencyViewSettings(const SettingsTree& t) {
     readBool("CAL AN", s.calibrationInUse);
     readBool("FLIP", s.overlayInverted);
     readBool("PHASE AN", s.phaseShown);
+    readBool("NOISE FLOOR", s.noiseFloorShown);
+    readBool("NOISE GREY", s.greyNearNoise);
     readInt("FFT BREITE", 200, 10000, s.width);
     readInt("FFT H\xC3\x96HE", 150, 10000, s.height);
     readInt("FFT LINKS", -10000, 10000, s.left);
@@ -330,6 +359,8 @@ void WriteFrequencyViewSettings(SettingsTree& t, const FrequencyViewSettings& s)
     t.WriteBool("CAL AN", s.calibrationInUse);
     t.WriteBool("FLIP", s.overlayInverted);
     t.WriteBool("PHASE AN", s.phaseShown);
+    t.WriteBool("NOISE FLOOR", s.noiseFloorShown);
+    t.WriteBool("NOISE GREY", s.greyNearNoise);
     t.WriteInteger("FFT BREITE", s.width);
     t.WriteInteger("FFT H\xC3\x96HE", s.height);
     t.WriteInteger("FFT LINKS", s.left);

@@ -66,6 +66,16 @@ struct DrawableCurve {
     std::vector<CurvePoint> points;  // ascending frequency
 };
 
+// A mean curve drawn with a band around it (a seat set: mean ± spread), and optionally one
+// member curve singled out (its farthest seat), with legend lines for the plot's corner.
+struct BandCurve {
+    uint32_t colour = 0;  // 0x00BBGGRR, of the mean; the band is a lighter fill of it
+    int penWidth = 2;
+    std::vector<CurvePoint> mean, lower, upper;  // the same frequencies, ascending
+    DrawableCurve flagged;                       // no points: none
+    std::vector<std::string> legend;
+};
+
 // Level of a magnitude against a reference; nullopt-like NaN is never returned: callers skip
 // magnitudes of 0 or less before asking.
 double LevelDb(double magnitude, double reference, double offsetDb);
@@ -84,12 +94,24 @@ DrawableCurve OverlayCurve(const CalibrationStore::Overlay& overlay, double samp
 // Main curve, FFT mode: bins k ≥ firstBin of `bins` whose frequency k · binWidth lies inside the
 // mapper's span. A point on the same pixel as the one before is skipped; from FFT size 4096 on
 // only the first bin of each pixel column is kept. Magnitudes of 0 or less give no point.
+// `records`, when given, receives the bin of each point.
 void FftCurvePoints(const FrequencyMapper& map, std::span<const SpectrumRecord> bins, int firstBin,
                     double binWidth, int fftSize, double reference, double offsetDb, bool invert,
-                    std::vector<PlotPoint>& out);
+                    std::vector<PlotPoint>& out, std::vector<int>* records = nullptr);
 // Main curve, SMOOTH mode: records 0 … end − 1 inside the span, point by point.
 void SmoothCurvePoints(const FrequencyMapper& map, std::span<const SmoothRecord> records, int end,
-                       double reference, double offsetDb, bool invert, std::vector<PlotPoint>& out);
+                       double reference, double offsetDb, bool invert, std::vector<PlotPoint>& out,
+                       std::vector<int>* indices = nullptr);
+
+// How far above its noise floor a curve must stand to count as measured rather than noise.
+inline constexpr double kNearNoiseDb = 10.0;
+// Per display record: 1 where the curve stands less than `marginDb` above the noise floor (or
+// below it), 0 elsewhere and where either has no level (magnitude 0 or less). Both spectra come
+// out of the same transform, so their magnitudes compare directly.
+std::vector<uint8_t> NearNoiseRecords(std::span<const SpectrumRecord> curve,
+                                      std::span<const SpectrumRecord> floor, double marginDb);
+std::vector<uint8_t> NearNoiseRecords(std::span<const SmoothRecord> curve,
+                                      std::span<const SmoothRecord> floor, double marginDb);
 // A frequency/dB curve inside the span.
 void CurvePoints(const FrequencyMapper& map, const std::vector<CurvePoint>& curve,
                  std::vector<PlotPoint>& out);
@@ -156,6 +178,8 @@ struct FrequencyViewSettings {
     bool calibrationInUse = false;
     bool overlayInverted = false;
     bool phaseShown = false;
+    bool noiseFloorShown = false;  // "NOISE FLOOR"
+    bool greyNearNoise = false;    // "NOISE GREY"
     int width = 1000, height = 640, left = 180, top = 140;
     std::string overlayFile;
     bool hasOverlayFile = false;
@@ -177,6 +201,10 @@ class FrequencyDisplay {
     int overlayGain = 0;
     bool eqStyle = false;
     bool phaseShown = false;
+    // The run's noise floor under the curve, and the curve greyed where it stands less than
+    // kNearNoiseDb above it (both need a noise estimate).
+    bool noiseFloorShown = false;
+    bool greyNearNoise = false;
     int penWidth = 2;
     int overlayPenWidth = 1;
 

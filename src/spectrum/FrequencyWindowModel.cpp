@@ -28,6 +28,8 @@ void FrequencyWindowModel::StartUp(const FrequencyViewSettings& s,
     view.gain = s.gain;
     view.overlayGain = s.overlayGain;
     view.phaseShown = s.phaseShown;
+    view.noiseFloorShown = s.noiseFloorShown;
+    view.greyNearNoise = s.greyNearNoise;
     view.smoothingValue = std::clamp((smoothing_ - 1) / 2, 0, 10);
     for (auto it = calFiles.rbegin(); it != calFiles.rend(); ++it) {
         store.recentCalibrations.Add(
@@ -61,6 +63,8 @@ FrequencyViewSettings FrequencyWindowModel::Settings() const {
     s.overlayFile = o.loaded ? o.path : std::string();
     s.calibrationInUse = store.CalibrationInUse(computer.Mode());
     s.phaseShown = view.phaseShown;
+    s.noiseFloorShown = view.noiseFloorShown;
+    s.greyNearNoise = view.greyNearNoise;
     return s;
 }
 
@@ -137,6 +141,16 @@ bool FrequencyWindowModel::ShowSpectrum(SpectrumInput in, AnalysisMode mode) {
     computer.SetGainOffset(view.gain);
     if (!computer.ComputeSpectrum(lastInput_, &prompter_)) return false;
     haveInput_ = true;
+    // The noise goes through the same transform; the display build follows in Rebuild().
+    haveNoise_ = false;
+    if (lastInput_.noise != nullptr && lastInput_.noisePeriods >= 2) {
+        SpectrumInput noise = lastInput_;
+        noise.impulse = lastInput_.noise;
+        haveNoise_ = noiseComputer_.ComputeSpectrum(noise, nullptr);
+        noisePeriods_ = lastInput_.noisePeriods;
+    }
+    // The caller's buffers are read here only.
+    lastInput_.noise = nullptr;
     view.TakeSpectrum(computer);
     if (computer.ModeChanged()) {
         view.lowerLimit = computer.LowestValidFrequency();
@@ -183,6 +197,7 @@ bool FrequencyWindowModel::Rebuild() {
     fillCalibration(in);
     computer.SetGainOffset(view.gain);
     computer.BuildDisplaySpectrum(in);
+    if (haveNoise_) noiseComputer_.BuildDisplaySpectrum(in);
     view.gain = computer.GainOffset();
     view.TakeSpectrum(computer);
     return true;

@@ -88,6 +88,13 @@ class FrequencyWindowModel {
     // records 1 … its points; empty when the correction is off.
     std::span<const SmoothRecord> TraceCorrection();
 
+    // The noise floor: the display spectrum of the run's noise, transformed exactly as the curve
+    // (window, FFT size, mode, smoothing, calibration), from the last spectrum that brought a
+    // noise estimate. Its levels read against the curve's level reference.
+    bool HasNoiseFloor() const { return haveNoise_ && noiseComputer_.DataValid(); }
+    const SpectrumComputer& NoiseComputer() const { return noiseComputer_; }
+    int NoisePeriods() const { return HasNoiseFloor() ? noisePeriods_ : 0; }
+
     bool HaveInput() const { return haveInput_; }
     const SpectrumInput& LastInput() const { return lastInput_; }
 
@@ -112,6 +119,9 @@ class FrequencyWindowModel {
     // FFT size and rate each mode's calibration was read for (SMOOTH: size 0).
     std::array<std::pair<int, double>, 2> calLoadedFor_{};
     std::vector<SmoothRecord> traceCorrection_;
+    SpectrumComputer noiseComputer_;
+    bool haveNoise_ = false;
+    int noisePeriods_ = 0;
 };
 
 }  // namespace fim

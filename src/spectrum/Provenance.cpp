@@ -5,6 +5,8 @@
 #include <ctime>
 #include <fstream>
 
+#include "core/ClockDrift.h"
+
 namespace fim {
 
 namespace {
@@ -52,7 +54,7 @@ std::vector<std::pair<std::string, std::string>> Provenance::Fields() const {
     add("Calibration", Named(calibrationFile, calibrationHash));
     add("Microphone", Named(micFile, micHash));
     add("Speed of sound", Number(soundSpeed, 1) + " m/s");
-    add("Clock drift", drift);
+    if (driftMeasured) add("Clock drift", DriftStateText(driftPpm, driftCorrected));
     return f;
 }
 

@@ -28,7 +28,11 @@ struct Provenance {
     std::string micFile;
     std::string micHash;
     double soundSpeed = 0.0;  // m/s
-    std::string drift;        // measured clock drift, e.g. "1.2 ppm"; empty when not measured
+    // The clock drift the measurement found (not known of a loaded file), and whether its
+    // recordings were resampled for it.
+    bool driftMeasured = false;
+    double driftPpm = 0.0;
+    bool driftCorrected = false;
 
     // The fields as (key, value) pairs in a fixed order; empty values are left out.
     std::vector<std::pair<std::string, std::string>> Fields() const;

@@ -47,6 +47,11 @@ struct SpectrumInput {
     const SmoothRecord* smoothCalibration = nullptr;
     // Smoothing width S = 2·v + 1 (0 counts as 1).
     int smoothingWidth = 1;
+    // The averaged response's noise beside `impulse` (same indexing and count), from the spread
+    // between the run's `noisePeriods` periods; null when there is none (a single period, a
+    // loaded file). The frequency window transforms it as it transforms the response.
+    const double* noise = nullptr;
+    int noisePeriods = 0;
 };
 
 class SpectrumComputer {

@@ -1,5 +1,6 @@
 #include "traces/SeatSet.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -140,6 +141,43 @@ std::string SeatSet::Save(const std::string& folder, const std::string& name) co
     const std::string text = (dir / (name + ".txt")).string();
     if (!WriteFileAtomically(text, Summary(name), &error)) return text + ": " + error;
     return {};
+}
+
+BandCurve SeatSetCurve(const SeatSet& set, const SeatStatistics& stats, const std::string& name,
+                       double reference, double lower, double upper, double gain, uint32_t colour,
+                       uint32_t flaggedColour, int penWidth) {
+    BandCurve band;
+    band.colour = colour;
+    band.penWidth = penWidth;
+    if (set.size() == 0 || !(reference > 0.0) || !std::isfinite(reference)) return band;
+    const double from = std::max(lower, set.seats().front().lowestFrequency);
+    const double offset = gain - Db(reference);
+    const SeatSpectrum* flagged =
+        stats.farthest >= 0 ? &set.seats()[static_cast<std::size_t>(stats.farthest)] : nullptr;
+    band.flagged.colour = flaggedColour;
+    band.flagged.penWidth = 1;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(kSmoothRecords); ++i) {
+        const double f = stats.mean[i].Frequency;
+        if (f < from || f > upper || std::isnan(stats.meanDb[i])) continue;
+        const double mean = stats.meanDb[i] + offset;
+        band.mean.push_back({f, mean});
+        band.lower.push_back({f, mean - stats.spreadDb[i]});
+        band.upper.push_back({f, mean + stats.spreadDb[i]});
+        if (flagged != nullptr) {
+            const double m = flagged->records[i].Magnitude;
+            if (m > 0.0 && std::isfinite(m)) band.flagged.points.push_back({f, Db(m) + offset});
+        }
+    }
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s: mean \u00b1 spread of %zu seat%s", name.c_str(), set.size(),
+                  set.size() == 1 ? "" : "s");
+    band.legend.emplace_back(buf);
+    if (stats.farthest >= 0) {
+        std::snprintf(buf, sizeof buf, "farthest: seat %d, %.2f dB", stats.farthest + 1,
+                      stats.distanceDb[static_cast<std::size_t>(stats.farthest)]);
+        band.legend.emplace_back(buf);
+    }
+    return band;
 }
 
 }  // namespace fim

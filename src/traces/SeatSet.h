@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/SpectrumTypes.h"
+#include "spectrum/FrequencyDisplay.h"
 
 namespace fim {
 
@@ -52,5 +53,14 @@ class SeatSet {
   private:
     std::vector<SeatSpectrum> seats_;
 };
+
+// The set's mean with its ± spread band and its farthest seat as curves for the frequency plot:
+// levels 20·log10(magnitude / reference) + gain dB over `lower` … `upper` Hz (and not below the
+// first seat's lowest valid frequency), named in the legend ("Stalls: mean ± spread of 4
+// seats", "farthest: seat 3, 2.41 dB"). Records where no seat has a level are left out. An
+// empty set, or a reference that is not positive and finite, gives no points.
+BandCurve SeatSetCurve(const SeatSet& set, const SeatStatistics& stats, const std::string& name,
+                       double reference, double lower, double upper, double gain, uint32_t colour,
+                       uint32_t flaggedColour, int penWidth);
 
 }  // namespace fim

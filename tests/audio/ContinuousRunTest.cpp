@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "audio/RunController.h"
@@ -358,19 +360,24 @@ class ContinuousRoom : public ContinuousRun, public ::testing::WithParamInterfac
         s.ImpulseValid = false;
         s.ContinuousAveraging = continuous;
         Use(room, kVirtualRoomName);
+        controller->DriftCorrection = correctDrift;
         controller->NORMALClick();
         PumpRoom();
         EXPECT_FALSE(s.RunActive);
         EXPECT_TRUE(s.ImpulseValid);
         EXPECT_TRUE(prompter.shown.empty());
-        if (continuous) {
+        if (continuous && !periodsDropped) {
             EXPECT_EQ(controller->Feeder().PeriodsTaken(), s.AveragesTarget + 1);
         }
         std::vector<double> r = Response();
+        drift = controller->Drift().Ppm();
         controller->MIR1Click();
         controller.reset();
         return r;
     }
+    bool correctDrift = false;
+    bool periodsDropped = false;  // peak synchronisation may drop periods
+    std::optional<double> drift;  // of the last run
 };
 
 TEST_P(ContinuousRoom, SameResponseAsTwoPeriodRuns) {
@@ -404,6 +411,44 @@ TEST_P(ContinuousRoom, SameResponseAsTwoPeriodRuns) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AtcOffOn, ContinuousRoom, ::testing::Values(false, true));
+
+// A room whose input clock runs 50 ppm fast: the drift shows across the stream's periods, and
+// corrected the averaged response keeps its peak. Uncorrected, peak synchronisation drops the
+// periods whose reference peak moved; corrected, every period after the settling one counts.
+TEST_F(ContinuousRoom, DriftIsFollowedAcrossPeriodsAndCorrected) {
+    s.MlsOrder = 16;
+    s.AveragesTarget = 8;
+    RoomParameters p;
+    p.realTime = false;
+    p.noiseDb = -std::numeric_limits<double>::infinity();
+    auto peak = [](const std::vector<double>& r) {
+        double m = 0;
+        for (double v : r) m = std::max(m, std::abs(v));
+        return m;
+    };
+    const double reference = peak(Measure(p, true));
+    ASSERT_TRUE(drift.has_value());
+    EXPECT_NEAR(*drift, 0.0, 1.0);
+    EXPECT_TRUE(s.DriftMeasured);
+    EXPECT_FALSE(s.DriftCorrected);
+
+    p.clockPpm = 50.0;
+    periodsDropped = true;
+    const double drifting = peak(Measure(p, true));
+    periodsDropped = false;
+    ASSERT_TRUE(drift.has_value());
+    EXPECT_NEAR(*drift, 50.0, 1.0);
+    EXPECT_FALSE(s.DriftCorrected);
+    correctDrift = true;
+    const double corrected = peak(Measure(p, true));
+    ASSERT_TRUE(drift.has_value());
+    EXPECT_NEAR(*drift, 50.0, 1.0);
+    EXPECT_TRUE(s.DriftCorrected);
+    std::printf("50 ppm, continuous: %.2f dB lost, %.3f dB with the correction\n",
+                20 * std::log10(reference / drifting), 20 * std::log10(reference / corrected));
+    EXPECT_GT(20 * std::log10(reference / drifting), 1.0);
+    EXPECT_LT(std::abs(20 * std::log10(reference / corrected)), 0.5);
+}
 
 }  // namespace
 }  // namespace fim

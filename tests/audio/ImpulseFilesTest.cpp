@@ -77,7 +77,15 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     state.SampleRate = 48000;
     state.MlsSize = 65536;
     state.PinkMls = true;
+    // What a run before left: its drift and noise estimate are not the loaded response's.
+    state.DriftMeasured = true;
+    state.Noise.Prepare(4095);
+    state.Noise.Add(rlp, rlp, 1, 4095);
+    state.Noise.Finish(12);
+    ASSERT_TRUE(state.Noise.Ready());
     ASSERT_TRUE(files.LoadImpulse(path, ImpulseFiles::kTimeFile));
+    EXPECT_FALSE(state.Noise.Ready());
+    EXPECT_FALSE(state.DriftMeasured);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(state.MlsSize, 4096);
     EXPECT_EQ(state.SampleRate, 44100);
@@ -240,14 +248,15 @@ TEST_F(ImpulseFilesTest, RefusedTimeFilesChangeNothingAndMissingFilesSayNothing)
         for (std::size_t i = 0; i < v.size(); ++i) std::memcpy(&b[8 * i], &v[i], 8);
         return b;
     };
-    const Bytes bad[] = {doubles({44100}), Bytes(20, 0), doubles({NAN, 1, 2}), doubles({999.4, 1}),
-                         doubles({70000, 1})};
+    const Bytes bad[] = {doubles({44100}),           Bytes(20, 0),        doubles({NAN, 1, 2}),
+                         doubles({999.4, 1}),        doubles({70000, 1}), doubles({44100, 1, NAN}),
+                         doubles({44100, -INFINITY})};
     for (const auto& b : bad) {
         test::WriteBytes(dir.File("bad.mtf"), b);
         EXPECT_FALSE(files.LoadImpulse(dir.File("bad.mtf"), ImpulseFiles::kTimeFile));
         EXPECT_TRUE(Take() == before);
     }
-    EXPECT_EQ(prompter.shown.size(), 5u);
+    EXPECT_EQ(prompter.shown.size(), 7u);
     prompter.shown.clear();
     EXPECT_FALSE(files.LoadImpulse(dir.File("gone.mtf"), ImpulseFiles::kTimeFile));
     EXPECT_TRUE(prompter.shown.empty());

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,7 +40,10 @@ class RecordingView : public RunView {
     void SetAgainCaption(const std::string& c) override { again = c; }
     void SetAveragingCaption(const std::string& c) override { averaging = c; }
     void SetAveragingCount(int count) override { averagingCount = count; }
-    void RunComplete() override { ++completions; }
+    void RunComplete() override {
+        ++completions;
+        if (onComplete) onComplete();
+    }
 
     std::map<int, std::string> panels;
     std::vector<std::pair<int, std::string>> history;
@@ -48,6 +52,7 @@ class RecordingView : public RunView {
     std::string again, averaging;
     int averagingCount = 0;
     int completions = 0;
+    std::function<void()> onComplete;  // what the window does after a completed run
 };
 
 class TestHost : public RunHost, public MacroHost {

@@ -8,6 +8,7 @@
 
 #include "audio/DeviceNotifier.h"
 #include "audio/VirtualRoom.h"
+#include "base/MemorySettingsTree.h"
 
 namespace fim {
 namespace {
@@ -50,6 +51,27 @@ TEST(RoomParameters, ParsesKeyValueAndRefusesNonsense) {
     EXPECT_DOUBLE_EQ(p.distance, 7.5);  // refused values changed nothing
     p.latencyMs = 30;
     EXPECT_EQ(p.LatencySamples(44100), 1323);
+}
+
+TEST(RoomParameters, SeatsMoveAwayByTheStepEachWithASeedOfItsOwn) {
+    RoomParameters p;
+    EXPECT_FALSE(p.Set("distance=2"));
+    EXPECT_FALSE(p.Set("seed=7"));
+    EXPECT_FALSE(p.Set("seat_step=1.5"));
+    EXPECT_TRUE(p.Set("seat_step=-1"));
+    EXPECT_EQ(p.ForSeat(0).distance, 2.0);
+    EXPECT_EQ(p.ForSeat(0).seed, 7u);
+    EXPECT_DOUBLE_EQ(p.ForSeat(3).distance, 6.5);
+    EXPECT_EQ(p.ForSeat(3).seed, 10u);
+    EXPECT_EQ(p.ForSeat(3).reverbTime, p.reverbTime);
+    p.distance = 90.0;
+    EXPECT_EQ(p.ForSeat(15).distance, 100.0);  // never past the room's range
+    // The step is kept with the other parameters.
+    MemorySettingsTree tree;
+    p.Store(tree);
+    RoomParameters q;
+    q.Load(tree);
+    EXPECT_EQ(q.seatStep, 1.5);
 }
 
 // An impulse played once: the reference input is the output delayed by exactly the latency, the

@@ -123,6 +123,22 @@ TEST(InfoScreens, SystemInfoLines) {
     EXPECT_EQ(t.hidden[0], "QUICKDRAW ON");
     EXPECT_EQ(t.hidden[2], "AUTOMIN OFF");
     EXPECT_EQ(BuildSystemInfo(SystemInfoInput{}).memory[0], "TOTAL: ?");
+    EXPECT_EQ(t.sampling[5], "Clock drift: not measured");
+    EXPECT_TRUE(t.warnings.empty());
+
+    // The measured drift with its correction state; beyond the threshold also a warning.
+    in.driftMeasured = true;
+    in.driftPpm = -12.34;
+    in.driftWarningPpm = 5.0;
+    const SystemInfoTexts drifting = BuildSystemInfo(in);
+    EXPECT_EQ(drifting.sampling[5], "Clock drift: -12.3 ppm, not corrected");
+    ASSERT_EQ(drifting.warnings.size(), 1u);
+    EXPECT_EQ(drifting.warnings[0], "Clock drift -12.3 ppm - check clocks");
+    in.driftPpm = 4.96;
+    in.driftCorrected = true;
+    const SystemInfoTexts small = BuildSystemInfo(in);
+    EXPECT_EQ(small.sampling[5], "Clock drift: 5.0 ppm, corrected");
+    EXPECT_TRUE(small.warnings.empty());
 
     const auto lines = StartupLines("Dec  6 2026", in.memory);
     ASSERT_EQ(lines.size(), 3u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -183,6 +184,38 @@ TEST_F(SpectrumTool, PngPaintsTheFlatResponseOnTheCentreLineWithItsOverlay) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("n.png")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("n.frd")));
     EXPECT_NE(Run("--png \"" + dir.File("n.jpg") + "\""), 0);
+}
+
+// A time file holds no spread between periods: the SNR comes from the response's late tail, and
+// the JSON says so, or says why there is none.
+TEST_F(SpectrumTool, SnrFromTheLateTailOrAReasonWhyNot) {
+    ASSERT_EQ(Run(""), 0) << err;
+    EXPECT_NE(out.find("\"snr_source\": \"none\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"snr_reason\": \"the response's tail is silent\""), std::string::npos);
+    EXPECT_EQ(out.find("snr_octaves"), std::string::npos);
+
+    // A unit impulse over white noise 60 dB below it.
+    std::vector<double> ir(32768);
+    uint32_t r = 3;
+    for (double& v : ir) {
+        r = r * 1664525u + 1013904223u;
+        v = 0.001 * std::sqrt(12.0) * ((r >> 8) / double(1 << 24) - 0.5);
+    }
+    ir[999] = 1.0;
+    ASSERT_TRUE(WriteTimeFile(dir.File("ir.mtf"), 48000, ir.data(), ir.size()));
+    ASSERT_EQ(Run(""), 0) << err;
+    EXPECT_NE(out.find("\"snr_source\": \"late_tail\""), std::string::npos) << out;
+    // From 1 ms before the peak (sample 952); the tail is the last 15908 samples.
+    EXPECT_EQ(Number("snr_start"), 952);
+    EXPECT_EQ(Number("snr_end"), 952 + 15908 - 1);
+    EXPECT_EQ(Number("snr_noise_start"), 32767 - 15908 + 1);
+    EXPECT_EQ(Number("snr_noise_end"), 32767);
+    // The bands' figures are the engine's (tested there); here they are all present.
+    int bands = 0;
+    for (auto at = out.find("\"snr_db\": "); at != std::string::npos;
+         at = out.find("\"snr_db\": ", at + 1))
+        ++bands;
+    EXPECT_EQ(bands, 10);
 }
 
 }  // namespace

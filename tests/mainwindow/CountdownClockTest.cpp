@@ -205,5 +205,35 @@ TEST(ClockTexts, ParseAndFormat) {
     EXPECT_EQ(c.Hint(), "Referenz: 15.03.2023 18:00:00");
 }
 
+TEST_F(ClockTest, IntervalCountsDownAcrossMidnightThenCallsItsEndOnce) {
+    settings.mode = 2;  // count up: its own text returns after the interval
+    now = At(23, 59, 50);
+    settings.reference = now;
+    int ends = 0;
+    clock.StartInterval(20.0, [&] { ++ends; });
+    clock.Tick();
+    EXPECT_EQ(clock.Text(), "00:00:20");
+    now += 15 * kSecond;  // past midnight: the interval counts real time, not the time of day
+    clock.Tick();
+    EXPECT_EQ(clock.Text(), "00:00:05");
+    EXPECT_TRUE(clock.IntervalRunning());
+    now += 5 * kSecond;
+    clock.Tick();
+    EXPECT_EQ(clock.Text(), "00:00:00");
+    EXPECT_EQ(ends, 1);
+    EXPECT_FALSE(clock.IntervalRunning());
+    clock.Tick();
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(clock.Text(), "00:00:20");  // counting up again
+    EXPECT_EQ(settings.mode, 2);
+
+    // A cancelled interval never calls its end.
+    clock.StartInterval(1.0, [&] { ++ends; });
+    clock.CancelInterval();
+    now += 2 * kSecond;
+    clock.Tick();
+    EXPECT_EQ(ends, 1);
+}
+
 }  // namespace
 }  // namespace fim

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -159,6 +160,89 @@ TEST_F(FrequencyWindowModelTest,
     const FrequencyViewSettings back = model->Settings();
     EXPECT_EQ(back.overlayFile, overlay);
     EXPECT_FALSE(back.overlayShown);
+}
+
+// Noise that is the response scaled by a factor must read that factor below the curve in every
+// record: the floor takes the curve's window, FFT size, mode, smoothing and calibration. The
+// greying rule marks records less than 10 dB above the floor, or below it.
+TEST_F(FrequencyWindowModelTest, NoiseFloorTakesTheCurvesTransformAndMarksRecordsNearIt) {
+    ASSERT_TRUE(Show(AnalysisMode::Fft));
+    Calibrate("room.cal");
+    smoothing = 5;
+    std::vector<double> noise(ir.size());
+    for (const AnalysisMode mode : {AnalysisMode::Fft, AnalysisMode::Smooth}) {
+        const std::vector<std::pair<double, int>> cases = {
+            {0.1, 0}, {std::pow(10.0, -10.1 / 20), 0}, {std::pow(10.0, -9.9 / 20), 1}, {2.0, 1}};
+        for (const auto& [factor, near] : cases) {
+            for (std::size_t i = 0; i < ir.size(); ++i) noise[i] = factor * ir[i];
+            SpectrumInput in = Input();
+            in.noise = noise.data();
+            in.noisePeriods = 8;
+            ASSERT_TRUE(model->ShowSpectrum(in, mode));
+            ASSERT_TRUE(model->HasNoiseFloor());
+            EXPECT_EQ(model->NoisePeriods(), 8);
+            const SpectrumComputer& c = model->computer;
+            const SpectrumComputer& f = model->NoiseComputer();
+            std::vector<uint8_t> marks;
+            std::vector<std::pair<double, double>> pairs;  // curve, floor
+            if (mode == AnalysisMode::Fft) {
+                ASSERT_TRUE(model->store.CalibrationInUse(mode));
+                marks = NearNoiseRecords(c.DisplaySpectrum(), f.DisplaySpectrum(), kNearNoiseDb);
+                for (int k = c.FirstBin() - 1; k <= c.BinCount(); ++k)
+                    pairs.emplace_back(c.DisplaySpectrum()[k].Magnitude,
+                                       f.DisplaySpectrum()[k].Magnitude);
+            } else {
+                marks = NearNoiseRecords(c.SmoothDisplay(), f.SmoothDisplay(), kNearNoiseDb);
+                for (int k = 0; k < c.SmoothRangeEnd(); ++k)
+                    pairs.emplace_back(c.SmoothDisplay()[k].Magnitude,
+                                       f.SmoothDisplay()[k].Magnitude);
+            }
+            const int first = mode == AnalysisMode::Fft ? c.FirstBin() - 1 : 0;
+            for (std::size_t k = 0; k < pairs.size(); ++k) {
+                ASSERT_GT(pairs[k].first, 0.0);
+                ASSERT_NEAR(pairs[k].second / pairs[k].first, factor, factor * 1e-9) << k;
+                ASSERT_EQ(marks[first + k], near) << factor << " record " << first + k;
+            }
+        }
+    }
+    // A floor of no level marks nothing.
+    std::fill(noise.begin(), noise.end(), 0.0);
+    SpectrumInput in = Input();
+    in.noise = noise.data();
+    in.noisePeriods = 2;
+    ASSERT_TRUE(model->ShowSpectrum(in, AnalysisMode::Fft));
+    const auto marks = NearNoiseRecords(model->computer.DisplaySpectrum(),
+                                        model->NoiseComputer().DisplaySpectrum(), kNearNoiseDb);
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), 1), 0);
+
+    // One period or a loaded file: no floor, and none left over from the run before.
+    in.noisePeriods = 1;
+    ASSERT_TRUE(model->ShowSpectrum(in, AnalysisMode::Fft));
+    EXPECT_FALSE(model->HasNoiseFloor());
+    in.noisePeriods = 2;
+    ASSERT_TRUE(model->ShowSpectrum(in, AnalysisMode::Fft));
+    ASSERT_TRUE(Show(AnalysisMode::Fft));
+    EXPECT_FALSE(model->HasNoiseFloor());
+    EXPECT_EQ(model->NoisePeriods(), 0);
+}
+
+TEST_F(FrequencyWindowModelTest, NoiseFloorChoicesAreOffByDefaultAndSurviveARestart) {
+    model->StartUp(ReadFrequencyViewSettings(tree), {}, {});
+    EXPECT_FALSE(model->view.noiseFloorShown);
+    EXPECT_FALSE(model->view.greyNearNoise);
+    model->view.noiseFloorShown = true;
+    WriteFrequencyViewSettings(tree, model->Settings());
+    Reopen();
+    model->StartUp(ReadFrequencyViewSettings(tree), {}, {});
+    EXPECT_TRUE(model->view.noiseFloorShown);
+    EXPECT_FALSE(model->view.greyNearNoise);
+    model->view.noiseFloorShown = false;
+    model->view.greyNearNoise = true;
+    WriteFrequencyViewSettings(tree, model->Settings());
+    Reopen();
+    model->StartUp(ReadFrequencyViewSettings(tree), {}, {});
+    EXPECT_FALSE(model->view.noiseFloorShown);
+    EXPECT_TRUE(model->view.greyNearNoise);
 }
 
 }  // namespace

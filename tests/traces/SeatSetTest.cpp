@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -124,6 +125,43 @@ TEST_F(SeatSetTest, LimitsAndRecordsWithoutLevel) {
     EXPECT_FALSE(set.Add(a));
     EXPECT_EQ(SeatSet().Compute().farthest, -1);
     EXPECT_NE(SeatSet().Save(dir.string(), "x"), "");
+}
+
+TEST(SeatSetCurve, MeanAndBandAreLevelsAgainstTheReferenceAndTheFarthestSeatIsDrawn) {
+    SeatSet set;
+    for (const double d : {2.0, 2.5, 12.0}) ASSERT_TRUE(set.Add(Seat(d, 3)));
+    const SeatStatistics stats = set.Compute();
+    ASSERT_EQ(stats.farthest, 2);
+    const double reference = 0.01;  // −40 dB: every level rises by 40 dB, then the gain
+    const BandCurve band =
+        SeatSetCurve(set, stats, "Stalls", reference, 100.0, 10000.0, 3.0, 1, 2, 2);
+    ASSERT_FALSE(band.mean.empty());
+    ASSERT_EQ(band.mean.size(), band.lower.size());
+    ASSERT_FALSE(band.flagged.points.empty());
+    EXPECT_GE(band.mean.front().frequency, 100.0);
+    EXPECT_LE(band.mean.back().frequency, 10000.0);
+    auto record = [&](double f) {
+        std::size_t i = 0;
+        while (stats.mean[i].Frequency != f) ++i;
+        return i;
+    };
+    for (std::size_t j = 0; j < band.mean.size(); ++j) {
+        const std::size_t i = record(band.mean[j].frequency);
+        EXPECT_NEAR(band.mean[j].db, stats.meanDb[i] + 43.0, 1e-9);
+        EXPECT_NEAR(band.upper[j].db - band.mean[j].db, stats.spreadDb[i], 1e-9);
+        EXPECT_NEAR(band.mean[j].db - band.lower[j].db, stats.spreadDb[i], 1e-9);
+    }
+    // The farthest seat where it has a level.
+    for (const CurvePoint& p : band.flagged.points) {
+        const double m = set.seats()[2].records[record(p.frequency)].Magnitude;
+        EXPECT_NEAR(p.db, 20.0 * std::log10(m) + 43.0, 1e-9);
+    }
+    char farthest[64];
+    std::snprintf(farthest, sizeof farthest, "farthest: seat 3, %.2f dB", stats.distanceDb[2]);
+    EXPECT_EQ(band.legend,
+              (std::vector<std::string>{"Stalls: mean \u00b1 spread of 3 seats", farthest}));
+    // No reference, no curve.
+    EXPECT_TRUE(SeatSetCurve(set, stats, "x", 0.0, 20, 20000, 0, 1, 2, 2).mean.empty());
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ class ClockPanel : public QObject {
     void Click();
 
     CountdownClock& clock() { return clock_; }
+    // The player of the alarm sound (the seat set's cues use it too).
+    SoundFilePlayer* player() const { return player_.get(); }
     TSettime* dialog() const { return dialog_; }
 
   protected:

@@ -211,6 +211,11 @@ void TForm1::buildMenus() {
     rta->setVisible(false);
     QAction* finder = addItem(runMenu_, "FEEDBACKFINDER1", M(254));
     connect(finder, &QAction::triggered, this, &TForm1::DOFBF);
+    QAction* seatSet = addItem(runMenu_, "SEATSET1", QStringLiteral("SEAT SET..."));
+    connect(seatSet, &QAction::triggered, this, [this] { SEATSET1Click(); });
+    QAction* stopSeats = addItem(runMenu_, "STOPSEATSET1", QStringLiteral("STOP SEAT SET"));
+    stopSeats->setEnabled(false);
+    connect(stopSeats, &QAction::triggered, this, &TForm1::STOPSEATSET1Click);
     // SPEAKER IN ROOM, DIRECT ELECTRIC, USER 1 … USER 4 on F5 … F10, then USER 5 … USER 10;
     // their captions are the macros' names (refreshMacroCaptions).
     for (int i = 0; i < kUserMacroCount; ++i) {
@@ -322,6 +327,11 @@ void TForm1::buildStatusBar() {
     driftPanel_->setObjectName(QStringLiteral("DriftPanel"));
     driftPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusBar()->addWidget(driftPanel_);
+    seatPanel_ = new QLabel(this);
+    seatPanel_->setObjectName(QStringLiteral("SeatPanel"));
+    seatPanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    seatPanel_->hide();  // shown by the first seat set
+    statusBar()->addWidget(seatPanel_);
     statusBar()->installEventFilter(this);
 }
 

@@ -176,6 +176,8 @@ void TForm1::RepaintImpulse() { view_->refresh(); }
 
 void TForm1::RunComplete() {
     afterResponseChanged();
+    // The frequency window shows the run's spectrum by now: a seat set takes it.
+    seatRun_->SeatMeasured();
     emit measurementFinished();
 }
 

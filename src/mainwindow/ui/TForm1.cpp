@@ -128,12 +128,14 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     controller_ = std::make_unique<RunController>(meas_, *devices_, *settings_, *prompter_, *this,
                                                   *this, wakeup_.get());
     macroReplay_ = std::make_unique<MacroReplay>(*controller_, meas_, *prompter_, *this, *this);
+    seatRun_ = std::make_unique<SeatRun>(*macroReplay_, *controller_, meas_, *prompter_, *this);
     files_ = std::make_unique<ImpulseFiles>(meas_, *prompter_);
     createFeatures();
 
     // 5.–8. Stored settings.
     loadSettings();
     macroReplay_->SetMacros(&program_.Macros);
+    seatRun_->SetMacros(&program_.Macros);
     refreshMacroCaptions();
     view_->model().SetMouseMode(MouseMode::Marker1);
 
@@ -154,8 +156,10 @@ TForm1::TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm
     // 11. The measurement engine with the loaded settings (devices stay closed until a run).
     watchdog_ = new QTimer(this);
     watchdog_->setInterval(500);
-    connect(watchdog_, &QTimer::timeout, this,
-            [this] { controller_->CheckStalled(std::chrono::steady_clock::now()); });
+    connect(watchdog_, &QTimer::timeout, this, [this] {
+        controller_->CheckStalled(std::chrono::steady_clock::now());
+        seatRun_->CheckRun();
+    });
     watchdog_->start();
     showRecentFiles();
     showReadouts();
@@ -332,6 +336,11 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
         in.fftSize = meas_.FftSize;
         in.sampleRate = meas_.SampleRate;
         in.pinkMls = meas_.PinkMls;
+        // The run's noise, when the response in the buffer is the run's averaged one.
+        if (const auto noise = meas_.Noise.Estimate(); noise.size() >= in.impulseCount) {
+            in.noise = noise.data();
+            in.noisePeriods = meas_.Noise.EstimatePeriods();
+        }
         return true;
     };
     hooks.peakIndex = [this] { return static_cast<int64_t>(meas_.ImpulsePeakIndex); };
@@ -356,6 +365,8 @@ TFFTDISPLAY& TForm1::ensureFrequencyWindow() {
     hooks.info = [this] { showFftInfo(); };
     hooks.features = [this] { FEATURES1Click(); };
     hooks.finder = [this] { DOFBF(); };
+    hooks.seatSet = [this] { SEATSET1Click(); };
+    hooks.stopSeatSet = [this] { STOPSEATSET1Click(); };
     fftWindow_ = std::make_unique<TFFTDISPLAY>(*settings_, *prompter_, program_, std::move(hooks));
     countdown_->SetSecondLabel(fftWindow_->clockLabel());
     return *fftWindow_;
@@ -422,6 +433,10 @@ void TForm1::INFO1Click() {
                 in.soundSpeed = meas_.SoundSpeed;
                 in.inputDevice = settings_->ReadString("INCARD").value_or("");
                 in.outputDevice = settings_->ReadString("OUTCARD").value_or("");
+                in.driftMeasured = meas_.DriftMeasured;
+                in.driftPpm = meas_.DriftPpm;
+                in.driftCorrected = meas_.DriftCorrected;
+                in.driftWarningPpm = program_.DriftWarningPpm;
                 in.memory = ReadMemoryStatus();
                 in.quickDraw = view_->model().quickDraw;
                 in.quickDelay = view_->model().quickDelay;
@@ -556,6 +571,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (finder_ && finder_->isVisible()) finder_->close();
     // The frequency window writes its values (and its recent lists) before the main window's.
     if (fftWindow_ && fftWindow_->isVisible()) fftWindow_->close();
+    seatRun_->Stop();
+    restoreSeatRoom();
     saveSettings();
     if (meas_.RunActive) controller_->StopRun();
     controller_->MIR1Click();  // releases both devices; errors here never stop the close

@@ -22,6 +22,7 @@
 #include "base/SettingsTree.h"
 #include "core/Recovery.h"
 #include "macros/MacroReplay.h"
+#include "macros/SeatRun.h"
 #include "macros/ui/TMakroinfo.h"
 #include "settings/ProgramSettings.h"
 
@@ -76,7 +77,11 @@ struct TForm1Options {
 // The level indicator's glyph as an icon.
 QIcon LevelGlyphIcon(LevelGlyph glyph);
 
-class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroHost {
+class TForm1 : public QMainWindow,
+               public RunView,
+               public RunHost,
+               public MacroHost,
+               public SeatRunHost {
     Q_OBJECT
   public:
     TForm1(MeasurementState& meas, std::unique_ptr<Prompter> prompter, TForm1Options options,
@@ -175,6 +180,26 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     void ApplyAnalysisChoice(const AnalysisChoice& choice) override;
     void ClampWindow(int fftSize, int period) override;
 
+    // --- seat sets (MainWindowSeats.cpp) ---
+    // SEAT SET (RUN menu and the frequency window's GRAPH menu): the "Seat Set" dialog chooses
+    // macro, seats and the time to move, then a save dialog the set's folder, and seat 1 is
+    // measured. A given plan skips the "Seat Set" dialog (and, with a folder, the save dialog).
+    void SEATSET1Click(std::optional<SeatRunPlan> plan = std::nullopt);
+    // STOP SEAT SET: ends the set; the seats measured so far stay saved and make the mean.
+    void STOPSEATSET1Click();
+    SeatRun& seatRun() { return *seatRun_; }
+    QLabel* seatPanel() const { return seatPanel_; }
+    VirtualRoom& room() { return *room_; }
+
+    // --- SeatRunHost ---
+    void PrepareSeat(int seat) override;
+    std::optional<SeatSpectrum> MeasuredSpectrum() override;
+    void StartCountdown(int seconds) override;
+    void CancelCountdown() override;
+    void Cue(SeatCue cue) override;
+    void SeatSetChanged() override;
+    void ShowSeatStatus(const std::string& text) override;
+
     // The "please wait" box shown while the devices and the signal are prepared.
     QLabel* pleaseWaitBox() const { return pleaseWait_; }
 
@@ -220,7 +245,12 @@ class TForm1 : public QMainWindow, public RunView, public RunHost, public MacroH
     std::unique_ptr<DeviceSet> devices_;
     std::unique_ptr<Wakeup> wakeup_;
     std::unique_ptr<RunController> controller_;
-    std::unique_ptr<MacroReplay> macroReplay_;  // after controller_: it leaves first
+    std::unique_ptr<MacroReplay> macroReplay_;    // after controller_: it leaves first
+    std::unique_ptr<SeatRun> seatRun_;            // after macroReplay_: it leaves first
+    SeatRunPlan seatPlan_;                        // the plan the dialog offers next
+    std::optional<RoomParameters> seatRoomBase_;  // the Virtual Room before its seats moved it
+    void restoreSeatRoom();
+    QLabel* seatPanel_ = nullptr;
     std::unique_ptr<ImpulseFiles> files_;
     std::unique_ptr<PeakQuestionDialog> peakQuestion_;
     std::unique_ptr<TFFTDISPLAY> fftWindow_;

@@ -345,6 +345,8 @@ void TFEATURES::buildSoundTab() {
            &r.feedbackDelay, 0.0, 600.0, 1, QStringLiteral(" s"));
     number("RoomFeedbackLength", L("Feedback lasts (0: on)", "Rückkopplung dauert (0: an)"),
            &r.feedbackLength, 0.0, 3600.0, 1, QStringLiteral(" s"));
+    number("RoomSeatStep", L("Seat set: each seat farther by", "Sitzreihe: jeder Platz weiter um"),
+           &r.seatStep, 0.0, 20.0, 2, QStringLiteral(" m"));
     l->addWidget(roomGroup_);
     l->addStretch();
     if (auto* grid = qobject_cast<QGridLayout*>(page->layout())) {

@@ -20,6 +20,13 @@
 
 namespace fim {
 
+namespace {
+// A caption of this window's own entries that the catalog does not hold, in its language.
+QString L(const char* english, const char* german) {
+    return QString::fromUtf8(ActiveLanguage() == Language::German ? german : english);
+}
+}  // namespace
+
 void TFFTDISPLAY::buildMenus() {
     QMenuBar* bar = menuBar();
     auto item = [this](QMenu* menu, const char* name, const QString& caption,
@@ -36,6 +43,20 @@ void TFFTDISPLAY::buildMenus() {
     graph->menuAction()->setObjectName(QStringLiteral("GRAPH1"));
     item(graph, "SAVE1", M(151), K(Qt::CTRL | Qt::Key_S), [this] { SAVE1Click(); });
     item(graph, "SASCII1", M(279), {}, [this] { SASCII1Click(); });
+    QMenu* seats = graph->addMenu(QStringLiteral("SEAT SET"));
+    seats->menuAction()->setObjectName(QStringLiteral("SEATSETMENU1"));
+    item(seats, "SEATSET1", QStringLiteral("MEASURE SEAT SET..."), {}, [this] {
+        if (hooks_.seatSet) hooks_.seatSet();
+    });
+    item(seats, "STOPSEATSET1", QStringLiteral("STOP SEAT SET"), {}, [this] {
+        if (hooks_.stopSeatSet) hooks_.stopSeatSet();
+    });
+    item(seats, "SAVESEATMEAN1", QStringLiteral("SAVE SEAT MEAN..."), {}, [this] {
+        SAVESEATMEAN1Click();
+    })->setEnabled(false);
+    item(seats, "CLEARSEATSET1", QStringLiteral("CLEAR SEAT SET"), {}, [this] {
+        ClearSeatSet();
+    })->setEnabled(false);
     item(graph, "QUICKSAVE11", M(152), K(Qt::Key_F1), [this] { QuickSave(1); });
     item(graph, "QUICKSAVE21", M(153), K(Qt::Key_F2), [this] { QuickSave(2); });
     item(graph, "PRINT1", M(154), K(Qt::CTRL | Qt::Key_P), [this] { PRINT1Click(); });
@@ -99,6 +120,26 @@ void TFFTDISPLAY::buildMenus() {
     flip_ =
         item(show, "FlipCurve1", M(177), K(Qt::CTRL | Qt::Key_I), [this] { FlipCurve1Click(); });
     flip_->setCheckable(true);
+    show->addSeparator();
+    // The run's noise floor under the curve, and the curve greyed where it stands less than
+    // 10 dB above it. Both are preferences: they act when a run brought a noise estimate, and
+    // the plot says so when it did not.
+    noiseFloor_ = item(show, "NOISEFLOOR1", L("NOISE FLOOR", "RAUSCHBODEN"), {}, [this] {
+        model_.view.noiseFloorShown = noiseFloor_->isChecked();
+        settings_.WriteBool("NOISE FLOOR", model_.view.noiseFloorShown);
+        Repaint();
+    });
+    noiseFloor_->setCheckable(true);
+    greyNearNoise_ = item(show, "NOISEGREY1",
+                          L("GREY WHERE < 10 dB ABOVE NOISE",
+                            "GRAU WO < 10 dB \xC3\x9C"
+                            "BER RAUSCHEN"),
+                          {}, [this] {
+                              model_.view.greyNearNoise = greyNearNoise_->isChecked();
+                              settings_.WriteBool("NOISE GREY", model_.view.greyNearNoise);
+                              Repaint();
+                          });
+    greyNearNoise_->setCheckable(true);
 
     QMenu* overlay = bar->addMenu(M(178));
     overlay->menuAction()->setObjectName(QStringLiteral("OVERLAY1"));

@@ -28,6 +28,7 @@
 #include "auxwindows/InfoScreens.h"
 #include "base/AtomicFile.h"
 #include "base/Catalog.h"
+#include "base/MessageIds.h"
 #include "base/Prompter.h"
 #include "base/SettingsTree.h"
 #include "base/ui/PrintAndSave.h"
@@ -37,6 +38,7 @@
 #include "settings/ProgramSettings.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/Provenance.h"
+#include "spectrum/SpectrumFiles.h"
 #include "spectrum/ui/paint/FrequencyPainter.h"
 #include "traces/TraceSet.h"
 #include "traces/ui/TForm7.h"
@@ -60,6 +62,10 @@ ColorTable DefaultPrintoutColours() {
     t.entries[kFreqStatus] = 0x000000;
     return t;
 }
+
+// The seat set's mean (orange) and its farthest seat (magenta), 0x00BBGGRR.
+constexpr uint32_t kSeatMeanColour = 0x0000A5FF;
+constexpr uint32_t kFarthestSeatColour = 0x00FF00FF;
 
 std::string FilterFor(int message, const char* pattern) {
     return Msg(message) + " (" + pattern + ")";
@@ -158,6 +164,8 @@ void TFFTDISPLAY::readSettings() {
         printoutColours_ = DecodeColorTable(s.printoutColors);
     }
     phase_->setChecked(view.phaseShown);
+    noiseFloor_->setChecked(view.noiseFloorShown);
+    greyNearNoise_->setChecked(view.greyNearNoise);
     eqBorders_->setText(M(view.eqStyle ? 167 : 166));
     resize(s.width, s.height);
     move(s.left, s.top);
@@ -269,7 +277,48 @@ void TFFTDISPLAY::rebuildTraces() {
     plot.PenWidth = model_.view.overlayPenWidth;
     const auto curves = traceSet_->Repaint(live, plot);
     traces_.assign(curves.begin(), curves.end());
+    bands_.clear();
+    if (!live.Smooth.empty() && live.LevelReference > 0.0) seatReference_ = live.LevelReference;
+    if (seatSet_.size() > 0) {
+        bands_.push_back(SeatSetCurve(seatSet_, seatStats_, seatName_, seatReference_,
+                                      plot.LowerLimit, plot.UpperLimit, plot.GainOffset,
+                                      kSeatMeanColour, kFarthestSeatColour,
+                                      std::max(2, model_.view.penWidth)));
+    }
     if (traceManager_) traceManager_->SyncFromTraces();
+}
+
+void TFFTDISPLAY::ShowSeatSet(const SeatSet& set, const std::string& name) {
+    seatSet_ = set;
+    seatStats_ = set.Compute();
+    seatName_ = name;
+    if (QAction* a = action(QStringLiteral("SAVESEATMEAN1"))) a->setEnabled(HasSeatSet());
+    if (QAction* a = action(QStringLiteral("CLEARSEATSET1"))) a->setEnabled(HasSeatSet());
+    Repaint();
+}
+
+void TFFTDISPLAY::ClearSeatSet() { ShowSeatSet(SeatSet(), {}); }
+
+void TFFTDISPLAY::SAVESEATMEAN1Click() {
+    if (!HasSeatSet()) return;
+    FileDialogRequest r;
+    r.title = Msg(193);
+    r.filter = FilterFor(195, "*.SMR *.smr");
+    r.defaultExtension = "SMR";
+    r.initialName = seatName_ + " mean.SMR";
+    pause(true);
+    if (const auto path = prompter_.ChooseSaveFile(r)) {
+        const SeatSpectrum& first = seatSet_.seats().front();
+        std::string error;
+        if (WriteSmoothSpectrumFile(*path, first.lowestFrequency, first.sampleRate,
+                                    seatStats_.mean.data(), nullptr, &error)) {
+            model_.store.recentOverlays.Add(*path);
+            updateRecentMenus();
+        } else {
+            prompter_.Inform(Msg(kMsgFileSaveError), *path + ": " + error, PromptIcon::Stop);
+        }
+    }
+    pause(false);
 }
 
 void TFFTDISPLAY::Repaint() {
@@ -285,7 +334,10 @@ void TFFTDISPLAY::PaintTo(QPainter& painter, const QRect& rect, bool printing, b
         PaintInputFor(model_.computer, model_.store, model_.view,
                       printing && !inColour ? printoutColours_ : program_.Colors, micScratch_);
     in.traces = traces_;
+    in.bands = bands_;
     in.paintBackground = !(printing && inColour);
+    AddNoiseFloor(in, model_.HasNoiseFloor() ? &model_.NoiseComputer() : nullptr,
+                  model_.NoisePeriods(), model_.store, model_.view, noiseMicScratch_);
     in.header = header;
     PaintFrequencyPlot(painter, rect, model_.view, in);
 }
@@ -515,6 +567,9 @@ Provenance TFFTDISPLAY::provenance() const {
         p.micHash = FileHash(p.micFile);
     }
     p.soundSpeed = m.SoundSpeed;
+    p.driftMeasured = m.DriftMeasured;
+    p.driftPpm = m.DriftPpm;
+    p.driftCorrected = m.DriftCorrected;
     return p;
 }
 

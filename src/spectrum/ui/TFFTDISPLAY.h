@@ -25,6 +25,7 @@
 #include "spectrum/FrequencyDisplay.h"
 #include "spectrum/FrequencyWindowModel.h"
 #include "spectrum/SpectrumComputer.h"
+#include "traces/SeatSet.h"
 
 class QAction;
 class QLabel;
@@ -60,6 +61,9 @@ struct FrequencyWindowHooks {
     std::function<void()> info;      // FFT information screen, when there is one
     std::function<void()> finder;    // key "F", when there is a feedback finder
     std::function<void()> features;  // key "S", when there is a features dialog
+    // SEAT SET: start a seat set and stop the one being measured (main window).
+    std::function<void()> seatSet;
+    std::function<void()> stopSeatSet;
     // The user's data folder: presets are saved into "templatch" below it (empty: the
     // application data location).
     std::string presetFolder;
@@ -86,6 +90,19 @@ class TFFTDISPLAY : public QMainWindow {
 
     // The clock label of the bottom bar; the main window's countdown clock writes it.
     QLabel* clockLabel() const { return clock_; }
+
+    // --- seat set ---
+    // A seat set's mean with its ± spread band and its farthest seat: a curve of its own,
+    // rebuilt on every repaint until cleared, against the level reference of the SMOOTH
+    // spectrum shown last. An empty set clears it.
+    void ShowSeatSet(const SeatSet& set, const std::string& name);
+    void ClearSeatSet();
+    bool HasSeatSet() const { return seatSet_.size() > 0; }
+    const SeatStatistics& seatStatistics() const { return seatStats_; }
+    // The curves of the last paint (the seat set's mean, band and farthest seat).
+    const std::vector<BandCurve>& bandCurves() const { return bands_; }
+    // SAVE SEAT MEAN: the set's mean as an .SMR file chosen in a save dialog.
+    void SAVESEATMEAN1Click();
 
     // --- parts the trace code, tests and the main window use ---
     std::vector<DrawableCurve>& traceCurves() { return traces_; }
@@ -175,10 +192,15 @@ class TFFTDISPLAY : public QMainWindow {
     FrequencyWindowHooks hooks_;
     FrequencyWindowModel model_;
     std::vector<DrawableCurve> traces_;
+    SeatSet seatSet_;
+    SeatStatistics seatStats_;
+    std::string seatName_;
+    double seatReference_ = 1.0;  // level reference of the last SMOOTH spectrum
+    std::vector<BandCurve> bands_;
     std::unique_ptr<TraceSet> traceSet_;
     TForm7* traceManager_ = nullptr;
     QAction* traceManagerAction_ = nullptr;
-    std::vector<SmoothRecord> micScratch_;
+    std::vector<SmoothRecord> micScratch_, noiseMicScratch_;
     ColorTable printoutColours_;
     bool opened_ = false;
 
@@ -194,6 +216,8 @@ class TFFTDISPLAY : public QMainWindow {
     QAction* showOverlay_ = nullptr;
     QAction* flip_ = nullptr;
     QAction* phase_ = nullptr;
+    QAction* noiseFloor_ = nullptr;
+    QAction* greyNearNoise_ = nullptr;
     QAction* eqBorders_ = nullptr;
     QAction* stopAgain_ = nullptr;
     QAction* mic_ = nullptr;

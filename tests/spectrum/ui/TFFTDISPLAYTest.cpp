@@ -22,6 +22,7 @@
 #include "base/FileTexts.h"
 #include "base/MemorySettingsTree.h"
 #include "base/ScriptedPrompter.h"
+#include "core/MeasurementState.h"
 #include "settings/ProgramSettings.h"
 #include "spectrum/ui/TFFTDISPLAY.h"
 #include "spectrum/ui/paint/FrequencyPainter.h"
@@ -52,6 +53,10 @@ class TFFTDISPLAYTest : public ::testing::Test {
             in.viewEnd = 150 + 2000;
             in.fftSize = fftSize;
             in.sampleRate = rate;
+            if (!noise.empty()) {
+                in.noise = noise.data();
+                in.noisePeriods = 8;
+            }
             return true;
         };
         hooks.peakIndex = [] { return int64_t{201}; };
@@ -69,6 +74,7 @@ class TFFTDISPLAYTest : public ::testing::Test {
 
     test::TempDir dir;
     std::vector<double> ir;
+    std::vector<double> noise;  // the run's noise estimate; empty for none
     int fftSize = 4096;
     double rate = 44100.0;
     MemorySettingsTree tree;
@@ -312,7 +318,12 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
     const std::string frd = dir.File("out.FRD");
     prompter.files.push_back(frd);
+    // The response on display came from a measurement that found and corrected a drift.
+    Meas().DriftMeasured = true;
+    Meas().DriftPpm = 20.04;
+    Meas().DriftCorrected = true;
     w->SASCII1Click();
+    Meas().DriftMeasured = false;
     std::ifstream f(frd);
     std::string line, stamp;
     int lines = 0;
@@ -327,6 +338,7 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     EXPECT_EQ(lines, c.BinCount() - c.FirstBin() + 1);
     EXPECT_NE(stamp.find("* FFT size: 4096"), std::string::npos) << stamp;
     EXPECT_NE(stamp.find("* Mode: FFT"), std::string::npos) << stamp;
+    EXPECT_NE(stamp.find("* Clock drift: 20.0 ppm, corrected"), std::string::npos) << stamp;
 
     // Unstamped, the export is the plain list of points.
     program.StampExports = false;
@@ -375,6 +387,48 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     QByteArray title("\xFE\xFF");  // the document title, as UTF-16 in the info dictionary
     for (char ch : std::string("MIV FFT Printout")) title.append('\0').append(ch);
     EXPECT_TRUE(bytes.contains(title)) << "document title";
+}
+
+// Pixels of exactly `colour`.
+int Count(const QImage& img, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += img.pixel(x, y) == colour;
+    return n;
+}
+
+TEST_F(TFFTDISPLAYTest, NoiseFloorIsShadedUnderTheCurveWhichGreysNearIt) {
+    const QRgb curve = qRgb(255, 255, 0), grey = qRgb(89, 89, 0), band = qRgb(70, 0, 0);
+    QAction* floorItem = w->action("NOISEFLOOR1");
+    QAction* greyItem = w->action("NOISEGREY1");
+    ASSERT_TRUE(floorItem && greyItem);
+    EXPECT_FALSE(floorItem->isChecked());
+    EXPECT_FALSE(greyItem->isChecked());
+    // Without an estimate (a loaded file) both choices draw nothing.
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    const QImage plain = Paint();
+    floorItem->trigger();
+    greyItem->trigger();
+    EXPECT_EQ(tree.ReadBool("NOISE FLOOR"), true);
+    EXPECT_EQ(tree.ReadBool("NOISE GREY"), true);
+    QImage img = Paint();
+    EXPECT_LT(Count(img, band), 50) << "only the status text's edges";
+    EXPECT_EQ(Count(img, curve), Count(plain, curve));
+
+    // Noise 14 dB under the response: the band, the curve in its colour.
+    noise.resize(ir.size());
+    for (std::size_t i = 0; i < ir.size(); ++i) noise[i] = 0.2 * ir[i];
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Fft));
+    img = Paint();
+    EXPECT_GT(Count(img, band), 1000);
+    EXPECT_EQ(Count(img, grey), 0);
+    EXPECT_GT(Count(img, curve), 0);
+    // 6 dB under it: the whole curve greyed.
+    for (std::size_t i = 0; i < ir.size(); ++i) noise[i] = 0.5 * ir[i];
+    ASSERT_TRUE(w->ShowSpectrum(AnalysisMode::Smooth));
+    img = Paint();
+    EXPECT_EQ(Count(img, curve), 0);
+    EXPECT_GT(Count(img, grey), 0);
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
+#include <QPolygon>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace fim {
@@ -42,7 +44,47 @@ void WidePolyline(QPainter& p, uint32_t ref, int width, const std::vector<PlotPo
     for (int dy = first; dy < first + width; ++dy) Polyline(p, pts, buf, dy);
 }
 
+// A colour `share` of the way from `from` to `to` (0x00BBGGRR).
+uint32_t Blend(uint32_t from, uint32_t to, double share) {
+    uint32_t out = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const double a = (from >> shift) & 0xFF, b = (to >> shift) & 0xFF;
+        out |= static_cast<uint32_t>(std::lround(a + (b - a) * share)) << shift;
+    }
+    return out;
+}
+
 }  // namespace
+
+void AddNoiseFloor(FrequencyPaintInput& in, const SpectrumComputer* noise, int periods,
+                   const CalibrationStore& store, const FrequencyDisplay& view,
+                   std::vector<SmoothRecord>& micScratch) {
+    in.floorShown = view.noiseFloorShown;
+    const bool usable =
+        in.valid && noise != nullptr && noise->DataValid() && noise->Mode() == view.mode;
+    if (!usable) {
+        // Asked for but not there (one period, a loaded file): said, nothing drawn.
+        if (view.noiseFloorShown || view.greyNearNoise) in.floorText = "NOISE FLOOR: no estimate";
+        return;
+    }
+    if (view.noiseFloorShown) in.floorText = "NOISE FLOOR (" + std::to_string(periods) + " avg)";
+    if (noise->Mode() == AnalysisMode::Fft) {
+        in.floorBins = noise->DisplaySpectrum();
+        if (view.greyNearNoise)
+            in.nearNoise = NearNoiseRecords(in.bins, in.floorBins, kNearNoiseDb);
+        return;
+    }
+    if (store.MicCorrectionApplies(noise->SampleRate()) &&
+        noise->SmoothDisplay().size() == static_cast<std::size_t>(kSmoothRecords)) {
+        micScratch = noise->SmoothDisplay();
+        ApplyMicCorrection(store.Mic(), micScratch.data());
+        in.floorRecords = micScratch;
+    } else {
+        in.floorRecords = noise->SmoothDisplay();
+    }
+    if (view.greyNearNoise)
+        in.nearNoise = NearNoiseRecords(in.records, in.floorRecords, kNearNoiseDb);
+}
 
 FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
                                   const FrequencyDisplay& view, const ColorTable& colours,
@@ -168,10 +210,40 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
     std::vector<PlotPoint> pts;
     std::vector<QPoint> buf;
 
+    // Bands first, under every line: the region between each band's upper and lower curve.
+    for (const BandCurve& b : in.bands) {
+        if (b.upper.empty() || b.upper.size() != b.lower.size()) continue;
+        QPolygon area;
+        const auto add = [&](const CurvePoint& cp) {
+            if (!std::isfinite(cp.db)) return;
+            // Far outside the plot a level would overflow the pixel type.
+            area << QPoint(map.X(std::clamp(cp.frequency, map.Fmin(), map.Fmax())),
+                           std::clamp(map.Y(cp.db), -4 * H, 5 * H));
+        };
+        for (const CurvePoint& cp : b.upper) add(cp);
+        for (auto it = b.lower.rbegin(); it != b.lower.rend(); ++it) add(*it);
+        QColor fill = ToQColor(b.colour);
+        fill.setAlpha(70);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawPolygon(area);
+        p.setBrush(Qt::NoBrush);
+    }
+
     // Stored traces under the live curve.
     for (const DrawableCurve& t : in.traces) {
         CurvePoints(map, t.points, pts);
         WidePolyline(p, t.colour, t.penWidth, pts, buf);
+    }
+
+    for (const BandCurve& b : in.bands) {
+        if (!b.flagged.points.empty()) {
+            CurvePoints(map, b.flagged.points, pts);
+            p.setPen(Pen(b.flagged.colour, Qt::DashLine));
+            Polyline(p, pts, buf);
+        }
+        CurvePoints(map, b.mean, pts);
+        WidePolyline(p, b.colour, b.penWidth, pts, buf);
     }
 
     if (in.overlayShown) {
@@ -187,12 +259,62 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
                 SmoothPhasePoints(map, in.records, v.smoothEnd, pts);
             WidePolyline(p, c.entries[kFreqPhase], 1, pts, buf);
         }
-        if (v.mode == AnalysisMode::Fft)
+        const bool fft = v.mode == AnalysisMode::Fft;
+        const bool floor =
+            in.floorShown && (fft ? !in.floorBins.empty() : !in.floorRecords.empty());
+        if (floor) {
+            // The floor as a shaded band from its line down to the bottom edge, with the line.
+            if (fft)
+                FftCurvePoints(map, in.floorBins, v.firstBin, v.binWidth, in.fftSize,
+                               in.levelReference, v.gain, false, pts);
+            else
+                SmoothCurvePoints(map, in.floorRecords, v.smoothEnd, in.levelReference, v.gain,
+                                  false, pts);
+            if (!pts.empty()) {
+                QPolygon band;
+                band.reserve(static_cast<int>(pts.size()) + 2);
+                for (const PlotPoint& pt : pts) band << QPoint(pt.x, pt.y);
+                band << QPoint(pts.back().x, H) << QPoint(pts.front().x, H);
+                QColor fill = ToQColor(c.entries[kFreqText]);
+                fill.setAlpha(70);
+                p.setPen(Qt::NoPen);
+                p.setBrush(fill);
+                p.drawPolygon(band);
+                p.setBrush(Qt::NoBrush);
+                WidePolyline(p, c.entries[kFreqText], 1, pts, buf);
+            }
+        }
+        std::vector<int> records;
+        if (fft)
             FftCurvePoints(map, in.bins, v.firstBin, v.binWidth, in.fftSize, in.levelReference,
-                           v.gain, false, pts);
+                           v.gain, false, pts, &records);
         else
-            SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false, pts);
-        WidePolyline(p, c.entries[kFreqCurve], v.penWidth, pts, buf);
+            SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false, pts,
+                              &records);
+        if (in.nearNoise.empty()) {
+            WidePolyline(p, c.entries[kFreqCurve], v.penWidth, pts, buf);
+        } else {
+            // Runs of points on the same side of the 10 dB line, each drawn in its colour; a run
+            // starts at the last point of the one before, so the curve stays joined.
+            const uint32_t grey =
+                Blend(c.entries[kFreqCurve],
+                      in.paintBackground ? c.entries[kFreqBackground] : 0xFFFFFFu, 0.65);
+            auto nearAt = [&](std::size_t i) {
+                const auto r = static_cast<std::size_t>(records[i]);
+                return r < in.nearNoise.size() && in.nearNoise[r] != 0;
+            };
+            std::vector<PlotPoint> run;
+            std::size_t i = 0;
+            while (i < pts.size()) {
+                const bool near = nearAt(i);
+                run.assign(1, pts[i > 0 ? i - 1 : 0]);
+                if (i == 0) run.clear();
+                std::size_t j = i;
+                while (j < pts.size() && nearAt(j) == near) run.push_back(pts[j++]);
+                WidePolyline(p, near ? grey : c.entries[kFreqCurve], v.penWidth, run, buf);
+                i = j;
+            }
+        }
     }
 
     // Texts: marker read-out top left, overlay and calibration top right.
@@ -206,13 +328,22 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         p.drawText(40, fm.ascent() + 4, QString::fromUtf8(marker.c_str()));
     }
     int textY = fm.ascent() + 4;
-    for (const std::string* s : {&in.overlayText, &in.calibrationText}) {
+    for (const std::string* s : {&in.overlayText, &in.calibrationText, &in.floorText}) {
         if (s->empty()) continue;
         const QString t = QString::fromStdString(*s);
         p.setPen(s == &in.overlayText ? ToQColor(in.overlay.colour)
+                 : s == &in.floorText ? ToQColor(c.entries[kFreqText])
                                       : ToQColor(c.entries[kFreqStatus]));
         p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
         textY += fm.height();
+    }
+    for (const BandCurve& b : in.bands) {
+        for (std::size_t i = 0; i < b.legend.size(); ++i) {
+            const QString t = QString::fromUtf8(b.legend[i].c_str());
+            p.setPen(ToQColor(i == 0 ? b.colour : b.flagged.colour));
+            p.drawText(W - fm.horizontalAdvance(t) - 6, textY, t);
+            textY += fm.height();
+        }
     }
 
     if (v.zooming && v.zoomEnd != v.zoomStart) {

@@ -54,6 +54,18 @@ struct FrequencyPaintInput {
     std::string calibrationText;  // "CAL: name", empty when none
 
     std::vector<DrawableCurve> traces;
+    // Mean curves with their bands (a seat set), drawn on every paint like the traces.
+    std::vector<BandCurve> bands;
+
+    // The run's noise floor: the noise's display spectrum (FFT bins or SMOOTH records, as the
+    // curve's), levelled against the curve's reference and drawn as a shaded band under it when
+    // `floorShown`; `nearNoise` (one flag per record, empty for none) greys the curve where it
+    // stands less than kNearNoiseDb above the floor. `floorText` names the floor in the plot.
+    bool floorShown = false;
+    std::span<const SpectrumRecord> floorBins;
+    std::span<const SmoothRecord> floorRecords;
+    std::vector<uint8_t> nearNoise;
+    std::string floorText;
 
     ColorTable colours = ColorTable::Default();
     bool paintBackground = true;  // false on a colour printout
@@ -66,6 +78,13 @@ struct FrequencyPaintInput {
 FrequencyPaintInput PaintInputFor(const SpectrumComputer& computer, const CalibrationStore& store,
                                   const FrequencyDisplay& view, const ColorTable& colours,
                                   std::vector<SmoothRecord>& micScratch);
+
+// Adds the noise floor to `in` as the view asks for it: `noise` is the spectrum of the run's noise
+// computed with the curve's input (null when there is no estimate), `periods` the periods it
+// comes from. SMOOTH floors get the microphone correction the curve got (into `micScratch`).
+void AddNoiseFloor(FrequencyPaintInput& in, const SpectrumComputer* noise, int periods,
+                   const CalibrationStore& store, const FrequencyDisplay& view,
+                   std::vector<SmoothRecord>& micScratch);
 
 // Paints the plot into `rect`. `view` provides range, grids, marker and zoom band.
 void PaintFrequencyPlot(QPainter& painter, const QRect& rect, const FrequencyDisplay& view,

@@ -102,5 +102,34 @@ TEST(FrequencyPainterTest, ColourPrintoutLeavesTheBackgroundAndCarriesTheHeader)
     EXPECT_EQ(CountColour(strip, qRgb(0x40, 0x40, 0x40)), 0) << "no grid in the header strip";
 }
 
+TEST(FrequencyPainterTest, BandIsFilledBetweenItsEdgesAroundTheMeanAndTheFlaggedCurveDrawn) {
+    Plot plot;
+    plot.in.valid = false;  // the band alone
+    BandCurve band;
+    band.colour = 0x0000FF;  // red
+    band.penWidth = 1;
+    band.flagged = {0x00FF00, 1, {{100.0, -15.0}, {10000.0, -15.0}}};
+    for (const double f : {100.0, 1000.0, 10000.0}) {
+        band.mean.push_back({f, 5.0});
+        band.lower.push_back({f, 0.0});
+        band.upper.push_back({f, 10.0});
+    }
+    band.legend = {"Stalls: mean \u00b1 spread of 4 seats"};
+    plot.in.bands.push_back(band);
+
+    const QImage img = plot.Paint();
+    const FrequencyMapper map = plot.view.Mapper(800, 400);
+    const int x = map.X(300.0) + 3;
+    EXPECT_EQ(img.pixel(x, map.Y(5.0)), qRgb(255, 0, 0)) << "the mean";
+    const QRgb inside = img.pixel(x, map.Y(2.5));
+    EXPECT_GT(qRed(inside), 0) << "the band is a red tint over the background";
+    EXPECT_EQ(qGreen(inside), 0);
+    EXPECT_EQ(img.pixel(x, map.Y(12.0)), qRgb(0, 0, 0)) << "nothing above the band";
+    EXPECT_EQ(img.pixel(x, map.Y(-2.0)), qRgb(0, 0, 0)) << "nothing below it";
+    EXPECT_GT(CountColour(img, qRgb(0, 255, 0)), 50) << "the flagged seat";
+    // Painting changes nothing: the same input paints the same picture again.
+    EXPECT_EQ(plot.Paint(), img);
+}
+
 }  // namespace
 }  // namespace fim
