@@ -257,6 +257,8 @@ RoomSimulator::RoomSimulator(const RoomParameters& p, uint32_t rate, double cloc
     x_.assign(kChunk, 0.0);
     y_.assign(kChunk, 0.0);
     if (p.clockPpm != 0.0) {
+        // The kernel table is built here, not on the audio thread's first read.
+        FractionalReader::Prepare();
         clockStep_ = p.clockPpm * 1e-6;
         // A fresh pair of clocks starts at the end of the range it drifts away from.
         const double start = clockStep_ > 0 ? kMinClockDelay : kMinClockDelay + kClockSlip;

@@ -50,7 +50,7 @@ const std::vector<double>& KernelTable() {
 
 }  // namespace
 
-FractionalReader::FractionalReader() : table_(KernelTable().data()) {}
+const double* FractionalReader::Table() { return KernelTable().data(); }
 
 void FractionalReader::Prepare() { KernelTable(); }
 
@@ -68,6 +68,7 @@ void FractionalReader::AtStereo(const int32_t* x, std::ptrdiff_t count, double p
         right = At(x + 1, count, 2, pos);
         return;
     }
+    if (table_ == nullptr) table_ = Table();
     const double* row = table_ + std::ptrdiff_t{phase} * (2 * kHalf);
     const int32_t* p = x + 2 * first;
     // Four partial sums per channel, so the additions do not wait on each other.
