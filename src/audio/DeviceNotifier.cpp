@@ -27,8 +27,9 @@ void QueuedWaveCallback::Discard() noexcept {
 
 void OutputDone::OnWaveEvent(WaveEventKind kind, WaveHeader* header, int result) noexcept {
     if (kind == WaveEventKind::DeviceLost) {
-        if (ring_.Push(DeviceEvent{kind, nullptr, 0, result}) && wakeup_ != nullptr)
+        if (ring_.Push(DeviceEvent{kind, nullptr, 0, result}) && wakeup_ != nullptr) {
             wakeup_->Wake();
+        }
         return;
     }
     if (kind != WaveEventKind::OutputDone) return;

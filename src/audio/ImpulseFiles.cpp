@@ -44,8 +44,9 @@ bool ImpulseFiles::SaveImpulse(const std::string& path, int index) {
     bool ok;
     if (index == kWaveFile) {
         const double peak = std::fabs(state_.ImpulsePeakValue);
-        if (!(peak > 0.0) || !std::isfinite(peak))
+        if (!(peak > 0.0) || !std::isfinite(peak)) {
             return Refuse(FileMessage(FileText::NotExported), FileMessage(FileText::NoResponse));
+        }
         std::vector<int16_t> samples(n, 0);
         for (std::size_t k = 0; k < n; ++k) {
             const double v = std::nearbyint(rlp[k] * 32766.0 / peak);

@@ -44,8 +44,9 @@ std::optional<RiffChunk> RiffReader::DescendRiff(const char* form) {
     const uint64_t end = source_.Size();
     uint64_t offset = 0;
     while (auto chunk = HeaderAt(offset, end)) {
-        if (std::memcmp(chunk->id, "RIFF", 4) == 0 && std::memcmp(chunk->form, form, 4) == 0)
+        if (std::memcmp(chunk->id, "RIFF", 4) == 0 && std::memcmp(chunk->form, form, 4) == 0) {
             return chunk;
+        }
         // Next top-level chunk: data end plus the pad byte of an odd size.
         const uint64_t next =
             chunk->dataOffset + chunk->dataBytesDeclared() + (chunk->declaredSize & 1u);

@@ -27,8 +27,9 @@ TimeFileStatus ReadTimeFile(ByteSource& source, TimeFileData& out, std::size_t m
     data.samples.resize(count);
     for (std::size_t done = 0; done < count;) {
         const std::size_t n = std::min<std::size_t>(sizeof buf / 8, count - done);
-        if (source.ReadAt(8 * (1 + static_cast<uint64_t>(done)), buf, 8 * n) != 8 * n)
+        if (source.ReadAt(8 * (1 + static_cast<uint64_t>(done)), buf, 8 * n) != 8 * n) {
             return TimeFileStatus::ReadFailed;
+        }
         for (std::size_t i = 0; i < n; ++i) {
             data.samples[done + i] = LoadF64(buf + 8 * i);
             if (!std::isfinite(data.samples[done + i])) return TimeFileStatus::BadValue;

@@ -93,8 +93,9 @@ std::size_t WaveReader::ReadFrames16(uint64_t first, int16_t* dst, std::size_t f
         const std::size_t bytes = n * perFrame * 2;
         const std::size_t got = riff_->Read(*data_, (first + done) * perFrame * 2, block, bytes);
         const std::size_t whole = got / (perFrame * 2);
-        for (std::size_t i = 0; i < whole * perFrame; ++i)
+        for (std::size_t i = 0; i < whole * perFrame; ++i) {
             dst[done * perFrame + i] = static_cast<int16_t>(LoadU16(block + 2 * i));
+        }
         done += whole;
         if (got < bytes) break;
     }

@@ -142,8 +142,9 @@ int InfoFft(const std::string& path, const char* kind) {
     LevelRange levels;
     const auto first =
         static_cast<std::size_t>(std::max(0.0, std::nearbyint(f.lowestFrequency / width)));
-    for (std::size_t k = first; k < f.bins.size(); ++k)
+    for (std::size_t k = first; k < f.bins.size(); ++k) {
         levels.Add(double(k) * width, f.bins[k].Magnitude);
+    }
     levels.Report(j);
     j.Print();
     return 0;

@@ -174,8 +174,9 @@ int RunSpectrum(const Args& args) {
     if (a.Has("--start")) {
         viewStart = startArg;
         viewEnd = endArg;
-        if (viewEnd <= viewStart)
+        if (viewEnd <= viewStart) {
             return Refuse(kCommand, Msg(kMsgIllegalInput) + ": --end must lie after --start");
+        }
     } else {
         // The 10 ms window around the peak, as the main window's button cuts it.
         const TimeWindow w = TenMsWindow();
@@ -203,8 +204,9 @@ int RunSpectrum(const Args& args) {
     if (!cal.empty()) {
         const SpectrumFileStatus s = mode == AnalysisMode::Fft ? ReadFftSpectrum(cal, fftCal)
                                                                : ReadSmoothSpectrum(cal, smoothCal);
-        if (s != SpectrumFileStatus::Ok)
+        if (s != SpectrumFileStatus::Ok) {
             return Refuse(kCommand, cal + ": " + SpectrumFileStatusText(s));
+        }
         const double calRate = mode == AnalysisMode::Fft ? fftCal.sampleRate : smoothCal.sampleRate;
         if (calRate != rate) {
             return Refuse(kCommand, Msg(kMsgSampleRateProblem) + " " + Msg(kMsgCalRecordedWith) +

@@ -240,8 +240,9 @@ __attribute__((always_inline)) inline bool Stages(double* re, double* im, int n,
     const int block = std::min(n, kBlock);
     for (int b = 0; b < n; b += block) {
         first(b, block);
-        for (int h = 4; 4 * h <= block; h *= 4)
+        for (int h = 4; 4 * h <= block; h *= 4) {
             Radix4Pass<V, Inverse>(re + b, im + b, block, h, tables);
+        }
     }
     int h = 4;
     while (4 * h <= block) h *= 4;

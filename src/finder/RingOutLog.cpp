@@ -140,8 +140,9 @@ std::vector<RingOutRow> RingOutLog::Rows(RingOutOrder order) const {
         b.sum += r.entry.frequency;
         b.lo = std::min(b.lo, r.entry.frequency);
         b.hi = std::max(b.hi, r.entry.frequency);
-        if (r.entry.captureLength > 0)
+        if (r.entry.captureLength > 0) {
             b.bin = std::min(b.bin, double(r.entry.sampleRate) / r.entry.captureLength);
+        }
     }
     for (RingOutRow& r : rows) {
         const Band& b = bands[{r.entry.series, r.band}];

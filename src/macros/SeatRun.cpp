@@ -34,8 +34,9 @@ bool SeatRun::Refuse(const std::string& text) {
 bool SeatRun::CheckPlan(const SeatRunPlan& plan) {
     if (Active()) return Refuse("A seat set is being measured. STOP it first.");
     if (state_.RunActive) return Refuse("A measurement is running. STOP it first.");
-    if (macros_ == nullptr || plan.macro < 1 || plan.macro > kUserMacroCount)
+    if (macros_ == nullptr || plan.macro < 1 || plan.macro > kUserMacroCount) {
         return Refuse("No macro chosen.");
+    }
     const UserMacro& macro = (*macros_)[static_cast<std::size_t>(plan.macro - 1)];
     if (!macro.UsesSmoothFft()) {
         return Refuse("Seat sets are measured with SMOOTH FFT.\rMacro \"" + macro.name +
@@ -89,8 +90,9 @@ void SeatRun::MeasureSeat() {
     replay_.RunMacro(plan_.macro, /*once=*/true);
     starting_ = false;
     // The devices could not be set up (the box was shown): nothing runs, the set ends here.
-    if (phase_ == Phase::Measuring && !state_.RunActive && CurrentSeat() == seat)
+    if (phase_ == Phase::Measuring && !state_.RunActive && CurrentSeat() == seat) {
         Finish(SeatOf(seat, plan_.seats) + ": not measured");
+    }
 }
 
 void SeatRun::SeatMeasured() {

@@ -58,8 +58,9 @@ bool CalibrationStore::LoadFftCalibration(const std::string& path, int fftSize, 
     const SpectrumFileStatus status = ReadFftSpectrum(path, file);
     if (status != SpectrumFileStatus::Ok) return RefuseDamaged(path, status);
     if (file.fftSize != fftSize || file.sampleRate != sampleRate) {
-        if (showMessages && warnMisfit)
+        if (showMessages && warnMisfit) {
             prompter_.Inform(Msg(kMsgCalSizeMismatch), Msg(kMsgCalWrongLength));
+        }
         Disable(AnalysisMode::Fft);
         return false;
     }
@@ -132,10 +133,11 @@ bool CalibrationStore::WriteSpectrum(const std::string& path, const DisplaySpect
 bool CalibrationStore::SaveAsCalibration(const std::string& path, const DisplaySpectrum& raw) {
     if (!WriteSpectrum(path, raw)) return false;
     if (!CalibrationLoaded(raw.mode)) {
-        if (raw.mode == AnalysisMode::Fft)
+        if (raw.mode == AnalysisMode::Fft) {
             LoadFftCalibration(path, raw.fftSize, raw.sampleRate);
-        else
+        } else {
             LoadSmoothCalibration(path, raw.sampleRate);
+        }
     }
     recentCalibrations.Add(path, static_cast<int>(raw.mode));
     return true;

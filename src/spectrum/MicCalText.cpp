@@ -48,8 +48,9 @@ std::optional<double> Sensitivity(std::string_view line) {
         at = lower.find('=', at);
         if (at == std::string::npos) return std::nullopt;
         std::string_view rest = line.substr(at + 1);
-        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t'))
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) {
             rest.remove_prefix(1);
+        }
         const auto n = Numbers(rest.substr(0, rest.find_first_of("dD,;\"")));
         if (!n.empty()) return n.front();
         return std::nullopt;
@@ -71,8 +72,9 @@ MicCalStatus ParseMicCalText(std::string_view text, MicCalData& out) {
         const std::size_t nl = text.find_first_of("\r\n");
         std::string_view line = text.substr(0, nl);
         text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
+        }
         if (line.empty()) continue;
         const char c = line.front();
         const bool numeric = (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-';

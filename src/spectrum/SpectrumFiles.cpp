@@ -48,8 +48,9 @@ SpectrumFileStatus ParseFftSpectrum(ByteSource& source, FftSpectrumFile& out) {
     for (std::size_t k = 0; k < f.bins.size(); ++k) {
         f.bins[k].Magnitude = LoadF64(&b[32 + 16 * k]);
         f.bins[k].Phase = LoadF64(&b[40 + 16 * k]);
-        if (!Finite(f.bins[k].Magnitude) || !Finite(f.bins[k].Phase))
+        if (!Finite(f.bins[k].Magnitude) || !Finite(f.bins[k].Phase)) {
             return SpectrumFileStatus::BadValue;
+        }
     }
     out = std::move(f);
     return SpectrumFileStatus::Ok;
@@ -72,8 +73,9 @@ SpectrumFileStatus ParseSmoothSpectrum(ByteSource& source, SmoothSpectrumFile& o
         rec.Frequency = LoadF64(r);
         rec.Magnitude = LoadF64(r + 8);
         rec.Phase = LoadF64(r + 16);
-        if (!Finite(rec.Frequency) || !Finite(rec.Magnitude) || !Finite(rec.Phase))
+        if (!Finite(rec.Frequency) || !Finite(rec.Magnitude) || !Finite(rec.Phase)) {
             return SpectrumFileStatus::BadValue;
+        }
     }
     out = f;
     return SpectrumFileStatus::Ok;
@@ -94,8 +96,9 @@ SpectrumFileStatus ParseMicCorrection(ByteSource& source, MicCorrection& out) {
         const unsigned char* r = &b[24 * (i + 1)];
         m.entries[i] = {LoadF64(r), LoadF64(r + 8), LoadF64(r + 16)};
         if (!Finite(m.entries[i].frequency) || !Finite(m.entries[i].db) ||
-            !Finite(m.entries[i].phase))
+            !Finite(m.entries[i].phase)) {
             return SpectrumFileStatus::BadValue;
+        }
     }
     out = m;
     return SpectrumFileStatus::Ok;

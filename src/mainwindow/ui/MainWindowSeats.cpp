@@ -48,8 +48,9 @@ void TForm1::SEATSET1Click(std::optional<SeatRunPlan> plan) {
     takeDriftSettings();
     // The Virtual Room moves from seat to seat; a real microphone is moved by the engineer.
     std::string input = settings_->ReadString("INCARD").value_or("");
-    if (input.empty() && devices_->DefaultInput() >= 0)
+    if (input.empty() && devices_->DefaultInput() >= 0) {
         input = devices_->InputName(devices_->DefaultInput());
+    }
     if (input == kVirtualRoomName) seatRoomBase_ = room_->Parameters();
     if (!seatRun_->Start(*plan)) restoreSeatRoom();
     action(QStringLiteral("STOPSEATSET1"))->setEnabled(seatRun_->Active());
@@ -66,8 +67,10 @@ void TForm1::restoreSeatRoom() {
     const RoomParameters base = *seatRoomBase_;
     seatRoomBase_.reset();
     const RoomParameters& now = room_->Parameters();
-    if (now.distance == base.distance && now.seed == base.seed && now.reverbTime == base.reverbTime)
+    if (now.distance == base.distance && now.seed == base.seed &&
+        now.reverbTime == base.reverbTime) {
         return;  // never moved
+    }
     MoveVirtualSeat(*controller_, meas_, *room_, base, 0);
 }
 
@@ -79,16 +82,18 @@ std::optional<SeatSpectrum> TForm1::MeasuredSpectrum() {
     if (!fftWindow_) return std::nullopt;
     const SpectrumComputer& c = fftWindow_->computer();
     if (!c.DataValid() || c.Mode() != AnalysisMode::Smooth ||
-        c.SmoothDisplay().size() != static_cast<std::size_t>(kSmoothRecords))
+        c.SmoothDisplay().size() != static_cast<std::size_t>(kSmoothRecords)) {
         return std::nullopt;
+    }
     SeatSpectrum seat;
     seat.lowestFrequency = c.LowestValidFrequency();
     seat.sampleRate = c.SampleRate();
     std::copy_n(c.SmoothDisplay().begin(), kSmoothRecords, seat.records.begin());
     // The seat as the window draws it: with the microphone correction when it applies.
     const CalibrationStore& store = fftWindow_->store();
-    if (store.MicCorrectionApplies(c.SampleRate()))
+    if (store.MicCorrectionApplies(c.SampleRate())) {
         ApplyMicCorrection(store.Mic(), seat.records.data());
+    }
     return seat;
 }
 
@@ -128,11 +133,13 @@ void TForm1::SeatSetChanged() {
     } else if (fftWindow_) {
         fftWindow_->ClearSeatSet();
     }
-    if (QAction* stop = action(QStringLiteral("STOPSEATSET1")))
+    if (QAction* stop = action(QStringLiteral("STOPSEATSET1"))) {
         stop->setEnabled(seatRun_->Active());
+    }
     // The last seat completes inside the run's end: the room moves back once the run is idle.
-    if (!seatRun_->Active() && seatRun_->phase() == SeatRun::Phase::Finished)
+    if (!seatRun_->Active() && seatRun_->phase() == SeatRun::Phase::Finished) {
         QTimer::singleShot(0, this, [this] { restoreSeatRoom(); });
+    }
 }
 
 void TForm1::ShowSeatStatus(const std::string& text) {

@@ -70,8 +70,9 @@ void AddNoiseFloor(FrequencyPaintInput& in, const SpectrumComputer* noise, int p
     if (view.noiseFloorShown) in.floorText = "NOISE FLOOR (" + std::to_string(periods) + " avg)";
     if (noise->Mode() == AnalysisMode::Fft) {
         in.floorBins = noise->DisplaySpectrum();
-        if (view.greyNearNoise)
+        if (view.greyNearNoise) {
             in.nearNoise = NearNoiseRecords(in.bins, in.floorBins, kNearNoiseDb);
+        }
         return;
     }
     if (store.MicCorrectionApplies(noise->SampleRate()) &&
@@ -82,8 +83,9 @@ void AddNoiseFloor(FrequencyPaintInput& in, const SpectrumComputer* noise, int p
     } else {
         in.floorRecords = noise->SmoothDisplay();
     }
-    if (view.greyNearNoise)
+    if (view.greyNearNoise) {
         in.nearNoise = NearNoiseRecords(in.records, in.floorRecords, kNearNoiseDb);
+    }
 }
 
 FrequencyPaintInput PaintInputFor(const SpectrumComputer& c, const CalibrationStore& store,
@@ -192,8 +194,9 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
         const std::vector<GridLine> grid = DecadeGrid(lower);
         p.setPen(Pen(c.entries[kFreqGrid]));
         for (const GridLine& g : grid) p.drawLine(map.X(g.frequency), 0, map.X(g.frequency), H - 1);
-        for (const GridLine& g : grid)
+        for (const GridLine& g : grid) {
             if (!g.label.empty()) label(g.frequency, g.label);
+        }
     }
 
     // Level grid.
@@ -253,10 +256,11 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
 
     if (in.valid) {
         if (v.phaseShown) {
-            if (v.mode == AnalysisMode::Fft)
+            if (v.mode == AnalysisMode::Fft) {
                 FftPhasePoints(map, in.bins, v.firstBin, v.binWidth, pts);
-            else
+            } else {
                 SmoothPhasePoints(map, in.records, v.smoothEnd, pts);
+            }
             WidePolyline(p, c.entries[kFreqPhase], 1, pts, buf);
         }
         const bool fft = v.mode == AnalysisMode::Fft;
@@ -264,12 +268,13 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
             in.floorShown && (fft ? !in.floorBins.empty() : !in.floorRecords.empty());
         if (floor) {
             // The floor as a shaded band from its line down to the bottom edge, with the line.
-            if (fft)
+            if (fft) {
                 FftCurvePoints(map, in.floorBins, v.firstBin, v.binWidth, in.fftSize,
                                in.levelReference, v.gain, false, pts);
-            else
+            } else {
                 SmoothCurvePoints(map, in.floorRecords, v.smoothEnd, in.levelReference, v.gain,
                                   false, pts);
+            }
             if (!pts.empty()) {
                 QPolygon band;
                 band.reserve(static_cast<int>(pts.size()) + 2);
@@ -285,12 +290,13 @@ void PaintFrequencyPlot(QPainter& p, const QRect& rect, const FrequencyDisplay& 
             }
         }
         std::vector<int> records;
-        if (fft)
+        if (fft) {
             FftCurvePoints(map, in.bins, v.firstBin, v.binWidth, in.fftSize, in.levelReference,
                            v.gain, false, pts, &records);
-        else
+        } else {
             SmoothCurvePoints(map, in.records, v.smoothEnd, in.levelReference, v.gain, false, pts,
                               &records);
+        }
         if (in.nearNoise.empty()) {
             WidePolyline(p, c.entries[kFreqCurve], v.penWidth, pts, buf);
         } else {
