@@ -97,8 +97,10 @@ int RunRecover(const Args& args) {
             for (char& c : text) {
                 if (c == '\r') c = ' ';
             }
-            return Refuse(kCommand,
-                          in + ": block " + std::to_string(b + 1) + ": MIV INPUT MONITOR: " + text);
+            std::string message = in;
+            message.append(": block ").append(std::to_string(b + 1));
+            message.append(": MIV INPUT MONITOR: ").append(text);
+            return Refuse(kCommand, message);
         }
         complete = ProcessPeriod(state).complete;
     }

@@ -15,7 +15,7 @@ std::string OneLine(const CLI::App* app, const CLI::Error& e) {
         const std::vector<std::string> extra = app->remaining();
         if (extra.empty()) return "unexpected arguments";
         const std::string& first = extra.front();
-        return (first.rfind("-", 0) == 0 ? "unknown option " : "unexpected argument ") + first;
+        return (first.rfind('-', 0) == 0 ? "unknown option " : "unexpected argument ") + first;
     }
     const std::string what = e.what();
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr &&

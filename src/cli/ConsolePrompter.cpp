@@ -8,12 +8,10 @@ PromptAnswer ConsolePrompter::SafeAnswer(PromptButtons buttons) {
     switch (buttons) {
         case PromptButtons::Ok:
             return PromptAnswer::Ok;
-        case PromptButtons::OkCancel:
-            return PromptAnswer::Cancel;
         case PromptButtons::YesNo:
             return PromptAnswer::No;
+        case PromptButtons::OkCancel:
         case PromptButtons::YesNoCancel:
-            return PromptAnswer::Cancel;
         case PromptButtons::RetryCancel:
             return PromptAnswer::Cancel;
         case PromptButtons::AbortRetryIgnore:

@@ -57,7 +57,7 @@ void FractionalReader::Prepare() { KernelTable(); }
 void FractionalReader::AtStereo(const int32_t* x, std::ptrdiff_t count, double pos, double& left,
                                 double& right) const {
     const double base = std::floor(pos);
-    int phase = static_cast<int>((pos - base) * kPhases + 0.5);
+    int phase = static_cast<int>(std::lround((pos - base) * kPhases));
     auto first = static_cast<std::ptrdiff_t>(base) - kHalf + 1;
     if (phase == kPhases) {
         phase = 0;

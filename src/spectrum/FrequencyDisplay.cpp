@@ -102,7 +102,7 @@ DrawableCurve OverlayCurve(const CalibrationStore::Overlay& o, double sampleRate
     const double width = sampleRate / o.fftSize;
     c.points.reserve(o.bins.size());
     for (std::size_t k = 1; k < o.bins.size(); ++k) {
-        const double f = k * width;
+        const double f = static_cast<double>(k) * width;
         if (f < o.lowestFrequency) continue;
         const double m = o.bins[k].Magnitude;
         if (!(m > 0.0)) continue;
@@ -243,13 +243,14 @@ std::vector<GridLine> DecadeGrid(double lowerLimit) {
             const bool drawn = (f <= 50.0 || f >= 100.0) && (f <= 10000.0 || f == 15000.0);
             if (!drawn) continue;
             bool labelled;
-            if (lowerLimit < 70.0)
+            if (lowerLimit < 70.0) {
                 labelled = in(f, {20, 50, 100, 500, 1000, 5000, 10000, 15000});
-            else if (lowerLimit < 180.0)
+            } else if (lowerLimit < 180.0) {
                 labelled =
                     in(f, {20, 30, 50, 100, 300, 500, 700, 1000, 3000, 5000, 7000, 10000, 15000});
-            else
+            } else {
                 labelled = true;
+            }
             if (!labelled) g.label.clear();
         } else if (f >= 600.0 && f <= 900.0) {
             g.label.clear();
@@ -501,8 +502,9 @@ bool FrequencyDisplay::SetMarkerAt(int x, int width, int height) {
         const int end = std::min(smoothEnd, static_cast<int>(smoothRecords.size()));
         if (end <= 0) return false;
         index = 0;
-        while (index < end - 1 && smoothRecords[static_cast<std::size_t>(index)].Frequency < f)
+        while (index < end - 1 && smoothRecords[static_cast<std::size_t>(index)].Frequency < f) {
             ++index;
+        }
     }
     markerSet = true;
     markerIndex = index;

@@ -89,7 +89,9 @@ std::string NowText() {
 
 std::string ProvenanceComments(const Provenance& p) {
     std::string out;
-    for (const auto& [key, value] : p.Fields()) out += "* " + key + ": " + value + "\r\n";
+    for (const auto& [key, value] : p.Fields()) {
+        out.append("* ").append(key).append(": ").append(value).append("\r\n");
+    }
     return out;
 }
 
@@ -97,7 +99,7 @@ std::string ProvenanceLine(const Provenance& p) {
     std::string out;
     for (const auto& [key, value] : p.Fields()) {
         if (!out.empty()) out += "; ";
-        out += key + ": " + value;
+        out.append(key).append(": ").append(value);
     }
     return out;
 }

@@ -129,7 +129,7 @@ std::string SeatSet::Save(const std::string& folder, const std::string& name) co
         const std::string path = (dir / SeatFileName(name, k)).string();
         if (!WriteSmoothSpectrumFile(path, seat.lowestFrequency, seat.sampleRate,
                                      seat.records.data(), nullptr, &error)) {
-            return path + ": " + error;
+            return std::string(path).append(": ").append(error);
         }
     }
     const SeatStatistics s = Compute();

@@ -116,8 +116,9 @@ int OutputCallback(const void*, void* output, unsigned long frames,
             if (d.position >= h.bufferLength) {
                 d.current = nullptr;
                 d.position = 0;
-                const double end = dac + double(done / d.format.blockAlign) / d.rate +
-                                   d.echoDelay.load(std::memory_order_relaxed);
+                const auto frames = done / d.format.blockAlign;  // whole frames played
+                const double end =
+                    dac + double(frames) / d.rate + d.echoDelay.load(std::memory_order_relaxed);
                 if (dac <= 0.0 || d.playedCount == 16) {
                     HandBack(d, h);  // no timing from the host: report at once
                 } else {
@@ -191,8 +192,9 @@ PortAudioDevices::PortAudioDevices() {
             inputNames_.push_back(name);
         }
         if (info->maxOutputChannels > 0) {
-            if (i == Pa_GetDefaultOutputDevice())
+            if (i == Pa_GetDefaultOutputDevice()) {
                 defaultOutput_ = static_cast<int>(outputs_.size());
+            }
             outputs_.push_back(i);
             outputNames_.push_back(name);
         }

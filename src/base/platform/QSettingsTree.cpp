@@ -65,9 +65,8 @@ QSettingsTree::~QSettingsTree() = default;
 void QSettingsTree::Load(QSettings& from, bool existed) {
     if (!existed) {
         status_ = SettingsStatus::Missing;
-    } else if (from.status() != QSettings::NoError) {
-        status_ = SettingsStatus::Unreadable;
-    } else if (!path_.isEmpty() && !QFileInfo(path_).isReadable()) {
+    } else if (from.status() != QSettings::NoError ||
+               (!path_.isEmpty() && !QFileInfo(path_).isReadable())) {
         status_ = SettingsStatus::Unreadable;
     }
     // allKeys() is sorted, so of two spellings of one name the same one wins on every start;

@@ -157,10 +157,10 @@ void RingOutWindow::PaintPages(QPrinter& printer, QPainter& p, const QRect& page
         for (int col = 0; col < columns; ++col) {
             const int w = col == 0 ? 2 * unit : unit;
             const QRect cell(x, y - line, w - 4, line);
-            p.drawText(cell,
-                       (col == 0 || col == 2 || col == 3 ? Qt::AlignLeft : Qt::AlignRight) |
-                           Qt::AlignVCenter,
-                       Q(row[static_cast<std::size_t>(col)]));
+            const Qt::Alignment align =
+                (col == 0 || col == 2 || col == 3 ? Qt::AlignLeft : Qt::AlignRight) |
+                Qt::AlignVCenter;
+            p.drawText(cell, static_cast<int>(align), Q(row[static_cast<std::size_t>(col)]));
             x += w;
         }
         header = false;
@@ -187,8 +187,9 @@ void RingOutWindow::fill() {
     for (std::size_t r = 1; r < cells.size(); ++r) {
         for (std::size_t c = 0; c < cells[r].size(); ++c) {
             auto* item = new QTableWidgetItem(Q(cells[r][c]));
-            if (c != 0 && c != 2 && c != 3)
+            if (c != 0 && c != 2 && c != 3) {
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
             table_->setItem(static_cast<int>(r - 1), static_cast<int>(c), item);
         }
     }

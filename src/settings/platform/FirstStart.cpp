@@ -76,7 +76,7 @@ void RefreshCache(const char* tool, const QString& folder) {
 }  // namespace
 
 QString UserDataHome() {
-    const QString env = qEnvironmentVariable("XDG_DATA_HOME");
+    QString env = qEnvironmentVariable("XDG_DATA_HOME");
     if (!env.isEmpty() && QDir::isAbsolutePath(env)) return env;
     return QDir::homePath() + QStringLiteral("/.local/share");
 }
