@@ -151,6 +151,7 @@ bool DriftCorrector::ProcessStreamPeriod(int32_t* recording, bool leftChannel, S
         haveOffset_ = at.has_value();
         if (at) offset_ = *at;
     } else if (RelativeDelay(first_.data(), first_.data(), l)) {
+        // The first period with a clear impulse is the run's time base.
         reference_ = first_;
         haveReference_ = haveOffset_ = true;
         offset_ = 0.0;
