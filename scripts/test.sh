@@ -11,6 +11,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 # The house style (clang-format) holds everywhere.
 "$top/scripts/check-style.sh"
 "$top/scripts/build.sh"
+# clang-tidy over src/ (reads the compilation database the build just wrote).
+"$top/scripts/check-tidy.sh"
 export QT_QPA_PLATFORM=offscreen
 . "$top/scripts/sound-server.sh"
 trap fim_sound_server_stop EXIT
