@@ -167,8 +167,9 @@ int InfoSmooth(const std::string& path, const char* kind) {
     LevelRange levels;
     for (std::size_t k = 0; k + 1 < kSmoothRecords; ++k) {
         const SmoothRecord& r = f.records[k];
-        if (r.Frequency > f.lowestFrequency && r.Frequency < 23000.0)
+        if (r.Frequency > f.lowestFrequency && r.Frequency < 23000.0) {
             levels.Add(r.Frequency, r.Magnitude);
+        }
     }
     levels.Report(j);
     j.Print();

@@ -160,7 +160,8 @@ bool DriftCorrector::ProcessStreamPeriod(int32_t* recording, bool leftChannel, S
     if (step && averaged) tracker_.Add(*step / double(l) * 1e6);
 
     // stream_ holds [predecessor | this period], each L frames as recorded.
-    std::copy(recording + 2 * n, recording + 2 * (n + l), stream_.begin() + 2 * l);
+    const auto frames = static_cast<std::ptrdiff_t>(l);
+    std::copy(recording + 2 * n, recording + 2 * (n + l), stream_.begin() + 2 * frames);
     if (correct && averaged && havePrevious_ && haveOffset_ && tracker_.Ppm()) {
         // Output frame k is read at L + offset + k·ratio. The output repeats every L·ratio input
         // frames, so reads past the end are taken one period earlier, in the predecessor.
@@ -173,7 +174,7 @@ bool DriftCorrector::ProcessStreamPeriod(int32_t* recording, bool leftChannel, S
         RepeatStreamPeriod(recording, n);
         ++corrected_;
     }
-    std::copy(stream_.begin() + 2 * l, stream_.end(), stream_.begin());
+    std::copy(stream_.begin() + 2 * frames, stream_.end(), stream_.begin());
     std::swap(first_, second_);
     havePrevious_ = true;
     return step && averaged;

@@ -179,8 +179,9 @@ std::vector<int16_t> SeatCueSamples(SeatCue cue, uint32_t rate) {
         const auto first = static_cast<std::size_t>(b.start * fs);
         const auto count = static_cast<std::size_t>(b.length * fs);
         for (std::size_t n = 0; n < count && first + n < out.size(); ++n) {
-            const double ramp = std::min({1.0, n / edge, (count - n) / edge});
-            const double v = amplitude * ramp * std::sin(2.0 * M_PI * b.hz * n / fs);
+            const auto k = static_cast<double>(n);
+            const double ramp = std::min({1.0, k / edge, static_cast<double>(count - n) / edge});
+            const double v = amplitude * ramp * std::sin(2.0 * M_PI * b.hz * k / fs);
             out[first + n] = static_cast<int16_t>(std::nearbyint(v));
         }
     }
