@@ -78,6 +78,7 @@ void ImpulseFiles::Install(const T* samples, std::size_t count) {
     }
     state_.ImpulseValid = true;
     state_.DriftMeasured = false;
+    state_.LastRun = {};
     state_.PinkMls = false;
     // A loaded response carries no spread between periods; the last run's noise is not its own.
     state_.Noise.Reset();

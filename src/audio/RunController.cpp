@@ -430,6 +430,7 @@ void RunController::ProcessPeriodDone(uint32_t headerUser) {
 
 void RunController::FinishRun(InputLock& lock) {
     MeasurementState& s = state_;
+    s.LastRun = {true, s.AveragesTarget, s.AtcMode != 0, s.PinkMls};  // every period averaged
     if (s.AutoReset) SelectAveraging(1);
     FindImpulsePeak(s);
     const auto ppm = drift_.Tracker().Ppm();

@@ -146,6 +146,14 @@ struct MeasurementState {
     bool DriftMeasured = false;
     double DriftPpm = 0.0;
     bool DriftCorrected = false;
+    // How the run that produced RLP was made, taken when it completes: the settings may change
+    // before the response is exported. A loaded file leaves `known` false.
+    struct ResponseRun {
+        bool known = false;
+        int32_t averages = 0;
+        bool atc = false;
+        bool pink = false;
+    } LastRun;
 
     // The spread between the periods of the run (prepared by the run controller); after a run
     // of two or more periods Noise.Estimate() holds the averaged response's noise.

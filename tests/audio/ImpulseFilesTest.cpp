@@ -79,6 +79,7 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     state.PinkMls = true;
     // What a run before left: its drift and noise estimate are not the loaded response's.
     state.DriftMeasured = true;
+    state.LastRun = {true, 8, true, true};
     state.Noise.Prepare(4095);
     state.Noise.Add(rlp, rlp, 1, 4095);
     state.Noise.Finish(12);
@@ -86,6 +87,7 @@ TEST_F(ImpulseFilesTest, TimeFileRoundTripOfOrderTwelve) {
     ASSERT_TRUE(files.LoadImpulse(path, ImpulseFiles::kTimeFile));
     EXPECT_FALSE(state.Noise.Ready());
     EXPECT_FALSE(state.DriftMeasured);
+    EXPECT_FALSE(state.LastRun.known);
     EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(state.MlsSize, 4096);
     EXPECT_EQ(state.SampleRate, 44100);

@@ -362,6 +362,10 @@ TEST_F(RunControllerTest, DeviceThatDisappearsMidRunKeepsTheLastResponseAndWorks
     ASSERT_TRUE(prompter.shown.empty());
     const std::vector<double> first(s.buffers.RLPd(), s.buffers.RLPd() + 4096);
     const int peak = s.ImpulsePeakIndex;
+    // The response remembers how it was measured, whatever the settings become later.
+    EXPECT_TRUE(s.LastRun.known);
+    EXPECT_EQ(s.LastRun.averages, 4);
+    EXPECT_EQ(s.LastRun.atc, s.AtcMode != 0);
 
     for (const bool repeat : {false, true}) {
         SCOPED_TRACE(repeat ? "REPEAT" : "MLS ONLY");
@@ -378,6 +382,7 @@ TEST_F(RunControllerTest, DeviceThatDisappearsMidRunKeepsTheLastResponseAndWorks
         EXPECT_TRUE(s.ImpulseValid);
         EXPECT_EQ(s.ImpulsePeakIndex, peak);
         EXPECT_EQ(std::vector<double>(s.buffers.RLPd(), s.buffers.RLPd() + 4096), first);
+        EXPECT_EQ(s.LastRun.averages, 4);  // still the kept response's run
         EXPECT_TRUE(s.DevicesClosed);
         EXPECT_FALSE(room.InputOpen());
         EXPECT_FALSE(room.OutputOpen());

@@ -84,8 +84,10 @@ int RunFim(int argc, char* argv[], const MainWindowFactory& createMainWindow) {
     prompter.SetParent(window.get());
     instance.SetWindow(window.get());
     CloseOnTerminationSignals(window.get());
-    // A signal during the start-up: end here, before anything is shown or changed.
+    // A signal during the start-up: close the window as the close button would, so what it
+    // opened and its settings are saved, and end without showing it.
     if (TerminationRequested()) {
+        window->close();
         delete startUp;
         SetFftFatalHandler({});
         return 0;

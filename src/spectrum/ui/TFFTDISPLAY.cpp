@@ -552,6 +552,10 @@ Provenance TFFTDISPLAY::provenance() const {
     for (int order = 2; order <= 24; ++order) {
         if ((int32_t{1} << order) == m.MlsSize) p.mlsOrder = order;
     }
+    p.runKnown = m.LastRun.known;
+    p.averages = m.LastRun.averages;
+    p.atc = m.LastRun.atc;
+    p.pink = m.LastRun.pink;
     p.windowSamples = static_cast<int>(model_.computer.ViewEnd() - model_.computer.ViewStart());
     p.fftSize = model_.computer.FftSize();
     const bool smooth = model_.computer.Mode() == AnalysisMode::Smooth;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -13,8 +14,10 @@
 #include <QWidget>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "app/ui/SingleInstance.h"
+#include "audio/TimeFile.h"
 
 namespace fim {
 namespace {
@@ -103,12 +106,12 @@ class FimProcesses : public ::testing::Test {
             delete p;
         }
     }
-    QProcess* StartFim() {
+    QProcess* StartFim(const QStringList& arguments = {}) {
         auto* p = new QProcess;
         processes_.push_back(p);
         p->setProcessEnvironment(env_);
         p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p->start(QStringLiteral(FIM_PATH), {});
+        p->start(QStringLiteral(FIM_PATH), arguments);
         EXPECT_TRUE(p->waitForStarted(10000));
         return p;
     }
@@ -158,9 +161,22 @@ TEST_F(FimProcesses, SecondStartEndsAtOnceAndTheFirstKeepsRunning) {
 }
 
 // The name is taken early in the start-up, long before the main window shows (the sound cards
-// are probed meanwhile): a signal then must still end the process cleanly and free the name.
+// are probed meanwhile): a signal then must still end the process cleanly, free the name, and
+// close the window as the close button would, so the file it opened is in the recent list.
 TEST_F(FimProcesses, TerminatedWhileStartingEndsCleanlyAndFreesTheName) {
-    QProcess* first = StartFim();
+    std::vector<double> response(4096, 0.0);
+    response[100] = 0.5;
+    const QString file = tmp_.filePath("room.mtf");
+    ASSERT_TRUE(WriteTimeFile(file.toStdString(), 44100, response.data(), response.size()));
+    // A user who has run it before: no first-start question waits for an answer.
+    const QString folder = tmp_.filePath("config/Brevik Audio");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile ini(folder + "/Field Impulse Meter.ini");
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[General]\nVERSION=17100\n");
+    ini.close();
+
+    QProcess* first = StartFim({file});
     ASSERT_TRUE(SpinUntil(
         [&] { return QFileInfo::exists(SocketPath()) || first->state() == QProcess::NotRunning; }));
     first->terminate();
@@ -169,6 +185,8 @@ TEST_F(FimProcesses, TerminatedWhileStartingEndsCleanlyAndFreesTheName) {
     EXPECT_EQ(first->exitCode(), 0);
     EXPECT_FALSE(QFileInfo::exists(SocketPath()));
     EXPECT_FALSE(QFileInfo::exists(SocketPath() + ".lock"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains(("FILE1=" + file).toUtf8()));
 }
 
 TEST_F(FimProcesses, InstanceThatDiedDoesNotBlockTheNextStart) {

@@ -322,8 +322,10 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     Meas().DriftMeasured = true;
     Meas().DriftPpm = 20.04;
     Meas().DriftCorrected = true;
+    Meas().LastRun = {true, 8, true, false};
     w->SASCII1Click();
     Meas().DriftMeasured = false;
+    Meas().LastRun = {};
     std::ifstream f(frd);
     std::string line, stamp;
     int lines = 0;
@@ -339,6 +341,9 @@ TEST_F(TFFTDISPLAYTest, ExportsTextSnapsAMacroAndPrintsOnePageToPdf) {
     EXPECT_NE(stamp.find("* FFT size: 4096"), std::string::npos) << stamp;
     EXPECT_NE(stamp.find("* Mode: FFT"), std::string::npos) << stamp;
     EXPECT_NE(stamp.find("* Clock drift: 20.0 ppm, corrected"), std::string::npos) << stamp;
+    for (const char* run : {"* Averages: 8", "* ATC: on", "* Pink: off"}) {
+        EXPECT_NE(stamp.find(run), std::string::npos) << stamp;
+    }
 
     // Unstamped, the export is the plain list of points.
     program.StampExports = false;
