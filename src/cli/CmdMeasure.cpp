@@ -24,6 +24,7 @@
 #include "cli/Json.h"
 #include "cli/ResponseFile.h"
 #include "cli/SignalState.h"
+#include "cli/SnrJson.h"
 #include "core/MeasurementState.h"
 #include "core/Mls.h"
 #include "core/NoiseFloor.h"
@@ -175,22 +176,11 @@ int RunMeasure(const Args& args) {
     // Signal-to-noise ratio per octave band over the response from 1 ms before its peak (up to
     // 16384 samples), from the spread between the periods.
     if (const auto noise = state.Noise.Estimate(); !noise.empty() && state.ImpulsePeakIndex > 0) {
-        const std::size_t before = static_cast<std::size_t>(std::nearbyint(rate / 1000.0));
-        const std::size_t peak = static_cast<std::size_t>(state.ImpulsePeakIndex - 1);
-        const std::size_t start = peak > before ? peak - before : 0;
-        const std::size_t count = std::min<std::size_t>(16384, noise.size() - start);
-        std::vector<JsonObject> bands;
-        for (const auto& b : OctaveSnr(state.buffers.RLPd(), noise.data(), start, count, rate)) {
-            if (!b.valid) continue;
-            JsonObject band;
-            band.Add("centre_hz", b.centre);
-            band.Add("snr_db", b.snrDb);
-            bands.push_back(band);
-        }
-        json.Add("snr_source", "period_spread");
-        json.Add("snr_start", static_cast<int>(start + 1));
-        json.Add("snr_end", static_cast<int>(start + count));
-        json.Add("snr_octaves", bands);
+        const std::size_t start = SnrSignalStart(state.ImpulsePeakIndex, rate);
+        const std::size_t count = std::min(kSnrSignalSamples, noise.size() - start);
+        AddSnrBands(json, "period_spread",
+                    OctaveSnr(state.buffers.RLPd(), noise.data(), start, count, rate), start,
+                    count);
     }
     json.Add("status", view.seen);
     json.Add("file", out);

@@ -24,6 +24,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsolePrompter.h"
 #include "cli/Json.h"
+#include "cli/SnrJson.h"
 #include "core/NoiseFloor.h"
 #include "spectrum/AsciiExport.h"
 #include "spectrum/CalibrationStore.h"
@@ -61,30 +62,17 @@ void AddTailSnr(JsonObject& json, const double* rlp, std::size_t length, int32_t
         json.Add("snr_reason", "the response is silent");
         return;
     }
-    const auto before = static_cast<std::size_t>(std::nearbyint(rate / 1000.0));
-    const auto peak = static_cast<std::size_t>(peakIndex - 1);
-    const std::size_t start = peak > before ? peak - before : 0;
-    const std::size_t count = std::min<std::size_t>(16384, (length - std::min(length, start)) / 2);
+    const std::size_t start = SnrSignalStart(peakIndex, rate);
+    const std::size_t count = std::min(kSnrSignalSamples, (length - std::min(length, start)) / 2);
     const TailSnr snr = TailNoiseSnr(rlp, length, start, count, rate);
     if (snr.bands.empty()) {
         json.Add("snr_source", "none");
         json.Add("snr_reason", snr.reason);
         return;
     }
-    std::vector<JsonObject> bands;
-    for (const BandSnr& b : snr.bands) {
-        if (!b.valid) continue;
-        JsonObject band;
-        band.Add("centre_hz", b.centre);
-        band.Add("snr_db", b.snrDb);
-        bands.push_back(band);
-    }
-    json.Add("snr_source", "late_tail");
-    json.Add("snr_start", static_cast<int>(start + 1));
-    json.Add("snr_end", static_cast<int>(start + count));
+    AddSnrBands(json, "late_tail", snr.bands, start, count);
     json.Add("snr_noise_start", static_cast<int>(snr.noiseStart + 1));
     json.Add("snr_noise_end", static_cast<int>(snr.noiseStart + count));
-    json.Add("snr_octaves", bands);
 }
 
 bool IsFftSize(int n) { return n == 2048 || n == 4096 || n == 8192 || n == 16384 || n == 32768; }

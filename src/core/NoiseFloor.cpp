@@ -110,6 +110,12 @@ std::vector<double> PowerSpectrum(const double* x, std::size_t count, std::size_
     return power;
 }
 
+std::size_t SnrSignalStart(int32_t peakIndex, double sampleRate) {
+    const auto before = static_cast<std::size_t>(std::nearbyint(sampleRate / 1000.0));
+    const auto peak = static_cast<std::size_t>(peakIndex - 1);
+    return peak > before ? peak - before : 0;
+}
+
 std::vector<BandSnr> OctaveSnr(const double* response, const double* noise, std::size_t start,
                                std::size_t count, double sampleRate) {
     std::size_t size = 0;

@@ -80,6 +80,11 @@ struct BandSnr {
     bool valid = false;  // the band holds at least one frequency bin of the window
 };
 
+// Where the signal span of an SNR estimate starts (0-based): 1 ms before the response's peak
+// (`peakIndex` 1-based, at least 1), and how long it is at most.
+std::size_t SnrSignalStart(int32_t peakIndex, double sampleRate);
+inline constexpr std::size_t kSnrSignalSamples = 16384;
+
 // Power spectra of `count` samples of the response and of the noise from `start` on
 // (rectangular window, zero-padded to a power of two), summed per octave band, give the
 // signal-to-noise ratio per band in dB. A band without noise power reads 200 dB.
